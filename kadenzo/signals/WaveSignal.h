@@ -1,0 +1,104 @@
+#pragma once
+// The current sound of kadenzo: signed 16-bit mono samples with their format
+// record, the conversion of numeric results into samples, the waveform view,
+// WAV files and playback.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include <QString>
+
+class Block;
+class KadenzoPrompts;
+class PictureWidget;
+class QImage;
+class QObject;
+class QRect;
+
+// The platform's 18-byte packed PCM format record.
+#pragma pack(push, 1)
+struct WAVEFORMATEX {
+  std::uint16_t wFormatTag;
+  std::uint16_t nChannels;
+  std::uint32_t nSamplesPerSec;
+  std::uint32_t nAvgBytesPerSec;
+  std::uint16_t nBlockAlign;
+  std::uint16_t wBitsPerSample;
+  std::uint16_t cbSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(WAVEFORMATEX) == 18);
+
+// The channel taken from two-channel files (0 left, 1 right); lives for the
+// whole program, set by the channel question and reset to 0 by other files.
+extern int LoadChannel;
+
+class TSignalBase {
+ public:
+  explicit TSignalBase(QImage* canvas) : m_pCanvas(canvas) {}
+  virtual ~TSignalBase() = default;
+  TSignalBase(const TSignalBase&) = delete;
+  TSignalBase& operator=(const TSignalBase&) = delete;
+
+  // Null means the sound's own canvas. The base draws the empty picture: grey
+  // with a black diagonal cross.
+  virtual void Draw(QImage* canvas = nullptr);
+  virtual void Load(const QString& fileName) = 0;
+  virtual void Save(const QString& fileName) = 0;
+  virtual QImage* GetCanvas() const { return m_pCanvas; }
+  virtual void SetCanvas(QImage* canvas) { m_pCanvas = canvas; }
+  // Length and duration in the control's hint; null control: nothing.
+  virtual void UpdateHint(PictureWidget* control) = 0;
+
+ protected:
+  QImage* m_pCanvas;  // not owned
+};
+
+class WaveSignal : public TSignalBase {
+ public:
+  // The prompts show the reader's and writer's messages and ask the channel
+  // question; they must outlive the sound.
+  WaveSignal(QImage* canvas, KadenzoPrompts* prompts);
+  // Stops playback before the samples are freed.
+  ~WaveSignal() override;
+
+  void Draw(QImage* canvas = nullptr) override;
+  void Load(const QString& fileName) override;
+  void Save(const QString& fileName) override;
+  void UpdateHint(PictureWidget* control) override;
+  // Replaces the samples by count zero samples (stopping playback first).
+  virtual void SetLength(int count);
+
+  int GetSampleRate() const { return static_cast<int>(m_Format.nSamplesPerSec); }
+  int GetLength() const { return m_iLength; }
+  std::int16_t* GetSamples(int index) { return m_pSamples.get() + index; }
+  const std::int16_t* GetSamples(int index) const { return m_pSamples.get() + index; }
+  const WAVEFORMATEX& GetFormat() const { return m_Format; }
+
+  // 16-bit mono PCM at the given rate.
+  void SetFormat(int rate);
+  // Fill the existing samples peak-normalised to 32767 (truncated toward zero);
+  // false, with the samples unchanged, when the peak is 0. A shorter block is
+  // repeated, a longer one cut; SetFromFloats reads GetLength() values.
+  bool SetFromBlock(const Block& block, int rate);
+  bool SetFromFloats(const float* values, int rate);
+
+  // Plays the samples once on the default output. At the end of the sound
+  // `done` is called on window's thread through its event queue (not if window
+  // is gone). True when the sound is playing afterwards.
+  bool Play(QObject* window, std::function<void()> done);
+  void Stop();
+  bool IsPlaying() const { return m_bPlaying; }
+
+ protected:
+  void DrawRange(QImage& canvas, const QRect& r, int first);
+
+  KadenzoPrompts* m_pPrompts;  // not owned
+  std::unique_ptr<std::int16_t[]> m_pSamples;
+  int m_iLength = 0;
+  bool m_bPlaying = false;
+  WAVEFORMATEX m_Format = {};
+  struct Playback;  // the output device while playing
+  std::unique_ptr<Playback> m_pPlayback;
+};
