@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QLocale>
 
+#include <cmath>
+
 #include "TextToNumber.h"
 
 namespace {
@@ -29,4 +31,18 @@ QString FormatFixed(double value, int decimals) {
   QLocale locale;
   locale.setNumberOptions(QLocale::OmitGroupSeparator);
   return locale.toString(value, 'f', decimals);
+}
+
+QString FormatFixedPrecision(double value, int precision, int decimals) {
+  if (!std::isfinite(value) || precision < 1) return FormatFixed(value, decimals);
+  // The C locale's scientific form gives both the rounded value and its exponent.
+  const QByteArray scientific = QByteArray::number(value, 'e', precision - 1);
+  const double rounded = scientific.toDouble();
+  const int exponent = scientific.mid(scientific.indexOf('e') + 1).toInt();
+  if (rounded != 0 && exponent + 1 > precision) {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(rounded, 'e', precision - 1);
+  }
+  return FormatFixed(rounded, decimals);
 }
