@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include <QAudio>
 #include <QString>
 
 class Block;
@@ -33,6 +34,17 @@ static_assert(sizeof(WAVEFORMATEX) == 18);
 // The channel taken from two-channel files (0 left, 1 right); lives for the
 // whole program, set by the channel question and reset to 0 by other files.
 extern int LoadChannel;
+
+// The position just after the first occurrence of the four-byte tag among the
+// first count positions of head (its start + 4), or 0 when it does not occur.
+int FindTag(const char* head, const char* tag, int count);
+
+// Reads the head of a WAV file: the format record after "fmt " and the data
+// size after "data", both found in the first 8000 bytes. Returns the data size
+// in bytes, 0 when the file cannot be read or its head is unusable (a missing
+// tag, a field outside the bytes read, a size of 2^31 or more, a rate of 0).
+std::int32_t ReadWaveHeader(const QString& fileName, WAVEFORMATEX& format,
+                            std::int64_t* dataOffset = nullptr);
 
 class TSignalBase {
  public:
@@ -92,7 +104,13 @@ class WaveSignal : public TSignalBase {
   bool IsPlaying() const { return m_bPlaying; }
 
  protected:
+  // Draws one channel (first: 0 left, 1 right) into r: a min-to-max bar per
+  // pixel column when there are more frames than columns, else the samples
+  // joined by lines, with marks when they are more than about 3 pixels apart.
   void DrawRange(QImage& canvas, const QRect& r, int first);
+  // True when the output device reported success.
+  static bool CheckResult(QAudio::Error code) { return code == QAudio::NoError; }
+  void ShowMessage(const QString& text, const QString& caption) const;
 
   KadenzoPrompts* m_pPrompts;  // not owned
   std::unique_ptr<std::int16_t[]> m_pSamples;
@@ -101,4 +119,16 @@ class WaveSignal : public TSignalBase {
   WAVEFORMATEX m_Format = {};
   struct Playback;  // the output device while playing
   std::unique_ptr<Playback> m_pPlayback;
+};
+
+// Two interleaved channels (left first); m_iLength counts the samples of both.
+// Drawn as the left channel above the right; saved by the WaveSignal writer.
+class StereoWaveSignal : public WaveSignal {
+ public:
+  StereoWaveSignal(QImage* canvas, KadenzoPrompts* prompts);
+
+  void Draw(QImage* canvas = nullptr) override;
+  // Not implemented: says so and changes nothing.
+  void Load(const QString& fileName) override;
+  void SetSampleRate(int rate);
 };

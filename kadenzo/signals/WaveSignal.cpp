@@ -1,0 +1,216 @@
+#include "WaveSignal.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+#include <QRect>
+
+#include <algorithm>
+#include <cmath>
+
+#include "Block.h"
+#include "KadenzoPrompts.h"
+#include "LocaleNumbers.h"
+#include "PictureWidget.h"
+
+namespace {
+
+// A one-pixel cosmetic pen whose lines leave out their last pixel, so that a
+// bar from y1 to y1 + 1 is one pixel high.
+QPen CosmeticPen(const QColor& colour) {
+  QPen pen(colour, 0);
+  pen.setCapStyle(Qt::FlatCap);
+  return pen;
+}
+
+// Line from (x1, y1) to (x2, y2) without the end point; nothing when they meet.
+void LineWithoutEnd(QPainter& painter, int x1, int y1, int x2, int y2) {
+  if (x1 != x2 || y1 != y2) painter.drawLine(x1, y1, x2, y2);
+}
+
+// Scaled values are within +-32767 by construction; infinities and undefined
+// values (from such input values) are pinned instead of overflowing.
+std::int16_t ToSample(double scaled) {
+  if (std::isnan(scaled)) return 0;
+  return static_cast<std::int16_t>(std::clamp(scaled, -32767.0, 32767.0));
+}
+
+}  // namespace
+
+void TSignalBase::Draw(QImage* canvas) {
+  if (!canvas) canvas = GetCanvas();
+  if (!canvas || canvas->isNull()) return;
+  QPainter painter(canvas);
+  const QRect r = canvas->rect();
+  painter.fillRect(r, QColor(128, 128, 128));
+  painter.setPen(CosmeticPen(Qt::black));
+  const int right = r.left() + r.width();
+  const int bottom = r.top() + r.height();
+  LineWithoutEnd(painter, r.left(), r.top(), right, bottom);
+  LineWithoutEnd(painter, right, r.top(), r.left(), bottom);
+}
+
+void WaveSignal::ShowMessage(const QString& text, const QString& caption) const {
+  if (m_pPrompts) m_pPrompts->ShowMessage(text, caption);
+}
+
+void WaveSignal::SetFormat(int rate) {
+  m_Format.wFormatTag = 1;
+  m_Format.nChannels = 1;
+  m_Format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
+  m_Format.nAvgBytesPerSec = 2 * static_cast<std::uint32_t>(rate);
+  m_Format.nBlockAlign = 2;
+  m_Format.wBitsPerSample = 16;
+  m_Format.cbSize = 0;
+}
+
+void WaveSignal::SetLength(int count) {
+  Stop();
+  count = std::max(count, 0);
+  m_pSamples = count > 0 ? std::make_unique<std::int16_t[]>(static_cast<std::size_t>(count)) : nullptr;
+  m_iLength = count;
+}
+
+bool WaveSignal::SetFromBlock(const Block& block, int rate) {
+  SetFormat(rate);
+  const int size = block.GetSize();
+  if (size == 0) return false;
+  BlockExtremes extremes;
+  block.MinMax(extremes, 0, size - 1);
+  const double peak = std::max(extremes.max, std::fabs(extremes.min));
+  if (peak == 0) return false;
+  const double scale = 32767 / peak;
+  const double* values = block.GetData();
+  // The block is repeated when it is shorter than the sound.
+  for (int start = 0; start < m_iLength; start += size) {
+    const int count = std::min(size, m_iLength - start);
+    std::int16_t* samples = m_pSamples.get() + start;
+    for (int i = 0; i < count; ++i) samples[i] = ToSample(values[i] * scale);
+  }
+  return true;
+}
+
+bool WaveSignal::SetFromFloats(const float* values, int rate) {
+  SetFormat(rate);
+  float max = 0;
+  float min = 0;
+  for (int j = 0; j < m_iLength; ++j) {
+    max = std::max(max, values[j]);
+    min = std::min(min, values[j]);
+  }
+  const float peak = std::max(max, std::fabs(min));
+  if (peak == 0) return false;
+  const float scale = 32767 / peak;
+  for (int j = 0; j < m_iLength; ++j) m_pSamples[j] = ToSample(static_cast<double>(values[j]) * scale);
+  return true;
+}
+
+void WaveSignal::Draw(QImage* canvas) {
+  if (!canvas) canvas = m_pCanvas;
+  if (!canvas || canvas->isNull()) return;
+  if (!m_pSamples || m_iLength == 0) {
+    TSignalBase::Draw(canvas);
+    return;
+  }
+  DrawRange(*canvas, canvas->rect(), 0);
+}
+
+void WaveSignal::DrawRange(QImage& canvas, const QRect& r, int first) {
+  const int left = r.left();
+  const int top = r.top();
+  const int right = left + r.width();
+  const int bottom = top + r.height();
+  QPainter painter(&canvas);
+  painter.fillRect(r, Qt::white);
+  painter.setPen(CosmeticPen(QColor(0, 0, 255)));
+  painter.setBrush(Qt::white);
+
+  const int channels = std::max<int>(m_Format.nChannels, 1);
+  const int frames = m_iLength / channels;
+  if (right <= left || frames == 0 || first >= channels) return;
+  const double s = static_cast<double>(frames) / (right - left);
+  const double k = (bottom - top) / 65535.0;
+  const int y0 = (top + bottom) / 2;
+  const auto yOf = [&](int v) { return static_cast<int>(y0 - v * k); };
+  const std::int16_t* samples = m_pSamples.get();
+
+  if (s > 1) {
+    for (int x = left; x < right; ++x) {
+      const int a = static_cast<int>(x * s);
+      const int b = std::min(static_cast<int>((x + 1) * s), frames);
+      int hi = -32768;
+      int lo = 32767;
+      if (channels == 1) {
+        for (int i = a; i < b; ++i) {
+          hi = std::max<int>(hi, samples[i]);
+          lo = std::min<int>(lo, samples[i]);
+        }
+      } else {
+        for (int i = a * channels + first; i < b * channels; i += channels) {
+          hi = std::max<int>(hi, samples[i]);
+          lo = std::min<int>(lo, samples[i]);
+        }
+      }
+      const int y1 = yOf(hi);
+      int y2 = yOf(lo);
+      if (y1 == y2) y2 = y1 + 1;
+      LineWithoutEnd(painter, x, y1, x, y2);
+    }
+    return;
+  }
+
+  // At least one pixel per frame; frame f of the channel sits at f / s.
+  const bool marks = s < 0.33;
+  QPoint previous;
+  for (int f = 0; f < frames; ++f) {
+    const QPoint point(static_cast<int>(f / s + 0.5), yOf(samples[f * channels + first]));
+    if (f > 0) LineWithoutEnd(painter, previous.x(), previous.y(), point.x(), point.y());
+    if (marks) painter.drawEllipse(QRect(point.x() - 2, point.y() - 2, 3, 3));
+    previous = point;
+  }
+}
+
+void WaveSignal::UpdateHint(PictureWidget* control) {
+  if (!control) return;
+  if (!m_pSamples) {
+    control->SetHintShown(false);
+    return;
+  }
+  control->SetHintShown(true);
+  QString hint = QString::number(m_iLength) + QStringLiteral(" counts");
+  if (m_Format.nSamplesPerSec != 0) {
+    const double seconds = static_cast<double>(m_iLength) / m_Format.nSamplesPerSec;
+    hint += QStringLiteral("\n") + FormatFixedPrecision(seconds, 8, 2) + QStringLiteral(" sec");
+  }
+  control->SetHint(hint);
+}
+
+StereoWaveSignal::StereoWaveSignal(QImage* canvas, KadenzoPrompts* prompts)
+    : WaveSignal(canvas, prompts) {
+  m_Format.wFormatTag = 1;
+  m_Format.nChannels = 2;
+  m_Format.wBitsPerSample = 16;
+  m_Format.cbSize = 0;
+  SetSampleRate(44100);
+}
+
+void StereoWaveSignal::SetSampleRate(int rate) {
+  m_Format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
+  m_Format.nBlockAlign = static_cast<std::uint16_t>(m_Format.nChannels * 2);
+  m_Format.nAvgBytesPerSec = m_Format.nBlockAlign * static_cast<std::uint32_t>(rate);
+}
+
+void StereoWaveSignal::Draw(QImage* canvas) {
+  if (!canvas) canvas = m_pCanvas;
+  if (!canvas || canvas->isNull()) return;
+  if (!m_pSamples || m_iLength == 0) {
+    TSignalBase::Draw(canvas);
+    return;
+  }
+  const QRect r = canvas->rect();
+  const int right = r.left() + r.width();
+  const int bottom = r.top() + r.height();
+  const int middle = bottom / 2;
+  DrawRange(*canvas, QRect(QPoint(r.left(), r.top()), QPoint(right - 1, middle - 1)), 0);
+  DrawRange(*canvas, QRect(QPoint(r.left(), middle), QPoint(right - 1, bottom - 1)), 1);
+}
