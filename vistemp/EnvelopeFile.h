@@ -1,0 +1,16 @@
+#pragma once
+// Writing an envelope (a Block file) so that a failed write never leaves a
+// damaged file behind: the block goes to a temporary file beside the target,
+// which replaces the target only once it is complete.
+
+#include <QString>
+
+#include "Block.h"
+
+namespace vistemp {
+
+// True when the whole file was written and now stands under fileName; false
+// otherwise, with the target as it was and no temporary file left behind.
+bool WriteEnvelopeFile(const Block& envelope, const QString& fileName);
+
+}  // namespace vistemp
