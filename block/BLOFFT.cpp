@@ -1,0 +1,422 @@
+// The Fourier transform on Blocks: a real forward transform into the packed
+// spectrum (dmComp) and its inverse, both on an in-place radix-2 complex FFT
+// with 1/sqrt(n) scaling, sharing one cache of twiddle tables.
+//
+// The arithmetic is fixed down to the order of every operation, so that a
+// spectrum comes out the same bits on every build: the tables are made by a
+// rotation recurrence, four twiddles per stage are exact constants, and the
+// faster code paths below only rearrange memory (table entries copied into
+// the order they are used, butterflies of one stage visited in another order,
+// passes fused), never the sums.
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "Block.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+// The eighth-turn twiddle, to the digits the transform has always used.
+constexpr double kEighthTurn = 0.707106781186548;
+
+enum TableKind : int { kNoTables = -1, kForwardTables = 0, kInverseTables = 1 };
+
+std::unique_ptr<double[]> UninitialisedDoubles(int n) {
+  return std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(n));
+}
+
+// Module state shared by all Blocks: made on first use from the twiddle tables
+// and kept while consecutive transforms have the same block size and
+// direction. A forward transform of N values runs on N/2 points, an inverse
+// one on N points.
+struct TwiddleCache {
+  int size = 0;  // the block size N it was made for; 0 = nothing made
+  int kind = kNoTables;
+  // The twiddles of the stage with half-length `half` at [half, 2 half), in
+  // the order its butterflies use them, with the exact constants in place.
+  std::unique_ptr<double[]> stageCos;
+  std::unique_ptr<double[]> stageSin;
+  // Where each point goes in the bit-reversal permutation.
+  std::unique_ptr<std::int32_t[]> reversed;
+  // Forward only: the rotation of bin k (1 <= k < h) in SplitRealSpectrum.
+  std::unique_ptr<double[]> splitCos;
+  std::unique_ptr<double[]> splitSin;
+  // The complex transform's work arrays, one value per point. They carry
+  // nothing from one call to the next; keeping them saves an allocation (and,
+  // for large blocks, fresh pages) on every call.
+  std::unique_ptr<double[]> workRe;
+  std::unique_ptr<double[]> workIm;
+};
+
+TwiddleCache g_tables;
+
+void FreeTables() { g_tables = TwiddleCache{}; }
+
+// Releases the tables when the program ends.
+class CTablesKiller {
+ public:
+  CTablesKiller() = default;
+  CTablesKiller(const CTablesKiller&) = delete;
+  CTablesKiller& operator=(const CTablesKiller&) = delete;
+  ~CTablesKiller() { FreeTables(); }
+};
+
+const CTablesKiller g_tablesKiller;
+
+// cosT[k] ~ cos(2 pi k / n), sinT[k] ~ -sin(2 pi k / n), k = 0 .. n-1, made by
+// repeated rotation rather than a sine and cosine per entry.
+void BuildTwiddles(int n, double* sinT, double* cosT) {
+  const double c = std::cos(2.0 * kPi / n);
+  const double s = -std::sqrt(1.0 - c * c);
+  double C = 1.0;
+  double S = 0.0;
+  for (int k = 0; k < n; ++k) {
+    cosT[k] = C;
+    sinT[k] = S;
+    const double nextC = C * c - S * s;
+    S = C * s + S * c;
+    C = nextC;
+  }
+}
+
+// The bit-reversal permutation of n points: the counter j runs through the
+// reversed indices as i counts up.
+void BitReverse(int n, std::int32_t* reversed) {
+  int j = 0;
+  for (int i = 0; i < n; ++i) {
+    reversed[i] = j;
+    int k = n / 2;
+    while (k >= 1 && k <= j) {
+      j -= k;
+      k /= 2;
+    }
+    j += k;
+  }
+}
+
+// Copies the twiddles of every stage of an n-point transform out of the tables
+// into the order the butterflies use them. Stage s (half = 2^(s-1)) uses entry
+// j n / (2 half) for twiddle j, except four exact ones: 1 at j = 0, -i at
+// j = half/2, 0.707106781186548 (1 - i) at j = half/4 and
+// -0.707106781186548 (1 + i) at j = 3 half/4. A product with the exact 1 or -i
+// has the value of x[k] itself or of (im, -re), the shortcuts they stand for.
+void BuildStageTwiddles(int n, const double* sinT, const double* cosT, double* stageSin,
+                        double* stageCos) {
+  for (int half = 1; half < n; half *= 2) {
+    const int stride = n / (2 * half);
+    double* wc = stageCos + half;
+    double* ws = stageSin + half;
+    for (int j = 0; j < half; ++j) {
+      wc[j] = cosT[j * stride];
+      ws[j] = sinT[j * stride];
+    }
+    wc[0] = 1.0;
+    ws[0] = 0.0;
+    if (half >= 2) {
+      wc[half / 2] = 0.0;
+      ws[half / 2] = -1.0;
+    }
+    if (half >= 4) {
+      wc[half / 4] = kEighthTurn;
+      ws[half / 4] = -kEighthTurn;
+      wc[3 * half / 4] = -kEighthTurn;
+      ws[3 * half / 4] = -kEighthTurn;
+    }
+  }
+}
+
+// Makes the cache for a block of N values unless it was made for the same
+// size and direction: the tables SinTable and CosTable (N entries, made for n
+// points), and from them everything the transform reads per call.
+void EnsureTables(int N, TableKind kind) {
+  if (g_tables.size == N && g_tables.kind == kind) return;
+  FreeTables();
+  const int n = kind == kForwardTables ? N / 2 : N;
+  std::vector<double> SinTable(static_cast<std::size_t>(N));
+  std::vector<double> CosTable(static_cast<std::size_t>(N));
+  BuildTwiddles(n, SinTable.data(), CosTable.data());
+
+  TwiddleCache t;
+  t.stageSin = UninitialisedDoubles(n);
+  t.stageCos = UninitialisedDoubles(n);
+  BuildStageTwiddles(n, SinTable.data(), CosTable.data(), t.stageSin.get(), t.stageCos.get());
+  t.reversed = std::make_unique_for_overwrite<std::int32_t[]>(static_cast<std::size_t>(n));
+  BitReverse(n, t.reversed.get());
+  t.workRe = UninitialisedDoubles(n);
+  t.workIm = UninitialisedDoubles(n);
+  if (kind == kForwardTables) {
+    // Odd bins take their rotation from a sine and cosine, even ones from the tables.
+    const int h = n;
+    const double dTheta = kPi / h;
+    t.splitSin = UninitialisedDoubles(h);
+    t.splitCos = UninitialisedDoubles(h);
+    for (int k = 1; k < h; ++k) {
+      if (k % 2 == 1) {
+        t.splitCos[k] = std::cos(k * dTheta);
+        t.splitSin[k] = -std::sin(k * dTheta);
+      } else {
+        t.splitCos[k] = CosTable[k / 2];
+        t.splitSin[k] = SinTable[k / 2];
+      }
+    }
+  }
+  t.size = N;
+  t.kind = kind;
+  g_tables = std::move(t);
+}
+
+// Moves point i of `source` to position reversed[i] of (re, im), n = 2^M
+// points. Large transforms go in tiles of 8 x 8 points (the top and bottom
+// three bits of i), so that every cache line is read and written whole instead
+// of one value per line.
+template <typename Source>
+void PermuteBitReversed(int M, const std::int32_t* reversed, const Source& source, double* re,
+                        double* im) {
+  const int n = 1 << M;
+  if (M < 6) {
+    for (int i = 0; i < n; ++i) source(i, re[reversed[i]], im[reversed[i]]);
+    return;
+  }
+  constexpr int kReversed3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  const int shift = M - 3;
+  double tileRe[8][8];
+  double tileIm[8][8];
+  for (int middle = 0; middle < n >> 3; middle += 8) {
+    for (int a = 0; a < 8; ++a)
+      for (int c = 0; c < 8; ++c) source((a << shift) | middle | c, tileRe[a][c], tileIm[a][c]);
+    // With the top and bottom three bits exchanged and reversed, the middle
+    // bits reverse among themselves.
+    const int reversedMiddle = reversed[middle];
+    for (int c = 0; c < 8; ++c) {
+      double* lineRe = re + ((kReversed3[c] << shift) | reversedMiddle);
+      double* lineIm = im + ((kReversed3[c] << shift) | reversedMiddle);
+      for (int a = 0; a < 8; ++a) {
+        lineRe[kReversed3[a]] = tileRe[a][c];
+        lineIm[kReversed3[a]] = tileIm[a][c];
+      }
+    }
+  }
+}
+
+// Four doubles processed as one; plain element-wise IEEE operations, so the
+// results are those of the scalar code.
+using Pack = double __attribute__((vector_size(32)));
+
+[[gnu::always_inline]] inline void LoadPack(Pack& v, const double* p) {
+  std::memcpy(&v, p, sizeof v);
+}
+
+[[gnu::always_inline]] inline void StorePack(double* p, const Pack& v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// One butterfly on four lanes: t = b W, b = a - t, a = a + t.
+[[gnu::always_inline]] inline void Butterfly(Pack& ar, Pack& ai, Pack& br, Pack& bi,
+                                             const Pack& wr, const Pack& wi) {
+  const Pack tr = br * wr - bi * wi;
+  const Pack ti = br * wi + bi * wr;
+  br = ar - tr;
+  bi = ai - ti;
+  ar = ar + tr;
+  ai = ai + ti;
+}
+
+// The stages of the decimation-in-time transform on n bit-reversed points.
+// Each butterfly: t = x[k] W, x[k] = x[g] - t, x[g] = x[g] + t.
+__attribute__((target_clones("avx2", "default"))) void RunStages(int n, double* __restrict re,
+                                                                 double* __restrict im,
+                                                                 const double* stageSin,
+                                                                 const double* stageCos) {
+  // Stages 1 and 2 together, four points at a time: their twiddles are 1 and
+  // -i, so t is x[k] itself or (im, -re) of x[k].
+  if (n >= 4) {
+    for (int g = 0; g < n; g += 4) {
+      double r0 = re[g], r1 = re[g + 1], r2 = re[g + 2], r3 = re[g + 3];
+      double i0 = im[g], i1 = im[g + 1], i2 = im[g + 2], i3 = im[g + 3];
+      double tr = r1, ti = i1;
+      r1 = r0 - tr, i1 = i0 - ti, r0 = r0 + tr, i0 = i0 + ti;
+      tr = r3, ti = i3;
+      r3 = r2 - tr, i3 = i2 - ti, r2 = r2 + tr, i2 = i2 + ti;
+      tr = r2, ti = i2;
+      re[g + 2] = r0 - tr, im[g + 2] = i0 - ti, re[g] = r0 + tr, im[g] = i0 + ti;
+      tr = i3, ti = -r3;
+      re[g + 3] = r1 - tr, im[g + 3] = i1 - ti, re[g + 1] = r1 + tr, im[g + 1] = i1 + ti;
+    }
+  } else if (n == 2) {
+    const double tr = re[1], ti = im[1];
+    re[1] = re[0] - tr, im[1] = im[0] - ti, re[0] = re[0] + tr, im[0] = im[0] + ti;
+  }
+  // From stage 3 on, two stages per pass over the data: the four points
+  // g, g + half, g + 2 half, g + 3 half go through both stages in registers.
+  int half = 4;
+  for (; 4 * half <= n; half *= 4) {
+    const double* inner = stageCos + half;
+    const double* innerSin = stageSin + half;
+    const double* outer = stageCos + 2 * half;
+    const double* outerSin = stageSin + 2 * half;
+    for (int g0 = 0; g0 < n; g0 += 4 * half) {
+      double* r = re + g0;
+      double* m = im + g0;
+      for (int j = 0; j < half; j += 4) {
+        Pack r0, r1, r2, r3, m0, m1, m2, m3, wr, wi;
+        LoadPack(r0, r + j), LoadPack(m0, m + j);
+        LoadPack(r1, r + half + j), LoadPack(m1, m + half + j);
+        LoadPack(r2, r + 2 * half + j), LoadPack(m2, m + 2 * half + j);
+        LoadPack(r3, r + 3 * half + j), LoadPack(m3, m + 3 * half + j);
+        LoadPack(wr, inner + j), LoadPack(wi, innerSin + j);
+        Butterfly(r0, m0, r1, m1, wr, wi);
+        Butterfly(r2, m2, r3, m3, wr, wi);
+        LoadPack(wr, outer + j), LoadPack(wi, outerSin + j);
+        Butterfly(r0, m0, r2, m2, wr, wi);
+        LoadPack(wr, outer + half + j), LoadPack(wi, outerSin + half + j);
+        Butterfly(r1, m1, r3, m3, wr, wi);
+        StorePack(r + j, r0), StorePack(m + j, m0);
+        StorePack(r + half + j, r1), StorePack(m + half + j, m1);
+        StorePack(r + 2 * half + j, r2), StorePack(m + 2 * half + j, m2);
+        StorePack(r + 3 * half + j, r3), StorePack(m + 3 * half + j, m3);
+      }
+    }
+  }
+  // An odd number of stages leaves the last one alone.
+  if (half < n) {
+    const double* wc = stageCos + half;
+    const double* ws = stageSin + half;
+    for (int j = 0; j < half; j += 4) {
+      Pack ar, ai, br, bi, wr, wi;
+      LoadPack(ar, re + j), LoadPack(ai, im + j);
+      LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
+      LoadPack(wr, wc + j), LoadPack(wi, ws + j);
+      Butterfly(ar, ai, br, bi, wr, wi);
+      StorePack(re + j, ar), StorePack(im + j, ai);
+      StorePack(re + half + j, br), StorePack(im + half + j, bi);
+    }
+  }
+}
+
+// Given the unscaled transform Z of the h complex values x[2j] + i x[2j+1],
+// writes the spectrum of the 2h real values into x: real parts of bins
+// 0 .. h-1 to x[0 .. h-1] and imaginary parts of bins 1 .. h-1 to
+// x[h+1 .. 2h-1]. Z is scaled by `scale` (1/sqrt(h)) as it is read. x[h] is
+// left to the caller (the Nyquist bin).
+void SplitRealSpectrum(int h, const double* splitSin, const double* splitCos, double scale,
+                       const double* __restrict re, const double* __restrict im,
+                       double* __restrict x) {
+  const double s = 1.0 / std::sqrt(2.0);
+  x[0] = (re[0] * scale + im[0] * scale) * s;
+  for (int k = 1; k < h; ++k) {
+    const double reK = re[k] * scale, reM = re[h - k] * scale;
+    const double imK = im[k] * scale, imM = im[h - k] * scale;
+    const double A = reK + reM;
+    const double B = imK + imM;
+    const double D = imK - imM;
+    const double E = reK - reM;
+    const double C = splitCos[k];
+    const double S = splitSin[k];
+    x[k] = (C * B + A + S * E) * s;
+    x[h + k] = (S * B + D - C * E) * s;
+  }
+}
+
+}  // namespace
+
+Block& Block::ForwardFFT() {
+  const int N = m_iSize;
+  const int h = N / 2;
+  const int M = Log2(h);
+  EnsureTables(N, kForwardTables);
+  double* dr = g_tables.workRe.get();
+  double* di = g_tables.workIm.get();
+  double* x = m_pData.get();
+  // The Nyquist bin comes from the alternating sum, added in index order.
+  double P = 0.0;
+  for (int i = 0; i < h; ++i) P += x[2 * i] - x[2 * i + 1];
+  // Even values as real parts, odd ones as imaginary parts, in bit-reversed order.
+  PermuteBitReversed(
+      M, g_tables.reversed.get(),
+      [x](int i, double& re, double& im) {
+        re = x[2 * i];
+        im = x[2 * i + 1];
+      },
+      dr, di);
+  RunStages(h, dr, di, g_tables.stageSin.get(), g_tables.stageCos.get());
+  const double scale = 1.0 / std::sqrt(static_cast<double>(h));
+  SplitRealSpectrum(h, g_tables.splitSin.get(), g_tables.splitCos.get(), scale, dr, di, x);
+
+  m_dStep = 1.0 / (N * m_dStep);
+  m_eDomain = dmComp;
+  x[0] *= 2;
+  x[h] = 2 * P / std::sqrt(2.0 * h);
+  return *this;
+}
+
+Block& Block::InverseFFT() {
+  const int N = m_iSize;
+  const int h = N / 2;
+  const int M = Log2(N);
+  EnsureTables(N, kInverseTables);
+  double* dr = g_tables.workRe.get();
+  double* di = g_tables.workIm.get();
+
+  double* x = m_pData.get();
+  const double q = 0.5 * x[h] / std::sqrt(static_cast<double>(N));  // the Nyquist term
+  x[0] *= 0.5;
+  // The first half of the spectrum in bit-reversed order, conjugated so that
+  // the forward stages compute the inverse, then zeros. The Nyquist value in
+  // di[0] only reaches the imaginary output.
+  PermuteBitReversed(
+      M, g_tables.reversed.get(),
+      [x, h](int i, double& re, double& im) {
+        re = i < h ? x[i] : 0.0;
+        im = i < h ? -x[h + i] : -0.0;
+      },
+      dr, di);
+  RunStages(N, dr, di, g_tables.stageSin.get(), g_tables.stageCos.get());
+
+  // Only the real part is kept, so the closing conjugation has nothing to do.
+  const double scale = 1.0 / std::sqrt(static_cast<double>(N));
+  for (int i = 0; i < N; ++i) x[i] = i % 2 == 0 ? dr[i] * scale + q : dr[i] * scale - q;
+  m_dStep = 1.0 / (N * m_dStep);
+  m_eDomain = dmReal;
+  return *this;
+}
+
+Block& Block::PowerSpectrum(bool smooth, bool decibels) {
+  ForwardFFT();
+  const int h = m_iSize / 2;
+  double* x = m_pData.get();
+  if (smooth) {
+    BLOCK_REQUIRE(m_eDomain == dmComp, "m_eDomain==dmComp");
+    // Each half on its own, from the unsmoothed neighbours, zero beyond its ends.
+    for (double* v : {x, x + h}) {
+      double previous = 0.0;
+      for (int i = 0; i < h; ++i) {
+        const double current = v[i];
+        const double next = i + 1 < h ? v[i + 1] : 0.0;
+        v[i] = 0.5 * current - 0.25 * (previous + next);
+        previous = current;
+      }
+    }
+  }
+  for (int i = 0; i < h; ++i) x[i] = x[i] * x[i] + x[h + i] * x[h + i];
+  for (int i = h; i < m_iSize; ++i) x[i] = 0.0;
+  m_eDomain = dmPower;
+  if (decibels) ToDecibels();
+  return *this;
+}
+
+Block& Block::CrossSpectrum(const Block& nt) {
+  BLOCK_REQUIRE(nt.GetSize() == m_iSize, "nt.GetSize() == m_iSize");
+  const int h = m_iSize / 2;
+  double* x = m_pData.get();
+  const double* y = nt.m_pData.get();
+  for (int i = 0; i < h; ++i) {
+    const double a = x[i], b = x[h + i], c = y[i], d = y[h + i];
+    x[i] = a * c + b * d;
+    x[h + i] = b * c - a * d;
+  }
+  return *this;
+}
