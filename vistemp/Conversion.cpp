@@ -19,15 +19,36 @@ double CheckedDivide(double dividend, double divisor) {
   return quotient;
 }
 
+// 1000 times the luminance's numerator: 299 R + 587 G + 114 B.
+int Weight(QRgb colour) { return 299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour); }
+
+constexpr double kWeightScale = 256000.0;
+constexpr int kMaxWeight = 1000 * 255;
+
+// IsInk without a division per pixel: since the luminance grows with the weight,
+// the ink weights at a threshold are those below the first weight that is not
+// ink, found here once with the very comparison IsInk makes.
+int FirstPaperWeight(double threshold) {
+  if (!(threshold > 0.0)) return 0;
+  if (threshold > 1.0) return kMaxWeight + 1;
+  int weight = static_cast<int>(std::ceil(threshold * kWeightScale));
+  while (weight > 0 && (weight - 1) / kWeightScale >= threshold) --weight;
+  while (weight <= kMaxWeight && weight / kWeightScale < threshold) ++weight;
+  return weight;
+}
+
 // Walks the rows from the top and gives every column the height of its first ink
 // pixel. Row order keeps the reads sequential in memory; the walk ends as soon as
 // every column has its ink.
 template <typename InkAt>
-void TraceRows(double* heights, int width, int height, InkAt inkAt) {
+void TraceRows(double* heights, const QImage& pixels, InkAt inkAt) {
+  const int width = pixels.width();
+  const int height = pixels.height();
   int untraced = width;
   for (int y = 0; y < height && untraced > 0; ++y) {
+    const uchar* line = pixels.constScanLine(y);
     for (int x = 0; x < width; ++x) {
-      if (heights[x] == 0.0 && inkAt(y, x)) {
+      if (heights[x] == 0.0 && inkAt(line, x)) {
         heights[x] = height - y;
         --untraced;
       }
@@ -50,51 +71,43 @@ std::array<bool, 256> InkPalette(const QImage& bitmap, double threshold) {
 double Luminance(QRgb colour) {
   // One rounding of the exact weighted sum: mid-grey 128 gives exactly 0.5 and
   // white exactly 0.99609375.
-  const int weighted = 299 * qRed(colour) + 587 * qGreen(colour) + 114 * qBlue(colour);
-  return weighted / 256000.0;
+  return Weight(colour) / kWeightScale;
 }
 
 bool IsInk(QRgb colour, double threshold) { return Luminance(colour) < threshold; }
 
 void TraceProfile(Block& profile, const QImage& bitmap, double threshold) {
-  const int width = bitmap.width();
-  const int height = bitmap.height();
-  profile.SetSize(width);
+  profile.SetSize(bitmap.width());
+  if (bitmap.width() == 0) return;
   double* heights = profile.GetData();
-  if (width == 0) return;
 
   switch (bitmap.format()) {
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-      TraceRows(heights, width, height, [&](int y, int x) {
-        return IsInk(reinterpret_cast<const QRgb*>(bitmap.constScanLine(y))[x], threshold);
-      });
-      break;
     case QImage::Format_Indexed8: {
       const std::array<bool, 256> ink = InkPalette(bitmap, threshold);
-      TraceRows(heights, width, height,
-                [&](int y, int x) { return ink[bitmap.constScanLine(y)[x]]; });
+      TraceRows(heights, bitmap, [&](const uchar* line, int x) { return ink[line[x]]; });
       break;
     }
     case QImage::Format_Mono: {
       const std::array<bool, 256> ink = InkPalette(bitmap, threshold);
-      TraceRows(heights, width, height, [&](int y, int x) {
-        return ink[(bitmap.constScanLine(y)[x >> 3] >> (7 - (x & 7))) & 1];
-      });
+      TraceRows(heights, bitmap,
+                [&](const uchar* line, int x) { return ink[(line[x >> 3] >> (7 - (x & 7))) & 1]; });
       break;
     }
     case QImage::Format_MonoLSB: {
       const std::array<bool, 256> ink = InkPalette(bitmap, threshold);
-      TraceRows(heights, width, height, [&](int y, int x) {
-        return ink[(bitmap.constScanLine(y)[x >> 3] >> (x & 7)) & 1];
-      });
+      TraceRows(heights, bitmap,
+                [&](const uchar* line, int x) { return ink[(line[x >> 3] >> (x & 7)) & 1]; });
       break;
     }
     default: {
-      // Formats the BMP reader does not produce: one conversion, then as above.
-      const QImage pixels = bitmap.convertToFormat(QImage::Format_ARGB32);
-      TraceRows(heights, width, height, [&](int y, int x) {
-        return IsInk(reinterpret_cast<const QRgb*>(pixels.constScanLine(y))[x], threshold);
+      // 32-bit pixels as they are; formats the BMP reader does not produce are
+      // converted once.
+      const bool direct =
+          bitmap.format() == QImage::Format_RGB32 || bitmap.format() == QImage::Format_ARGB32;
+      const QImage pixels = direct ? bitmap : bitmap.convertToFormat(QImage::Format_ARGB32);
+      const int firstPaper = FirstPaperWeight(threshold);
+      TraceRows(heights, pixels, [&](const uchar* line, int x) {
+        return Weight(reinterpret_cast<const QRgb*>(line)[x]) < firstPaper;
       });
       break;
     }

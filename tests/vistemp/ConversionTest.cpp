@@ -144,6 +144,37 @@ TEST(TraceProfile, TakesTheTopmostInkOfEachColumnAtTheThreshold) {
   }
 }
 
+TEST(TraceProfile, DecidesInkExactlyAsIsInkForEveryGreyAndManyColours) {
+  // Row 0 holds the colour under test, row 1 black: a column traces to 2 when
+  // its colour is ink and to 1 when it is not.
+  std::vector<QRgb> colours;
+  for (int grey = 0; grey < 256; ++grey) colours.push_back(qRgb(grey, grey, grey));
+  std::uint32_t state = 12345;
+  for (int i = 0; i < 3000; ++i) {
+    state = state * 1103515245u + 12345u;
+    colours.push_back(qRgb(state >> 24, (state >> 16) & 0xFF, (state >> 8) & 0xFF));
+  }
+  QImage picture(static_cast<int>(colours.size()), 2, QImage::Format_RGB32);
+  for (int x = 0; x < picture.width(); ++x) {
+    picture.setPixel(x, 0, colours[x]);
+    picture.setPixel(x, 1, qRgb(0, 0, 0));
+  }
+  const double onEdge = Luminance(colours[300]);
+  for (const double threshold : {1e-9, 0.25, 0.49609375, 0.5, 0.5000001, onEdge,
+                                 std::nextafter(onEdge, 0.0), std::nextafter(onEdge, 1.0),
+                                 0.99609375, 0.9961, 2.0}) {
+    for (const QImage& kind : {picture, picture.convertToFormat(QImage::Format_RGB888)}) {
+      Block profile;
+      TraceProfile(profile, kind, threshold);
+      ASSERT_EQ(profile.GetSize(), picture.width());
+      for (int x = 0; x < picture.width(); ++x) {
+        ASSERT_EQ(profile[x], IsInk(colours[x], threshold) ? 2.0 : 1.0)
+            << "colour " << std::hex << colours[x] << " at threshold " << threshold;
+      }
+    }
+  }
+}
+
 TEST(TraceProfile, NullPictureGivesAnEmptyProfile) {
   Block profile(3);
   TraceProfile(profile, QImage(), 0.5);
