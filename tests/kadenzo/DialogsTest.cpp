@@ -1,0 +1,187 @@
+// The Model and channel dialogs, driven through their real widgets.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+#include "Channel.h"
+#include "Model.h"
+
+namespace {
+
+// Runs the steps once the modal dialog is up; if they leave it open, Escape closes it.
+void WhenShown(QDialog& dialog, std::function<void()> steps) {
+  QTimer::singleShot(0, &dialog, [&dialog, steps] {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    steps();
+    if (dialog.isVisible()) QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+}
+
+void Retype(QLineEdit* edit, const QString& text) {
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClicks(edit, text);
+}
+
+// Every label and button shows its whole text.
+void ExpectNothingClipped(const QWidget& dialog) {
+  for (const QWidget* child : dialog.findChildren<QWidget*>()) {
+    if (!child->isVisible() || qobject_cast<const QLineEdit*>(child)) continue;
+    EXPECT_GE(child->width(), child->sizeHint().width()) << child->objectName().toStdString();
+    EXPECT_GE(child->height(), child->minimumSizeHint().height()) << child->objectName().toStdString();
+  }
+}
+
+class ModelDialogTest : public testing::Test {
+ protected:
+  void SetUp() override { QLocale::setDefault(QLocale::c()); }
+  void TearDown() override { QLocale::setDefault(QLocale::c()); }
+  TModelForm form;
+};
+
+}  // namespace
+
+TEST_F(ModelDialogTest, ShowsTheCallersValuesAndOkOverwritesThem) {
+  double duration = 10, frequency = 1000, band = 400;
+  WhenShown(form, [&] {
+    EXPECT_EQ(form.windowTitle(), "Noise");
+    EXPECT_EQ(form.DurationEdit->text(), "10");
+    EXPECT_EQ(form.FreqEdit->text(), "1000.0");
+    EXPECT_EQ(form.BandEdit->text(), "400.0");
+    EXPECT_TRUE(form.DurationEdit->isVisible());
+    EXPECT_TRUE(form.DurationEdit->hasFocus());
+    ExpectNothingClipped(form);
+    Retype(form.DurationEdit, "2.5");
+    Retype(form.FreqEdit, "440");
+    Retype(form.BandEdit, "0");
+    EXPECT_EQ(form.windowTitle(), "Sine");
+    // Enter in an edit presses the default button, OK.
+    QTest::keyClick(form.BandEdit, Qt::Key_Return);
+  });
+  EXPECT_TRUE(form.Query(&duration, &frequency, &band));
+  EXPECT_EQ(duration, 2.5);
+  EXPECT_EQ(frequency, 440);
+  EXPECT_EQ(band, 0);
+}
+
+TEST_F(ModelDialogTest, ValuesAreWrittenWithFiveSignificantDigitsAndTheLocaleSeparator) {
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  double duration = 12.75, frequency = 100, band = 1234.56;
+  WhenShown(form, [&] {
+    EXPECT_EQ(form.DurationEdit->text(), "13");
+    EXPECT_EQ(form.FreqEdit->text(), "100,0");
+    EXPECT_EQ(form.BandEdit->text(), "1234,6");
+    Retype(form.FreqEdit, "100,5");
+    QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+  });
+  EXPECT_TRUE(form.Query(&duration, &frequency, &band));
+  EXPECT_EQ(frequency, 100.5);
+  // Read back in single precision.
+  EXPECT_EQ(band, static_cast<double>(1234.6f));
+}
+
+TEST_F(ModelDialogTest, WithoutDurationItIsHiddenAndUntouched) {
+  double duration = 7, frequency = 100, band = 40;
+  WhenShown(form, [&] {
+    EXPECT_FALSE(form.DurationEdit->isVisible());
+    EXPECT_FALSE(form.DurationLabel->isVisible());
+    EXPECT_TRUE(form.FreqEdit->hasFocus());
+    QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+  });
+  EXPECT_TRUE(form.Query(nullptr, &frequency, &band));
+  EXPECT_EQ(duration, 7);
+  EXPECT_EQ(frequency, 100);
+  EXPECT_EQ(band, 40);
+}
+
+TEST_F(ModelDialogTest, FrequencyZeroHidesTheBandAndTheCaptionFollows) {
+  double frequency = 1000, band = 0;
+  WhenShown(form, [&] {
+    EXPECT_EQ(form.windowTitle(), "Sine");
+    Retype(form.FreqEdit, "0");
+    EXPECT_FALSE(form.BandEdit->isVisible());
+    EXPECT_FALSE(form.BandLabel->isVisible());
+    EXPECT_EQ(form.windowTitle(), "Noise");
+    Retype(form.FreqEdit, "50");
+    EXPECT_TRUE(form.BandEdit->isVisible());
+    EXPECT_EQ(form.windowTitle(), "Sine");
+    Retype(form.BandEdit, "30");
+    EXPECT_EQ(form.windowTitle(), "Noise");
+    // Text that is no number reads as 0.
+    Retype(form.FreqEdit, "abc");
+    EXPECT_FALSE(form.BandEdit->isVisible());
+    QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+  });
+  EXPECT_TRUE(form.Query(nullptr, &frequency, &band));
+  EXPECT_EQ(frequency, 0);
+  EXPECT_EQ(band, 30);
+}
+
+TEST_F(ModelDialogTest, CancelAndEscapeKeepTheCallersValues) {
+  double duration = 10, frequency = 1000, band = 400;
+  WhenShown(form, [&] {
+    Retype(form.FreqEdit, "5");
+    QTest::mouseClick(form.CancelBtn, Qt::LeftButton);
+  });
+  EXPECT_FALSE(form.Query(&duration, &frequency, &band));
+  WhenShown(form, [&] {
+    // The next query shows the caller's values, not the edited text.
+    EXPECT_EQ(form.FreqEdit->text(), "1000.0");
+    Retype(form.BandEdit, "5");
+    QTest::keyClick(&form, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(form.Query(&duration, &frequency, &band));
+  EXPECT_EQ(frequency, 1000);
+  EXPECT_EQ(band, 400);
+  EXPECT_EQ(duration, 10);
+}
+
+TEST_F(ModelDialogTest, LabelsFocusTheirEdits) {
+  EXPECT_EQ(form.DurationLabel->buddy(), form.DurationEdit);
+  EXPECT_EQ(form.Label5->buddy(), form.FreqEdit);
+  EXPECT_EQ(form.BandLabel->buddy(), form.BandEdit);
+  EXPECT_EQ(form.DurationLabel->text(), "&Duration,s");
+  EXPECT_EQ(form.Label5->text(), "Fre&q, Hz");
+  EXPECT_EQ(form.BandLabel->text(), "&Band, Hz");
+  EXPECT_EQ(form.OkBtn->text(), "&OK");
+  EXPECT_EQ(form.CancelBtn->text(), "C&ancel");
+  EXPECT_TRUE(form.OkBtn->isDefault());
+  EXPECT_FALSE(form.windowFlags() & Qt::WindowCloseButtonHint);
+}
+
+TEST(ChannelDialog, TheOtherChannelIsTheDefaultAndButtonsWriteTheChoice) {
+  struct Case {
+    int channel;
+    std::function<void(TChannelForm&)> act;
+    int expected;
+  };
+  const auto enter = [](TChannelForm& form) { QTest::keyClick(form.focusWidget(), Qt::Key_Return); };
+  const auto left = [](TChannelForm& form) { QTest::mouseClick(form.LeftButton, Qt::LeftButton); };
+  const auto right = [](TChannelForm& form) { QTest::mouseClick(form.RightButton, Qt::LeftButton); };
+  const auto escape = [](TChannelForm& form) { QTest::keyClick(&form, Qt::Key_Escape); };
+  const std::vector<Case> cases = {
+      {0, enter, 1}, {1, enter, 0}, {1, right, 1}, {0, left, 0}, {1, escape, 1}, {0, escape, 0},
+  };
+  TChannelForm form;
+  for (const Case& c : cases) {
+    int channel = c.channel;
+    WhenShown(form, [&] {
+      EXPECT_EQ(form.windowTitle(), "Channel to use");
+      EXPECT_EQ(form.FileEdit->text(), "/music/two channels.wav");
+      EXPECT_TRUE(form.FileEdit->isReadOnly());
+      EXPECT_EQ(form.RightButton->isDefault(), c.channel == 0);
+      EXPECT_EQ(form.LeftButton->isDefault(), c.channel != 0);
+      ExpectNothingClipped(form);
+      c.act(form);
+    });
+    form.Query("/music/two channels.wav", channel);
+    EXPECT_EQ(channel, c.expected);
+  }
+}
