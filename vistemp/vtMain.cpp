@@ -31,12 +31,12 @@ constexpr int kDesignedLineHeight = 13;
 
 struct DesignedPlace {
   int x, y, width, height;
-  // Room for the caption of a check box: up to the next control, which may
-  // overlap the box's own width.
+  // Room for a caption: a button's width, or for a check box the room up to
+  // the next control, which may overlap the box.
   int captionRoom = 0;
 };
 
-constexpr DesignedPlace kLoadButton{8, 8, 57, 25};
+constexpr DesignedPlace kLoadButton{8, 8, 57, 25, 57};
 constexpr DesignedPlace kThreshEdit{80, 8, 41, 21};
 constexpr DesignedPlace kLogCheckBox{128, 8, 49, 17, 176 - 128};
 constexpr DesignedPlace kRangeEdit{176, 8, 33 + 15, 21};  // the edit and its up-down arrows
@@ -44,8 +44,8 @@ constexpr DesignedPlace kResampleCheckBox{240, 11, 89, 17, 321 - 240};
 constexpr DesignedPlace kSzEdit{321, 9, 41, 21};
 constexpr DesignedPlace kScaleCheckBox{378, 11, 62, 17, 440 - 378};
 constexpr DesignedPlace kScaleEdit{440, 9, 41, 21};
-constexpr DesignedPlace kSaveButton{496, 8, 57, 25};
-constexpr DesignedPlace kExitButton{560, 8, 57, 25};
+constexpr DesignedPlace kSaveButton{496, 8, 57, 25, 57};
+constexpr DesignedPlace kExitButton{560, 8, 57, 25, 57};
 
 QRect Scaled(const DesignedPlace& place, double scale) {
   return QRect(static_cast<int>(std::lround(place.x * scale)),
@@ -55,6 +55,16 @@ QRect Scaled(const DesignedPlace& place, double scale) {
 }
 
 int Scaled(int length, double scale) { return static_cast<int>(std::lround(length * scale)); }
+
+// The width a captioned control needs at the given font: a check box's own
+// estimate (box, gap and text); a button's text with a character's margin each side.
+int CaptionWidth(const QWidget* control, const QFontMetrics& metrics) {
+  if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+    const QString caption = button->text().remove(QLatin1Char('&'));
+    return metrics.horizontalAdvance(caption) + 2 * metrics.averageCharWidth();
+  }
+  return control->sizeHint().width();
+}
 
 // An up-down control over a read-only edit: the text cannot be typed over; only
 // the arrows and the arrow keys step it.
@@ -124,18 +134,25 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::PlaceControls() {
+  const std::pair<QWidget*, DesignedPlace> places[] = {
+      {LoadButton, kLoadButton},
+      {ThreshEdit, kThreshEdit},
+      {LogCheckBox, kLogCheckBox},
+      {RangeEdit, kRangeEdit},
+      {ResampleCheckBox, kResampleCheckBox},
+      {SzEdit, kSzEdit},
+      {ScaleCheckBox, kScaleCheckBox},
+      {ScaleEdit, kScaleEdit},
+      {SaveButton, kSaveButton},
+      {ExitButton, kExitButton}};
+
   // Grow the design as a whole until the desktop font's lines and captions fit.
   const QFontMetrics metrics(font());
   double scale = std::max(1.0, static_cast<double>(metrics.height()) / kDesignedLineHeight);
-  const std::pair<QCheckBox*, DesignedPlace> boxes[] = {
-      {LogCheckBox, kLogCheckBox}, {ResampleCheckBox, kResampleCheckBox}, {ScaleCheckBox, kScaleCheckBox}};
-  for (const auto& [box, place] : boxes) {
-    scale = std::max(scale, static_cast<double>(box->sizeHint().width()) / place.captionRoom);
-  }
-  for (const QPushButton* button : {LoadButton, SaveButton, ExitButton}) {
-    const QString caption = button->text().remove(QLatin1Char('&'));
-    const int needed = metrics.horizontalAdvance(caption) + 2 * metrics.averageCharWidth();
-    scale = std::max(scale, static_cast<double>(needed) / kLoadButton.width);
+  for (const auto& [control, place] : places) {
+    if (place.captionRoom > 0) {
+      scale = std::max(scale, static_cast<double>(CaptionWidth(control, metrics)) / place.captionRoom);
+    }
   }
 
   const int width = Scaled(kClientWidth, scale);
@@ -145,13 +162,6 @@ void TForm1::PlaceControls() {
   Panel2->setGeometry(0, 0, width, height - panel1Height);
   Image1->setGeometry(Panel2->contentsRect());
   Panel1->setGeometry(0, height - panel1Height, width, panel1Height);
-
-  const std::pair<QWidget*, DesignedPlace> places[] = {
-      {LoadButton, kLoadButton},     {ThreshEdit, kThreshEdit},
-      {LogCheckBox, kLogCheckBox},   {RangeEdit, kRangeEdit},
-      {ResampleCheckBox, kResampleCheckBox}, {SzEdit, kSzEdit},
-      {ScaleCheckBox, kScaleCheckBox}, {ScaleEdit, kScaleEdit},
-      {SaveButton, kSaveButton},     {ExitButton, kExitButton}};
   for (const auto& [control, place] : places) control->setGeometry(Scaled(place, scale));
 }
 
