@@ -1,0 +1,142 @@
+// ForwardFFT and InverseFFT next to FFTW's real transforms (planned with
+// FFTW_ESTIMATE) of the same size, in one program so that the ratio holds on a
+// noisy machine. Every iteration of either side starts by copying its input
+// into place, since both transforms overwrite it.
+
+#include <benchmark/benchmark.h>
+#include <fftw3.h>
+
+#include <algorithm>
+#include <complex>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Block.h"
+
+namespace {
+
+std::vector<double> RandomValues(int n) {
+  std::mt19937_64 engine(42);
+  std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+  std::vector<double> values(static_cast<std::size_t>(n));
+  for (double& v : values) v = uniform(engine);
+  return values;
+}
+
+void ForwardFFT(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::vector<double> input = RandomValues(n);
+  Block block(n);
+  for (auto _ : state) {
+    std::copy(input.begin(), input.end(), block.GetData());
+    block.ForwardFFT();
+    benchmark::DoNotOptimize(block.GetData());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
+void InverseFFT(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  Block spectrum(n);
+  const std::vector<double> values = RandomValues(n);
+  std::copy(values.begin(), values.end(), spectrum.GetData());
+  spectrum.ForwardFFT();
+  const std::vector<double> input(spectrum.GetData(), spectrum.GetData() + n);
+  Block block(n);
+  for (auto _ : state) {
+    std::copy(input.begin(), input.end(), block.GetData());
+    block.InverseFFT();
+    benchmark::DoNotOptimize(block.GetData());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+
+void FftwForward(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::vector<double> input = RandomValues(n);
+  double* in = fftw_alloc_real(static_cast<std::size_t>(n));
+  fftw_complex* out = fftw_alloc_complex(static_cast<std::size_t>(n / 2 + 1));
+  fftw_plan plan = fftw_plan_dft_r2c_1d(n, in, out, FFTW_ESTIMATE);
+  for (auto _ : state) {
+    std::copy(input.begin(), input.end(), in);
+    fftw_execute(plan);
+    benchmark::DoNotOptimize(out);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+  fftw_destroy_plan(plan);
+  fftw_free(out);
+  fftw_free(in);
+}
+
+void FftwInverse(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const std::vector<double> values = RandomValues(n);
+  std::vector<std::complex<double>> input(static_cast<std::size_t>(n / 2 + 1));
+  for (std::size_t k = 0; k < input.size(); ++k) input[k] = {values[k], values[n - 1 - k]};
+  fftw_complex* in = fftw_alloc_complex(input.size());
+  double* out = fftw_alloc_real(static_cast<std::size_t>(n));
+  // c2r overwrites its input, which is why every iteration copies it afresh.
+  fftw_plan plan = fftw_plan_dft_c2r_1d(n, in, out, FFTW_ESTIMATE);
+  for (auto _ : state) {
+    std::copy(input.begin(), input.end(), reinterpret_cast<std::complex<double>*>(in));
+    fftw_execute(plan);
+    benchmark::DoNotOptimize(out);
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+  fftw_destroy_plan(plan);
+  fftw_free(out);
+  fftw_free(in);
+}
+
+BENCHMARK(ForwardFFT)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FftwForward)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(InverseFFT)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+BENCHMARK(FftwInverse)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
+
+// The console report, plus the fastest CPU time of every benchmark for the
+// ratios (CPU time, as the machine may be shared).
+class RecordingReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      const std::string name = run.benchmark_name();
+      const double time = run.GetAdjustedCPUTime();
+      const auto found = m_fastest.find(name);
+      if (found == m_fastest.end() || time < found->second) m_fastest[name] = time;
+    }
+  }
+
+  void PrintRatio(const std::string& ours, const std::string& theirs) const {
+    const auto a = m_fastest.find(ours), b = m_fastest.find(theirs);
+    if (a == m_fastest.end() || b == m_fastest.end()) return;
+    std::printf("%-22s / %-22s = %5.2f\n", ours.c_str(), theirs.c_str(), a->second / b->second);
+  }
+
+ private:
+  std::map<std::string, double> m_fastest;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RecordingReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::printf("\nCPU time of the block transform over FFTW's (lower is better):\n");
+  for (const char* size : {"1024", "65536", "1048576"}) {
+    reporter.PrintRatio(std::string("ForwardFFT/") + size, std::string("FftwForward/") + size);
+    reporter.PrintRatio(std::string("InverseFFT/") + size, std::string("FftwInverse/") + size);
+  }
+  return 0;
+}
