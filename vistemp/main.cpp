@@ -1,21 +1,9 @@
 // Vistemp: turns a BMP drawing of a curve into an envelope file for kadenzo.
 #include <QApplication>
-#include <QMessageBox>
-#include <cstdio>
 
+#include "CommandGuard.h"
 #include "Precondition.h"
 #include "vtMain.h"
-
-namespace {
-
-// A broken precondition is a programming error: say so on the terminal and in
-// a message box before the program ends.
-void ShowPreconditionFailure(const char* message) {
-  std::fprintf(stderr, "%s\n", message);
-  QMessageBox::critical(nullptr, QApplication::applicationName(), QString::fromLocal8Bit(message));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

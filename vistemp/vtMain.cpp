@@ -8,9 +8,9 @@
 #include <QSpinBox>
 #include <algorithm>
 #include <cmath>
-#include <new>
 
 #include "Conversion.h"
+#include "CommandGuard.h"
 #include "EnvelopeFile.h"
 #include "LocaleNumbers.h"
 #include "PictureWidget.h"
@@ -165,15 +165,7 @@ void TForm1::PlaceControls() {
   for (const auto& [control, place] : places) control->setGeometry(Scaled(place, scale));
 }
 
-void TForm1::RunCommand(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::bad_alloc&) {
-    m_pPrompts->ShowMessage(QStringLiteral("Out of memory"));
-  } catch (const std::exception& error) {
-    m_pPrompts->ShowMessage(QString::fromUtf8(error.what()));
-  }
-}
+void TForm1::RunCommand(const std::function<void()>& command) { RunGuarded(*m_pPrompts, command); }
 
 bool TForm1::MakeEnvelope(Block& out) const {
   return vistemp::MakeEnvelope(out, Profile, LogCheckBox->isChecked(), RangeEdit->value());

@@ -7,10 +7,6 @@
 
 #include "Block.h"
 
-namespace vistemp {
-
 // True when the whole file was written and now stands under fileName; false
 // otherwise, with the target as it was and no temporary file left behind.
 bool WriteEnvelopeFile(const Block& envelope, const QString& fileName);
-
-}  // namespace vistemp

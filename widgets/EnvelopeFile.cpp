@@ -8,8 +8,6 @@
 #include <filesystem>
 #include <system_error>
 
-namespace vistemp {
-
 namespace {
 
 // What a plain create would give: the target's own permissions when it exists,
@@ -45,5 +43,3 @@ bool WriteEnvelopeFile(const Block& envelope, const QString& fileName) {
   temporary.setAutoRemove(false);
   return true;
 }
-
-}  // namespace vistemp
