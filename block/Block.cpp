@@ -89,7 +89,7 @@ Block& Block::Fill(double v, int iKd, int iKf) {
 
 Block& Block::CopyRange(const Block& src, int iKd, int iKf, int iKn) {
   NormalizeRange(iKd, iKf);
-  BLOCK_REQUIRE(iKf - iKd + iKn < m_iSize && iKn >= 0 && iKd <= iKf,
+  BLOCK_REQUIRE(std::int64_t{iKf} - iKd + iKn < m_iSize && iKn >= 0 && iKd <= iKf,
                 "iKf-iKd+iKn<m_iSize && iKn>=0 && iKd<=iKf");
   BLOCK_REQUIRE(iKf < src.m_iSize, "iKf<src.GetSize()");
   std::memmove(m_pData.get() + iKn, src.m_pData.get() + iKd,
