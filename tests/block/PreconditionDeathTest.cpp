@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
 #include <string>
 
 #include "Block.h"
@@ -57,6 +58,9 @@ TEST(BlockDeathTest, CopyRangeOutsideEitherBlock) {
   EXPECT_EXIT(Block(4).CopyRange(Block(4), 0, 3, 1), ::testing::ExitedWithCode(3), copyRange);
   EXPECT_EXIT(Block(4).CopyRange(Block(4), 0, 1, -1), ::testing::ExitedWithCode(3), copyRange);
   EXPECT_EXIT(Block(4).CopyRange(Block(4), 2, 1, 0), ::testing::ExitedWithCode(3), copyRange);
+  // A destination index so large that the sum in the check would overflow.
+  EXPECT_EXIT(Block(4).CopyRange(Block(4), 0, 1, std::numeric_limits<int>::max()),
+              ::testing::ExitedWithCode(3), copyRange);
   EXPECT_EXIT(Block(8).CopyRange(Block(2), 0, 5, 0), ::testing::ExitedWithCode(3),
               Message("iKf<src.GetSize()", "Block"));
 }
