@@ -67,6 +67,18 @@ TEST(TextToNumber, BeyondTheRangeOfADouble) {
   EXPECT_EQ(TextToNumber("1e-310", "."), 1e-310);  // subnormal, not zero
 }
 
+// Fails today and is left disabled until the reader is mended: on a range
+// error the reader decides between 0 and infinity by whether the written
+// exponent is negative, not by the size of the value, so a long fraction
+// that underflows reads as infinity and a long mantissa with a negative
+// exponent that overflows reads as 0.
+TEST(TextToNumber, DISABLED_RangeErrorsFollowTheSizeOfTheValue) {
+  EXPECT_EQ(TextToNumber("0." + std::string(400, '0') + "1", "."), 0.0);
+  EXPECT_EQ(TextToNumber("0," + std::string(400, '0') + "1", ","), 0.0);
+  EXPECT_EQ(TextToNumber("1" + std::string(400, '0') + "e-10", "."), HUGE_VAL);
+  EXPECT_EQ(TextToNumber("-1" + std::string(400, '0') + "e-10", "."), -HUGE_VAL);
+}
+
 TEST(TextToNumber, SinglePrecisionRoundsTheDoubleResult) {
   EXPECT_EQ(TextToNumberSingle("0,1", ","), 0.1f);
   EXPECT_EQ(TextToNumberSingle("0.1", ","), 0.1f);
