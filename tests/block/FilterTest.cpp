@@ -121,21 +121,6 @@ TEST(FilterSections, WithoutSectionsValuesPassUnchanged) {
   for (double v : values) EXPECT_EQ(empty.Process(v), v);
 }
 
-TEST(FilterSections, OneSectionFollowsItsDifferenceEquation) {
-  CFilter filter;
-  filter.Design(0.2, 0.05, 2);
-  filter.Reset();
-  const double g = filter.GetGain(), a1 = filter.GetA1()[0], a2 = filter.GetA2()[0];
-  const double x[] = {1.0, 0.5, -2.0, 0.0, 3.0};
-  double y1 = 0.0, y2 = 0.0;
-  for (double v : x) {
-    const double y = g * v - a1 * y1 - a2 * y2;
-    EXPECT_EQ(filter.Process(v), y);
-    y2 = y1;
-    y1 = y;
-  }
-}
-
 TEST(FilterState, DesignAfterResetWaitsForTheNextReset) {
   CFilter a, b;
   a.Design(0.1, 0.02, 8);
