@@ -88,7 +88,8 @@ std::int32_t ReadWaveHeader(const QString& fileName, WAVEFORMATEX& format, std::
   read.nBlockAlign = qFromLittleEndian(read.nBlockAlign);
   read.wBitsPerSample = qFromLittleEndian(read.wBitsPerSample);
   read.cbSize = qFromLittleEndian(read.cbSize);
-  if (read.nSamplesPerSec == 0) return 0;
+  // The rate is used as a signed 32-bit number from here on.
+  if (read.nSamplesPerSec == 0 || read.nSamplesPerSec > std::numeric_limits<std::int32_t>::max()) return 0;
 
   // A size of 2^31 or more reads as negative.
   const std::int32_t size = qFromLittleEndian<std::int32_t>(head + q);

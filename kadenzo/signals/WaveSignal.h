@@ -42,7 +42,8 @@ int FindTag(const char* head, const char* tag, int count);
 // Reads the head of a WAV file: the format record after "fmt " and the data
 // size after "data", both found in the first 8000 bytes. Returns the data size
 // in bytes, 0 when the file cannot be read or its head is unusable (a missing
-// tag, a field outside the bytes read, a size of 2^31 or more, a rate of 0).
+// tag, a field outside the bytes read, a size of 2^31 or more, a rate of 0 or
+// of 2^31 or more).
 std::int32_t ReadWaveHeader(const QString& fileName, WAVEFORMATEX& format,
                             std::int64_t* dataOffset = nullptr);
 

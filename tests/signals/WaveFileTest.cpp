@@ -197,6 +197,7 @@ TEST_F(WaveFileTest, UnusableHeadsAreRefusedAndChangeNothing) {
       {"zero-size.wav", Riff(fmt + "data" + Le32(0) + QByteArray(4, 1))},
       {"huge-size.wav", Riff(fmt + "data" + Le32(0x80000000u) + QByteArray(4, 1))},
       {"zero-rate.wav", Riff(FmtChunk(1, 0, 16) + "data" + Le32(4) + QByteArray(4, 1))},
+      {"negative-rate.wav", Riff(FmtChunk(1, 0x80000000u, 16) + "data" + Le32(4) + QByteArray(4, 1))},
       {"data-beyond-head.wav", Riff(fmt + junk + "data" + Le32(4) + QByteArray(4, 1))},
       {"empty.wav", QByteArray()},
   };
