@@ -328,11 +328,3 @@ TEST_F(WaveFileTest, FailedSaveKeepsTheExistingFile) {
   sound.Save(Path("no-such-folder/out.wav"));
   EXPECT_EQ(prompts.messages, QStringList{"Error: Can not create " + Path("no-such-folder/out.wav")});
 }
-
-TEST(FindTag, FirstOccurrenceAmongTheGivenPositions) {
-  const char head[] = "xxfmt data fmt ";
-  EXPECT_EQ(FindTag(head, "fmt ", 12), 6);
-  EXPECT_EQ(FindTag(head, "data", 12), 10);
-  EXPECT_EQ(FindTag(head, "data", 6), 0);
-  EXPECT_EQ(FindTag(head, "RIFF", 12), 0);
-}

@@ -45,24 +45,6 @@ QImage Picture(int width, int height) {
 
 }  // namespace
 
-TEST(WaveSignal, FreshSoundHasNoSamplesAndAZeroFormat) {
-  ScriptedPrompts prompts;
-  WaveSignal sound(nullptr, &prompts);
-  EXPECT_EQ(sound.GetLength(), 0);
-  EXPECT_FALSE(sound.IsPlaying());
-  EXPECT_EQ(sound.GetFormat().nChannels, 0);
-  EXPECT_EQ(sound.GetSampleRate(), 0);
-  sound.SetFormat(11025);
-  const WAVEFORMATEX& f = sound.GetFormat();
-  EXPECT_EQ(f.wFormatTag, 1);
-  EXPECT_EQ(f.nChannels, 1);
-  EXPECT_EQ(f.nSamplesPerSec, 11025u);
-  EXPECT_EQ(f.nAvgBytesPerSec, 22050u);
-  EXPECT_EQ(f.nBlockAlign, 2);
-  EXPECT_EQ(f.wBitsPerSample, 16);
-  EXPECT_EQ(f.cbSize, 0);
-}
-
 TEST(WaveSignal, SetFromBlockScalesThePeakTo32767AndTruncates) {
   struct Case {
     std::vector<double> values;
