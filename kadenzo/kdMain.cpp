@@ -1,0 +1,364 @@
+#include "kdMain.h"
+
+#include <algorithm>
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "Block.h"
+#include "CommandGuard.h"
+#include "EnvelopeFile.h"
+#include "LocaleNumbers.h"
+#include "PictureWidget.h"
+#include "WindowPrompts.h"
+
+namespace kadenzo {
+
+namespace {
+
+// The envelope is created with 540 stored values: 539 points and the seam point.
+constexpr int kEnvelopeCount = 540;
+
+const QString kPlayCaption = QStringLiteral("&Play");
+const QString kStopCaption = QStringLiteral("Sto&p");
+const QString kPlayHint = QStringLiteral("Play the sound been created");
+const QString kStopHint = QStringLiteral("Stop playback");
+const QString kApplyHint = QStringLiteral("Transfer values from table");
+
+FileDialogOptions SoundDialog(FileDialogOptions::Mode mode) {
+  FileDialogOptions options;
+  options.mode = mode;
+  options.filter = QStringLiteral("Sound files (*.wav)");
+  options.defaultSuffix = QStringLiteral("wav");
+  options.fileMustExist = mode == FileDialogOptions::Mode::Open;
+  options.confirmOverwrite = mode == FileDialogOptions::Mode::Save;
+  return options;
+}
+
+FileDialogOptions EnvelopeDialog(FileDialogOptions::Mode mode) {
+  FileDialogOptions options;
+  options.mode = mode;
+  options.filter = QStringLiteral("Envelop files (*.env)");
+  options.defaultSuffix = QStringLiteral("env");
+  options.fileMustExist = mode == FileDialogOptions::Mode::Open;
+  options.confirmOverwrite = mode == FileDialogOptions::Mode::Save;
+  return options;
+}
+
+// A label above its edit; the label's accelerator focuses the edit.
+QVBoxLayout* Labelled(QLabel* label, QLineEdit* edit) {
+  label->setBuddy(edit);
+  auto* column = new QVBoxLayout;
+  column->setSpacing(2);
+  column->addWidget(label);
+  column->addWidget(edit);
+  return column;
+}
+
+QPushButton* Button(const QString& caption, int designedWidth, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  button->setMinimumWidth(designedWidth);
+  button->setAutoDefault(false);
+  return button;
+}
+
+}  // namespace
+
+TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
+  setWindowTitle(QStringLiteral("Kadenzor 1.0"));
+  CreateControls();
+  PlaceControls();
+  if (prompts == nullptr) {
+    m_pOwnPrompts = std::make_unique<WindowPrompts>(this);
+    prompts = m_pOwnPrompts.get();
+  }
+  m_pPrompts = prompts;
+  m_pEnvelope = std::make_unique<SeamlessCo>(kEnvelopeCount, RhythmImage, 0.5, RhythmGrid);
+  m_pEnvelope->Resize(kEnvelopeCount);
+  ConnectHandlers();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateControls() {
+  Image1 = new PictureWidget(this);
+  Image1->setFixedHeight(89);
+  Image1->setMinimumWidth(539);
+
+  RhythmGrid = new QTableWidget(this);
+  RhythmGrid->setColumnCount(2);
+  RhythmGrid->horizontalHeader()->setDefaultSectionSize(50);
+  RhythmGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  RhythmGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  RhythmGrid->verticalHeader()->setDefaultSectionSize(18);
+  RhythmGrid->verticalHeader()->hide();
+  RhythmGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RhythmGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  RhythmGrid->setEditTriggers(QAbstractItemView::AllEditTriggers);
+  RhythmGrid->setMinimumSize(105, 129);
+  // Two 50-pixel columns, the frame and the scroll bar.
+  RhythmGrid->setFixedWidth(2 * 50 + 2 * RhythmGrid->frameWidth() +
+                            RhythmGrid->verticalScrollBar()->sizeHint().width());
+
+  RhythmImage = new PictureWidget(this);
+  RhythmImage->setFixedSize(257, 97);
+  RhythmImage->setCursor(Qt::CrossCursor);
+
+  TestButton = Button(QStringLiteral("Test"), 50, this);
+  RhythmLoadButton = Button(QStringLiteral("L&oad"), 50, this);
+  RhythmSaveButton = Button(QStringLiteral("Sa&ve"), 50, this);
+
+  ModulationRadio = new QGroupBox(QStringLiteral("Modulation t&ype"), this);
+  ModulationItems = new QButtonGroup(this);
+  {
+    auto* items = new QVBoxLayout(ModulationRadio);
+    const QStringList captions = {QStringLiteral("Amplitude"), QStringLiteral("Detonation"),
+                                  QStringLiteral("Amp+Det"),   QStringLiteral("Distortion"),
+                                  QStringLiteral("Frequency"), QStringLiteral("Amp+Freq")};
+    for (int i = 0; i < captions.size(); ++i) {
+      auto* item = new QRadioButton(captions[i], ModulationRadio);
+      ModulationItems->addButton(item, i);
+      items->addWidget(item);
+    }
+    items->addStretch();
+    ModulationItems->button(2)->setChecked(true);
+  }
+  ModulationRadio->setMinimumHeight(193);
+  ModulationRadio->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Minimum);
+
+  RhythmApplyBtn = Button(QStringLiteral("&Apply"), 50, this);
+  RhythmApplyBtn->setToolTip(kApplyHint);
+  // A quarter, written the way this locale writes it.
+  AssignEdit = new QLineEdit(FormatFixed(0.25, 2), this);
+  AssignEdit->setToolTip(QStringLiteral("Set zero to create sine wave"));
+  AssignEdit->setFixedWidth(41);
+  AssignButton = Button(QStringLiteral("Assign"), 50, this);
+  AssignButton->setToolTip(kApplyHint);
+
+  auto edit = [this](const QString& text) {
+    auto* field = new QLineEdit(text, this);
+    field->setFixedWidth(57);
+    return field;
+  };
+  Label1 = new QLabel(QStringLiteral("P&eriod,s"), this);
+  PeriodEdit = edit(QStringLiteral("1"));
+  Label7 = new QLabel(QStringLiteral("&Max. delay, ms"), this);
+  MaxDelayEdit = edit(QStringLiteral("100"));
+  Label3 = new QLabel(QStringLiteral("&Time deviation, %"), this);
+  TimeDeviationEdit = edit(QStringLiteral("10"));
+  Label4 = new QLabel(QStringLiteral("Ma&gnitude deviation, %"), this);
+  MagnDeviationEdit = edit(QStringLiteral("10"));
+
+  NoiseButton = Button(QStringLiteral("&Create"), 75, this);
+  LoadButton = Button(QStringLiteral("&Load"), 75, this);
+  RhythmButton = Button(QStringLiteral("&Rhythm"), 75, this);
+  PlayBtn = Button(kPlayCaption, 75, this);
+  PlayBtn->setToolTip(kPlayHint);
+  SaveButton = Button(QStringLiteral("&Save"), 75, this);
+  ExitButton = Button(QStringLiteral("E&xit"), 75, this);
+
+  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setFixedHeight(16);
+  ProgressBar1->setFocusPolicy(Qt::NoFocus);
+
+  const QList<QWidget*> tabOrder = {TestButton,        RhythmLoadButton, RhythmSaveButton, RhythmApplyBtn,
+                                    PeriodEdit,        MaxDelayEdit,     TimeDeviationEdit, MagnDeviationEdit,
+                                    NoiseButton,       LoadButton,       RhythmButton,     PlayBtn,
+                                    SaveButton,        ExitButton,       RhythmGrid,       ModulationRadio,
+                                    AssignEdit,        AssignButton};
+  for (int i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
+
+void TForm1::PlaceControls() {
+  // The designed arrangement: the waveform across the top; the table, the
+  // envelope picture with its buttons and the number fields in the middle,
+  // the modulation types on the right; the commands in a row; the progress bar
+  // along the bottom. Layouts let it grow where the font needs more room.
+  auto* envelopeButtons = new QVBoxLayout;
+  envelopeButtons->setSpacing(7);
+  envelopeButtons->addWidget(TestButton);
+  envelopeButtons->addWidget(RhythmLoadButton);
+  envelopeButtons->addWidget(RhythmSaveButton);
+  envelopeButtons->addStretch();
+
+  auto* middle = new QGridLayout;
+  middle->setHorizontalSpacing(6);
+  middle->setVerticalSpacing(6);
+  middle->addWidget(RhythmGrid, 0, 0, 2, 1, Qt::AlignTop);
+  middle->addWidget(RhythmImage, 0, 1, 1, 4, Qt::AlignLeft | Qt::AlignTop);
+  middle->addLayout(envelopeButtons, 0, 5);
+  middle->addWidget(RhythmApplyBtn, 1, 1, Qt::AlignBottom);
+  middle->addWidget(AssignEdit, 1, 2, Qt::AlignBottom);
+  middle->addWidget(AssignButton, 1, 3, Qt::AlignBottom);
+  middle->addLayout(Labelled(Label1, PeriodEdit), 1, 4);
+  middle->addLayout(Labelled(Label7, MaxDelayEdit), 1, 5);
+  middle->addLayout(Labelled(Label3, TimeDeviationEdit), 2, 2, 1, 2);
+  middle->addLayout(Labelled(Label4, MagnDeviationEdit), 2, 4, 1, 2);
+
+  auto* body = new QHBoxLayout;
+  body->addLayout(middle);
+  body->addWidget(ModulationRadio, 0, Qt::AlignTop);
+  body->addStretch();
+
+  auto* commands = new QHBoxLayout;
+  commands->addWidget(NoiseButton);
+  commands->addWidget(LoadButton);
+  commands->addSpacing(16);
+  commands->addWidget(RhythmButton);
+  commands->addSpacing(24);
+  commands->addWidget(PlayBtn);
+  commands->addWidget(SaveButton);
+  commands->addStretch();
+  commands->addWidget(ExitButton);
+
+  auto* window = new QVBoxLayout(this);
+  window->setSizeConstraint(QLayout::SetMinimumSize);
+  window->setContentsMargins(0, 0, 0, 0);
+  window->setSpacing(0);
+  window->addWidget(Image1);
+  auto* controls = new QVBoxLayout;
+  controls->setContentsMargins(6, 12, 6, 6);
+  controls->setSpacing(8);
+  controls->addLayout(body);
+  controls->addLayout(commands);
+  window->addLayout(controls, 1);
+  window->addWidget(ProgressBar1);
+}
+
+void TForm1::ConnectHandlers() {
+  auto guarded = [this](void (TForm1::*handler)()) {
+    return [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); };
+  };
+  connect(NoiseButton, &QPushButton::clicked, this, guarded(&TForm1::NoiseButtonClick));
+  connect(LoadButton, &QPushButton::clicked, this, guarded(&TForm1::LoadButtonClick));
+  connect(RhythmButton, &QPushButton::clicked, this, guarded(&TForm1::RhythmButtonClick));
+  connect(PlayBtn, &QPushButton::clicked, this, [this] { RunCommand([this] { PlayBtnClick(true); }); });
+  connect(SaveButton, &QPushButton::clicked, this, guarded(&TForm1::SaveButtonClick));
+  connect(ExitButton, &QPushButton::clicked, this, guarded(&TForm1::ExitButtonClick));
+  connect(TestButton, &QPushButton::clicked, this, guarded(&TForm1::TestButtonClick));
+  connect(RhythmLoadButton, &QPushButton::clicked, this, guarded(&TForm1::RhythmLoadButtonClick));
+  connect(RhythmSaveButton, &QPushButton::clicked, this, guarded(&TForm1::RhythmSaveButtonClick));
+  connect(RhythmApplyBtn, &QPushButton::clicked, this, guarded(&TForm1::RhythmApplyBtnClick));
+  connect(AssignButton, &QPushButton::clicked, this, guarded(&TForm1::AssignButtonClick));
+  connect(RhythmImage, &PictureWidget::MouseReleased, this,
+          [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseUp(x, y); }); });
+  // A picture that changes size is drawn again.
+  connect(Image1, &PictureWidget::Resized, this, [this] { RunCommand([this] { ShowSound(); }); });
+  connect(RhythmImage, &PictureWidget::Resized, this, [this] { RunCommand([this] { m_pEnvelope->Draw(); }); });
+}
+
+void TForm1::RunCommand(const std::function<void()>& command) { RunGuarded(*m_pPrompts, command); }
+
+WaveSignal& TForm1::ReplaceSound() {
+  // The old sound stops playing before its samples go (its destructor sees to it).
+  m_pSound.reset();
+  ShowPlaying(false);
+  m_pSound = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
+  return *m_pSound;
+}
+
+void TForm1::ShowPlaying(bool playing) {
+  PlayBtn->setText(playing ? kStopCaption : kPlayCaption);
+  PlayBtn->setToolTip(playing ? kStopHint : kPlayHint);
+}
+
+void TForm1::ShowSound() {
+  if (!m_pSound) return;
+  m_pSound->Draw();
+  m_pSound->UpdateHint(Image1);
+  Image1->update();
+}
+
+SynthesisContext TForm1::Context() { return {*m_pPrompts, *Image1, ProgressBar1, m_Random}; }
+
+void TForm1::NoiseButtonClick() {
+  const WaveSignal* previous = m_pSound.get();
+  CreateSound(m_pSound, m_SourceSettings, Context());
+  if (m_pSound.get() != previous) ShowPlaying(false);
+}
+
+void TForm1::RhythmButtonClick() {
+  const RhythmTexts texts{PeriodEdit->text(), TimeDeviationEdit->text(), MagnDeviationEdit->text(),
+                          MaxDelayEdit->text()};
+  RunRhythm(texts, ModulationItems->checkedId(), m_pSound.get(), *m_pEnvelope, m_ModulatorSettings, Context());
+}
+
+void TForm1::LoadButtonClick() {
+  const QString fileName = m_pPrompts->AskFileName(SoundDialog(FileDialogOptions::Mode::Open));
+  if (fileName.isEmpty()) return;
+  ReplaceSound().Load(fileName);
+  ShowSound();
+}
+
+void TForm1::PlayBtnClick(bool fromButton) {
+  if (!m_pSound) return;
+  bool playing = false;
+  if (!fromButton || PlayBtn->text() == kStopCaption) {
+    m_pSound->Stop();
+  } else {
+    playing = m_pSound->Play(this, [this] { RunCommand([this] { PlayBtnClick(false); }); });
+  }
+  ShowPlaying(playing);
+}
+
+void TForm1::SaveButtonClick() {
+  if (!m_pSound) return;
+  const QString fileName = m_pPrompts->AskFileName(SoundDialog(FileDialogOptions::Mode::Save));
+  if (!fileName.isEmpty()) m_pSound->Save(fileName);
+}
+
+void TForm1::ExitButtonClick() { close(); }
+
+void TForm1::TestButtonClick() {
+  Block curve(kEnvelopeCount);
+  curve[0] = 1.0;
+  curve[kEnvelopeCount / 4] = 0.1;
+  curve[kEnvelopeCount / 2] = 0.7;
+  curve[kEnvelopeCount * 3 / 4] = 0.2;
+  curve.FillGapsCubic(true);
+  const int rows = std::min(kEnvelopeCount, m_pEnvelope->GetCount());
+  for (int i = 0; i < rows; ++i) m_pEnvelope->SetCoeffText(i, FormatFixedPrecision(curve[i], 4, 2));
+  RhythmApplyBtnClick();
+}
+
+void TForm1::RhythmLoadButtonClick() {
+  const QString fileName = m_pPrompts->AskFileName(EnvelopeDialog(FileDialogOptions::Mode::Open));
+  if (!fileName.isEmpty()) m_pEnvelope->LoadFromFile(fileName);
+}
+
+void TForm1::RhythmSaveButtonClick() {
+  const QString fileName = m_pPrompts->AskFileName(EnvelopeDialog(FileDialogOptions::Mode::Save));
+  if (fileName.isEmpty()) return;
+  if (!WriteEnvelopeFile(*m_pEnvelope, fileName)) {
+    m_pPrompts->ShowMessage(QStringLiteral("Can not create ") + fileName, QStringLiteral("Error"));
+  }
+}
+
+void TForm1::RhythmApplyBtnClick() {
+  m_pEnvelope->FromGrid();
+  m_pEnvelope->Draw();
+}
+
+void TForm1::AssignButtonClick() {
+  const QString text = AssignEdit->text();
+  for (int i = 0; i < m_pEnvelope->GetCount(); ++i) m_pEnvelope->SetCoeffText(i, text);
+  RhythmApplyBtnClick();
+}
+
+void TForm1::RhythmImageMouseUp(int X, int Y) { m_pEnvelope->EditAt(X, Y); }
+
+}  // namespace kadenzo

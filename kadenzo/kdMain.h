@@ -1,0 +1,109 @@
+#pragma once
+// The main window of kadenzo. It owns the current sound and the rhythm
+// envelope; every handler reads its controls, calls one library operation and
+// shows the result.
+
+#include <functional>
+#include <memory>
+
+#include <QWidget>
+
+#include "KadenzoCommands.h"
+#include "MorphCoeffs.h"
+#include "RandomGenerator.h"
+#include "WaveSignal.h"
+
+class KadenzoPrompts;
+class PictureWidget;
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace kadenzo {
+
+class TForm1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  // prompts answers every question the window asks; null means the real
+  // dialogs (TChannelForm and TModelForm, created hidden after the window).
+  explicit TForm1(KadenzoPrompts* prompts = nullptr, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The current sound, or null.
+  WaveSignal* CurrentSound() const { return m_pSound.get(); }
+  SeamlessCo& Envelope() { return *m_pEnvelope; }
+  // The generator behind every random draw, so that tests can fix its clock.
+  RandomGenerator& Random() { return m_Random; }
+
+  PictureWidget* Image1;
+  QTableWidget* RhythmGrid;
+  PictureWidget* RhythmImage;
+  QPushButton* TestButton;
+  QPushButton* RhythmLoadButton;
+  QPushButton* RhythmSaveButton;
+  QGroupBox* ModulationRadio;
+  QButtonGroup* ModulationItems;
+  QPushButton* RhythmApplyBtn;
+  QLineEdit* AssignEdit;
+  QPushButton* AssignButton;
+  QLabel* Label1;
+  QLineEdit* PeriodEdit;
+  QLabel* Label7;
+  QLineEdit* MaxDelayEdit;
+  QLabel* Label3;
+  QLineEdit* TimeDeviationEdit;
+  QLabel* Label4;
+  QLineEdit* MagnDeviationEdit;
+  QPushButton* NoiseButton;
+  QPushButton* LoadButton;
+  QPushButton* RhythmButton;
+  QPushButton* PlayBtn;
+  QPushButton* SaveButton;
+  QPushButton* ExitButton;
+  QProgressBar* ProgressBar1;
+
+  void NoiseButtonClick();
+  void LoadButtonClick();
+  void RhythmButtonClick();
+  // From the button (fromButton true) or from the end of the sound (false),
+  // which always stops.
+  void PlayBtnClick(bool fromButton);
+  void SaveButtonClick();
+  void ExitButtonClick();
+  void TestButtonClick();
+  void RhythmLoadButtonClick();
+  void RhythmSaveButtonClick();
+  void RhythmApplyBtnClick();
+  void AssignButtonClick();
+  void RhythmImageMouseUp(int X, int Y);
+
+ private:
+  void CreateControls();
+  void PlaceControls();
+  void ConnectHandlers();
+  // Stops and destroys the current sound and makes a fresh, empty one.
+  WaveSignal& ReplaceSound();
+  // Draws the current sound (or nothing) into Image1 and updates its hint.
+  void ShowSound();
+  // The Play button's caption and hint for a playing or an idle sound.
+  void ShowPlaying(bool playing);
+  SynthesisContext Context();
+  // Runs a handler's body; an error escaping it is shown in a message box.
+  void RunCommand(const std::function<void()>& command);
+
+  std::unique_ptr<KadenzoPrompts> m_pOwnPrompts;
+  KadenzoPrompts* m_pPrompts;
+  std::unique_ptr<WaveSignal> m_pSound;
+  std::unique_ptr<SeamlessCo> m_pEnvelope;
+  RandomGenerator m_Random;
+  // The Model dialog's answers, kept for the program's life.
+  SourceSettings m_SourceSettings;
+  ModulatorSettings m_ModulatorSettings;
+};
+
+}  // namespace kadenzo
