@@ -104,6 +104,8 @@ BENCHMARK(FftwInverse)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->Unit(benchmark
 // ratios (CPU time, as the machine may be shared).
 class RecordingReporter : public benchmark::ConsoleReporter {
  public:
+  RecordingReporter() : ConsoleReporter(OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
