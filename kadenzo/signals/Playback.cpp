@@ -15,15 +15,24 @@
 #include "WaveSignal.h"
 
 // The sink reads the sound's own samples through a buffer that borrows them.
-// Members are destroyed bottom-up: the poll, then the sink, then the buffer it reads.
 struct WaveSignal::Playback {
   QBuffer buffer;
   std::unique_ptr<QAudioSink> sink;
-  // The sink turns idle once it has handed the last sample to the server,
-  // which still holds a fraction of a second of sound; the poll waits until
+  // Receives the sink's state changes and ticks after the sink has turned
+  // idle: the sink is idle once it has handed the last sample to the server,
+  // which still holds a fraction of a second of sound, so the poll waits until
   // the sink reports it played (or a deadline passes).
-  QTimer endPoll;
+  std::unique_ptr<QTimer> endPoll = std::make_unique<QTimer>();
   QDeadlineTimer endDeadline;
+  bool endNoticed = false;
+
+  // The poll goes first: that drops whatever the sink has queued for it and
+  // any end notice still on its way to the window. Only then is the sink
+  // stopped; it may run the event loop while it closes.
+  ~Playback() {
+    endPoll.reset();
+    if (sink) sink->stop();
+  }
 };
 
 namespace {
@@ -61,59 +70,54 @@ bool WaveSignal::Play(QObject* window, std::function<void()> done) {
   QAudioSink* sink = playback->sink.get();
 
   // The end of the sound (or a device failing while it plays) reaches the
-  // window once, through its event queue. Everything below runs only while
-  // the sink lives; a sink that Stop has destroyed delivers nothing, so a stop
-  // by the user is not followed by a second stop.
+  // window once, through its event queue, unless Stop came first.
   Playback* state = playback.get();
+  QTimer* poll = state->endPoll.get();
   const qint64 lengthUs = static_cast<qint64>(m_iLength / m_Format.nChannels) * 1000000 / m_Format.nSamplesPerSec;
-  const auto deliver = [state, window = QPointer<QObject>(window), done = std::move(done)] {
-    state->sink->disconnect();
-    state->endPoll.stop();
+  const auto deliver = [state, poll, window = QPointer<QObject>(window), done = std::move(done)] {
+    if (state->endNoticed) return;
+    state->endNoticed = true;
+    state->sink->disconnect(poll);
+    poll->disconnect();
+    poll->stop();
     if (!window) return;
     QMetaObject::invokeMethod(
         window.data(),
-        [sink = QPointer<QAudioSink>(state->sink.get()), done] {
-          if (sink && done) done();
+        [pending = QPointer<QTimer>(poll), done] {
+          if (pending && done) done();
         },
         Qt::QueuedConnection);
   };
-  state->endPoll.setInterval(kEndPollMs);
-  QObject::connect(&state->endPoll, &QTimer::timeout, sink, [state, lengthUs, deliver] {
+  poll->setInterval(kEndPollMs);
+  QObject::connect(poll, &QTimer::timeout, poll, [state, lengthUs, deliver] {
     if (state->sink->processedUSecs() >= lengthUs - kEndToleranceUs || state->endDeadline.hasExpired()) deliver();
   });
   QObject::connect(
-      sink, &QAudioSink::stateChanged, sink,
-      [state, lengthUs, deliver](QAudio::State now) {
+      sink, &QAudioSink::stateChanged, poll,
+      [state, poll, lengthUs, deliver](QAudio::State now) {
         if (now == QAudio::StoppedState) {
           deliver();
         } else if (now == QAudio::ActiveState) {
-          state->endPoll.stop();
-        } else if (now == QAudio::IdleState && !state->endPoll.isActive()) {
+          poll->stop();
+        } else if (now == QAudio::IdleState && !poll->isActive()) {
           const qint64 leftMs = std::max<qint64>(lengthUs - state->sink->processedUSecs(), 0) / 1000;
           state->endDeadline.setRemainingTime(leftMs + kEndGraceMs);
-          state->endPoll.start();
+          poll->start();
         }
       },
       Qt::QueuedConnection);
 
   sink->start(&playback->buffer);
-  if (!CheckResult(sink->error()) || sink->state() == QAudio::StoppedState) {
-    // A device that opened and then failed is closed at once.
-    sink->disconnect();
-    sink->stop();
-    return false;
-  }
+  // A device that opened and then failed is closed at once, with the playback state.
+  if (!CheckResult(sink->error()) || sink->state() == QAudio::StoppedState) return false;
   m_pPlayback = std::move(playback);
   m_bPlaying = true;
   return true;
 }
 
 void WaveSignal::Stop() {
-  // Idle before the device is touched, so that a nested call finds nothing to do.
-  const std::unique_ptr<Playback> playback = std::move(m_pPlayback);
+  // Idle before the device is closed, so that a nested call finds nothing to do.
+  std::unique_ptr<Playback> playback = std::move(m_pPlayback);
   m_bPlaying = false;
-  if (playback) {
-    playback->sink->disconnect();
-    playback->sink->stop();
-  }
+  playback.reset();
 }

@@ -124,8 +124,8 @@ TEST_F(WaveFileTest, FilesWrittenBySoxLoadAsSoxDecodesThem) {
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
     EXPECT_TRUE(prompts.channelQuestions.isEmpty());
     EXPECT_EQ(sound.GetSampleRate(), c.rate);
-    EXPECT_EQ(sound.GetFormat().nChannels, 1);
-    EXPECT_EQ(sound.GetFormat().nAvgBytesPerSec, static_cast<std::uint32_t>(2 * c.rate));
+    EXPECT_EQ(+sound.GetFormat().nChannels, 1);
+    EXPECT_EQ(+sound.GetFormat().nAvgBytesPerSec, static_cast<std::uint32_t>(2 * c.rate));
     const Samples expected = SoxDecode(path, 1);
     ASSERT_GT(expected.size(), 100u);
     EXPECT_EQ(SamplesOf(sound), expected);
@@ -146,9 +146,9 @@ TEST_F(WaveFileTest, TwoChannelFileAsksForTheChannelAndOtherFilesResetIt) {
   EXPECT_EQ(prompts.channelQuestions, QStringList{stereo});
   EXPECT_EQ(LoadChannel, 1);
   EXPECT_EQ(SamplesOf(sound), right);
-  EXPECT_EQ(sound.GetFormat().nChannels, 1);
-  EXPECT_EQ(sound.GetFormat().nBlockAlign, 2);
-  EXPECT_EQ(sound.GetFormat().nAvgBytesPerSec, 88200u);
+  EXPECT_EQ(+sound.GetFormat().nChannels, 1);
+  EXPECT_EQ(+sound.GetFormat().nBlockAlign, 2);
+  EXPECT_EQ(+sound.GetFormat().nAvgBytesPerSec, 88200u);
 
   // The dialog closed without an answer keeps the last choice.
   sound.Load(stereo);

@@ -218,9 +218,10 @@ TEST(StereoWaveSignal, DrawsLeftAboveRightAndRefusesToLoad) {
   ScriptedPrompts prompts;
   QImage image = Picture(100, 100);
   StereoWaveSignal sound(&image, &prompts);
-  EXPECT_EQ(sound.GetFormat().nChannels, 2);
-  EXPECT_EQ(sound.GetFormat().nBlockAlign, 4);
-  EXPECT_EQ(sound.GetFormat().nAvgBytesPerSec, 176400u);
+  // Unary plus copies the packed fields before gtest binds references to them.
+  EXPECT_EQ(+sound.GetFormat().nChannels, 2);
+  EXPECT_EQ(+sound.GetFormat().nBlockAlign, 4);
+  EXPECT_EQ(+sound.GetFormat().nAvgBytesPerSec, 176400u);
   sound.SetLength(2000);
   // Left loud, right silent.
   for (int i = 0; i < 2000; i += 2) *sound.GetSamples(i) = (i / 2) % 2 ? 30000 : -30000;
