@@ -2,10 +2,10 @@
 
 #include <cctype>
 #include <cfloat>
-#include <charconv>
+#include <clocale>
+#include <cstdlib>
 #include <cmath>
 #include <string>
-#include <system_error>
 
 namespace {
 
@@ -53,20 +53,11 @@ std::size_t ScanNumber(std::string_view text, std::size_t pos, std::string_view 
   return pos;
 }
 
+// strtod of the "C" locale: correctly rounded, independent of the process's
+// locale, and on overflow or underflow the infinity or zero the value calls for.
 double Convert(const std::string& number) {
-  double value = 0.0;
-  const char* first = number.data();
-  const char* last = first + number.size();
-  const auto [end, error] = std::from_chars(first, last, value);
-  if (error == std::errc::result_out_of_range) {
-    // from_chars leaves the value alone on range errors; follow strtod instead.
-    const std::size_t digits = number.find_first_of("123456789");
-    const std::size_t e = number.find('e');
-    const bool tiny = digits == std::string::npos || (e != std::string::npos && number[e + 1] == '-');
-    const double magnitude = tiny ? 0.0 : HUGE_VAL;
-    return number[0] == '-' ? -magnitude : magnitude;
-  }
-  return error == std::errc() && end == last ? value : 0.0;
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return strtod_l(number.c_str(), nullptr, cLocale);
 }
 
 }  // namespace
