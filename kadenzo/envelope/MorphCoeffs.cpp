@@ -1,0 +1,134 @@
+#include "MorphCoeffs.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QFile>
+#include <QStringList>
+#include <QTableWidget>
+
+#include "LocaleNumbers.h"
+#include "PictureWidget.h"
+#include "Plot.h"
+
+namespace {
+
+constexpr int kOffsetColumn = 0;
+constexpr int kCoeffColumn = 1;
+
+// Table numbers: fixed notation, 2 decimals, at most 4 significant digits.
+QString CellText(double value) { return FormatFixedPrecision(value, 4, 2); }
+
+// The offset column is the table's fixed column: shown, never edited.
+void SetCell(QTableWidget& grid, int row, int column, const QString& text) {
+  if (QTableWidgetItem* cell = grid.item(row, column)) {
+    cell->setText(text);
+    return;
+  }
+  auto* cell = new QTableWidgetItem(text);  // the table takes ownership
+  if (column == kOffsetColumn) cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+  grid.setItem(row, column, cell);
+}
+
+}  // namespace
+
+MorphCoeffs::MorphCoeffs(int count, PictureWidget* image, double initialValue, QTableWidget* grid)
+    : m_pImage(image), m_pGrid(grid), m_iCount(count) {
+  SetSize(count);
+  Fill(initialValue);
+}
+
+void MorphCoeffs::Resize(int n) {
+  m_iCount = n;
+  // Both the offsets (i / (points - 1)) and the plot need two points.
+  BLOCK_REQUIRE(GetCount() >= 2, "GetCount() >= 2");
+  SetSize(n);
+  if (m_pGrid == nullptr) return;
+  m_pGrid->setColumnCount(2);
+  ToGrid();
+  m_pGrid->setHorizontalHeaderLabels({QStringLiteral("Offset"), QStringLiteral("Coeff")});
+  Draw();
+}
+
+void MorphCoeffs::Draw() {
+  if (m_pImage == nullptr) return;
+  PlotRange(*this, m_pImage->Image(), 0, GetCount() - 1, 0.0, 1.0, 0, 0, PlotFlavour::Rhythm);
+  m_pImage->update();
+}
+
+void MorphCoeffs::ToGrid() {
+  if (m_pGrid == nullptr) return;
+  const int n = GetCount();
+  m_pGrid->setRowCount(n);
+  for (int i = 0; i < n; ++i) {
+    SetCell(*m_pGrid, i, kOffsetColumn, CellText(static_cast<double>(i) / (n - 1)));
+    SetCell(*m_pGrid, i, kCoeffColumn, CellText((*this)[i]));
+  }
+}
+
+void MorphCoeffs::SetCoeffText(int i, const QString& text) {
+  if (m_pGrid != nullptr) SetCell(*m_pGrid, i, kCoeffColumn, text);
+}
+
+void MorphCoeffs::FromGrid() {
+  if (m_pGrid == nullptr) return;
+  const int n = GetCount();
+  bool changed = false;
+  for (int i = 0; i < n; ++i) {
+    const QTableWidgetItem* cell = m_pGrid->item(i, kCoeffColumn);
+    double v = LocaleTextToSingle(cell != nullptr ? cell->text() : QString());
+    if (!(v >= 0.0)) {
+      v = 0.0;
+      changed = true;
+    } else if (v > 1.0) {
+      v = 1.0;
+      changed = true;
+    }
+    (*this)[i] = v;
+  }
+  if (changed) ToGrid();
+}
+
+void MorphCoeffs::EditAt(int X, int Y) {
+  if (m_pImage == nullptr) return;
+  const QImage& picture = m_pImage->Image();
+  const int n = GetCount();
+  const float strip = static_cast<float>(static_cast<double>(picture.width()) / n);
+  // Clamping before the truncation keeps far-away positions inside int.
+  const double position = std::clamp(X / static_cast<double>(strip), 0.0, n - 1.0);
+  const int i = static_cast<int>(position);
+  const double v = 1.0 - Y / static_cast<double>(std::max(picture.height() - 1, 1));
+  SetCoeffText(i, CellText(v));
+  FromGrid();
+  Draw();
+}
+
+void MorphCoeffs::LoadFromFile(const QString& fileName) {
+  Block file;
+  if (!file.ReadFromFile(QFile::encodeName(fileName).constData(), 0, -1)) return;
+  const int m = file.GetSize();
+  const int hidden = m_iCount - GetCount();  // values stored but not shown
+  if (m - hidden < 2) return;
+  const double* values = file.GetData();
+  if (!std::all_of(values, values + m, [](double v) { return std::isfinite(v); })) return;
+  BlockExtremes range;
+  file.MinMax(range);
+  const double span = range.max - range.min;
+  // All equal; or so far apart that the span overflows and the scale would be 0.
+  if (!(span > 0.0 && std::isfinite(span))) return;
+  file += -range.min;
+  file *= 1.0 / span;
+
+  Resize(m);
+  const int n = GetCount();
+  // Resize(m) leaves n = m or m - 1 points, so the file never has fewer values
+  // than there are points: take every (m / n)-th value, or all of them.
+  if (m > n) {
+    const double step = static_cast<double>(m) / n;
+    for (int i = 0; i < n; ++i) (*this)[i] = file[static_cast<int>(std::floor(i * step))];
+  } else {
+    CopyRange(file, 0, n - 1, 0);
+  }
+  ToGrid();
+  Draw();
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The rhythm envelope: the gain curve of one rhythm period, values in [0, 1]
+// spread evenly over the phase interval [0, 1], bound to a two-column table
+// ("Offset", "Coeff") and to a picture of the curve.
+//
+// Table layout: the header row is the table's horizontal header, so point i is
+// table row i; column 0 holds its offset (read-only), column 1 its value.
+
+#include <cmath>
+
+#include <QString>
+
+#include "Block.h"
+
+class PictureWidget;
+class QTableWidget;
+
+// values[0 .. last] spread evenly over the phases 0 .. 1, read at phase x
+// (clamped to [0, 1]) by linear interpolation; the weight of the upper value
+// is rounded to single precision.
+inline double InterpolateEnvelope(const double* values, int last, double x) {
+  if (!(x >= 0.0)) x = 0.0;
+  if (x > 1.0) x = 1.0;
+  const int k = static_cast<int>(std::floor(last * x));
+  if (k < last) {
+    const double f = static_cast<float>((x - static_cast<double>(k) / last) * last);
+    return values[k] * (1.0 - f) + values[k + 1] * f;
+  }
+  return values[last];
+}
+
+class MorphCoeffs : public Block {
+ public:
+  // count values, all set to initialValue. Neither fills the table nor draws.
+  // The picture and the table may be null and are not owned.
+  MorphCoeffs(int count, PictureWidget* image, double initialValue, QTableWidget* grid);
+
+  // The number of points shown in the table and the picture.
+  virtual int GetCount() const { return m_iCount; }
+  // Changes the count alone; the values stay as they are (Resize changes both).
+  virtual void SetCount(int n) { m_iCount = n; }
+
+  // n stored values, all 0; with a table, the table, its headers and the
+  // picture are redone. n must leave at least two points to show.
+  void Resize(int n);
+  // The points onto the picture, value range 0 .. 1; nothing without a picture.
+  void Draw();
+  // The points into the table, offsets 0.00 .. 1.00; nothing without a table.
+  void ToGrid();
+  // The table into the points; values outside [0, 1] (or no number at all
+  // after the C fallback) are clamped and the table rewritten.
+  void FromGrid();
+  // A mouse release at (X, Y) in picture pixels: the point under X gets the
+  // height of Y (top 1, bottom 0), quantised to 0.01; then table and picture.
+  void EditAt(int X, int Y);
+  // Reads an envelope file, normalised to span [0, 1]. A file that cannot be
+  // read, whose values are all equal or not all finite, or that would give
+  // fewer than two points is ignored: nothing changes.
+  void LoadFromFile(const QString& fileName);
+
+  // Linear interpolation at phase x (clamped to [0, 1]) over all stored values:
+  // stored value k sits at phase k / (stored count - 1).
+  double ValueAt(double x) const { return InterpolateEnvelope(m_pData.get(), m_iCount - 1, x); }
+  double FirstValue() const { return (*this)[0]; }
+  // Stores v just after the last shown point (for SeamlessCo: the seam point).
+  void SetSeamValue(double v) { (*this)[GetCount()] = v; }
+
+  // The text of point i's value cell, creating the cell when it is missing.
+  void SetCoeffText(int i, const QString& text);
+
+ protected:
+  PictureWidget* m_pImage;  // not owned
+  QTableWidget* m_pGrid;    // not owned
+  int m_iCount;
+};
+
+// The periodic envelope: one value more than it shows. The hidden last value,
+// the seam point, joins the end of one period to the start of the next; the
+// rhythm engine writes it at every period.
+class SeamlessCo : public MorphCoeffs {
+ public:
+  // count shown points plus the seam point.
+  SeamlessCo(int count, PictureWidget* image, double initialValue, QTableWidget* grid)
+      : MorphCoeffs(count + 1, image, initialValue, grid) {}
+
+  int GetCount() const override { return m_iCount - 1; }
+  void SetCount(int n) override { m_iCount = n + 1; }
+};
