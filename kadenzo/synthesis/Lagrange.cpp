@@ -1,0 +1,51 @@
+#include "Lagrange.h"
+
+#include <cmath>
+
+#include "VectorKernels.h"
+
+void LagrangeWeights(double w[kLagrangePoints]) {
+  double factorial[kLagrangePoints];
+  factorial[0] = 1;
+  for (int k = 1; k < kLagrangePoints; ++k) factorial[k] = k * factorial[k - 1];
+  for (int j = 0; j < kLagrangePoints; ++j) {
+    const double sign = j % 2 == 0 ? 1.0 : -1.0;
+    w[j] = sign / factorial[j] / factorial[kLagrangePoints - 1 - j];
+  }
+}
+
+double LagrangeRead(const double w[kLagrangePoints], const std::int16_t* s, int N, double x) {
+  constexpr int kHalf = kLagrangePoints / 2;
+  const double h = x + 0.5;
+  // Beyond these the 25 samples all lie outside the sound; checking first also
+  // keeps far-away positions from overflowing the conversion to an integer.
+  if (!(h > -(kHalf + 1.0) && h < N + static_cast<double>(kHalf))) return std::isnan(x) ? x : 0.0;
+  const std::int64_t n = static_cast<std::int64_t>(h);
+  if (std::fabs(x - static_cast<double>(n)) < 0.0001) return n >= 0 && n < N ? s[n] : 0.0;
+  // Past that test no divisor d - j is 0.
+  const double d = x - static_cast<double>(n - kHalf);
+  double product = d;
+  for (int k = 1; k < kLagrangePoints; ++k) product *= d - k;
+  double sum = 0.0;
+  for (int j = 0; j < kLagrangePoints; ++j) {
+    const std::int64_t index = n - kHalf + j;
+    if (index >= 0 && index < N) sum += s[index] * w[j] / (d - j);
+  }
+  return product * sum;
+}
+
+void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* s, int N,
+                      const double* positions, int count, double* results, VectorPath path) {
+  if (!VectorPathSupported(path)) path = VectorPath::Portable;
+  switch (path) {
+    case VectorPath::Avx512:
+      LagrangeReadManyAvx512(w, s, N, positions, count, results);
+      return;
+    case VectorPath::Avx2:
+      LagrangeReadManyAvx2(w, s, N, positions, count, results);
+      return;
+    case VectorPath::Portable:
+      break;
+  }
+  for (int k = 0; k < count; ++k) results[k] = LagrangeRead(w, s, N, positions[k]);
+}

@@ -1,0 +1,286 @@
+#include "RhythmEngine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "Block.h"
+#include "Gain.h"
+#include "Lagrange.h"
+#include "MorphCoeffs.h"
+#include "ProgressWrapper.h"
+#include "RandomGenerator.h"
+#include "SourceGenerator.h"
+#include "VectorKernels.h"
+#include "WaveSignal.h"
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+// Samples per pass of the two phases: the sequential walk over the periods,
+// then the per-sample output of the chunk.
+constexpr int kChunk = 2048;
+constexpr int kPeakWindow = 20;
+constexpr double kGainFloor = 0.0001;
+
+bool UsesGain(int type) { return type == mtAmplitude || type == mtAmpDet || type == mtDistortion ||
+                                 type == mtFrequency || type == mtAmpFreq; }
+bool ReadsShifted(int type) { return type == mtDetonation || type == mtAmpDet ||
+                                     type == mtFrequency || type == mtAmpFreq; }
+
+// The sequential part of the rhythm: period boundaries, their random lengths
+// and magnitudes, the seam point, the wait for the source's next sign change
+// and the envelope level S of every sample.
+class PeriodWalk {
+ public:
+  PeriodWalk(const RhythmParameters& parameters, int fs, SeamlessCo& envelope,
+             RandomGenerator& random)
+      : m_dP(parameters.period),
+        m_dTd(parameters.timeDeviation),
+        m_dMd(parameters.magnDeviation),
+        m_dFs(fs),
+        m_dOneSample(1.0 / fs),
+        m_envelope(envelope),
+        m_random(random) {
+    m_dPc = DrawPeriod();
+    m_dMc = RandomDeviation(m_dMd, 1, m_random);
+    m_dMn = RandomDeviation(m_dMd, 1, m_random);
+    WriteSeam();
+  }
+
+  // The level S and the magnitude Mc of the samples first .. first + count - 1.
+  void Run(const std::int16_t* s, int first, int count, double* level, double* magnitude) {
+    const int end = first + count;
+    int i = first;
+    while (i < end) {
+      Step(i, s[i]);
+      level[i - first] = m_dS;
+      magnitude[i - first] = m_dMc;
+      ++i;
+      if (m_bWaiting) continue;
+      // Up to the next boundary nothing but t changes: each sample's level
+      // depends on its own index alone.
+      const int boundary = NextBoundary(i, end);
+      PeriodLevels(m_envelope, m_dFs, m_dT0, m_dPc, m_dMc, i, boundary - i, level + (i - first));
+      std::fill(magnitude + (i - first), magnitude + (boundary - first), m_dMc);
+      i = boundary;
+      m_dS = level[i - 1 - first];
+    }
+  }
+
+ private:
+  double DrawPeriod() {
+    const double period = RandomDeviation(m_dTd, m_dP, m_random);
+    return period >= m_dOneSample ? period : m_dOneSample;
+  }
+
+  // Joins the end of this period (seam * Mc) to the start of the next (e0 * Mn).
+  void WriteSeam() {
+    if (m_dMc != 0) m_envelope.SetSeamValue(m_dMn * m_envelope.FirstValue() / m_dMc);
+  }
+
+  // Sample i in full: boundaries, the wait, the level.
+  void Step(int i, int x) {
+    double t = i / m_dFs - m_dT0;
+    while (t >= m_dPc) {
+      t -= m_dPc;
+      m_dT0 += m_dPc;
+      m_dPc = DrawPeriod();
+      m_dMc = m_dMn;
+      m_dMn = RandomDeviation(m_dMd, 1, m_random);
+      WriteSeam();
+      m_bWaiting = true;
+      m_bSign = x >= 0;
+    }
+    // A new period takes effect only where the source changes sign.
+    if (m_bWaiting && (x > 0) != m_bSign) m_bWaiting = false;
+    if (!m_bWaiting) m_dS = m_envelope.ValueAt(t / m_dPc) * m_dMc;
+  }
+
+  bool Reached(int i) const { return i / m_dFs - m_dT0 >= m_dPc; }
+
+  // The first sample from i on (before end) at which the period ends. The time
+  // into the period grows with the index, so the estimate only needs to be
+  // moved to where Reached changes.
+  int NextBoundary(int i, int end) const {
+    const double estimate = std::ceil((m_dT0 + m_dPc) * m_dFs);
+    int j = !(estimate < end) ? end : estimate > i ? static_cast<int>(estimate) : i;
+    while (j > i && Reached(j - 1)) --j;
+    while (j < end && !Reached(j)) ++j;
+    return j;
+  }
+
+  const double m_dP;
+  const double m_dTd;
+  const double m_dMd;
+  const double m_dFs;
+  const double m_dOneSample;
+  SeamlessCo& m_envelope;
+  RandomGenerator& m_random;
+
+  double m_dT0 = 0.0;  // start of the current period, seconds
+  double m_dPc = 0.0;  // length of the current period
+  double m_dMc = 0.0;  // magnitude of the current period
+  double m_dMn = 0.0;  // magnitude of the next period
+  double m_dS = 0.0;   // envelope level
+  bool m_bWaiting = false;
+  bool m_bSign = false;  // the source at the boundary was >= 0
+};
+
+// A large array that lives for one run. On Linux it is advised onto huge
+// pages: touching fresh memory page by page costs more than the run's
+// arithmetic where page faults are slow (virtual machines).
+template <typename T>
+class LargeArray {
+ public:
+  explicit LargeArray(std::size_t count) {
+    constexpr std::size_t kHugePage = std::size_t{1} << 21;
+    const std::size_t bytes = (count * sizeof(T) + kHugePage - 1) / kHugePage * kHugePage;
+    m_pData = static_cast<T*>(std::aligned_alloc(kHugePage, bytes));
+    if (m_pData == nullptr) throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    madvise(m_pData, bytes, MADV_HUGEPAGE);
+#endif
+  }
+  ~LargeArray() { std::free(m_pData); }
+  LargeArray(const LargeArray&) = delete;
+  LargeArray& operator=(const LargeArray&) = delete;
+
+  T* Get() const { return m_pData; }
+
+ private:
+  T* m_pData;
+};
+
+}  // namespace
+
+void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, double Mc, int first,
+                  int count, double* level, VectorPath path) {
+  const double* values = envelope.GetData();
+  const int last = envelope.GetSize() - 1;
+  if (!VectorPathSupported(path)) path = VectorPath::Portable;
+  switch (path) {
+    case VectorPath::Avx512:
+      PeriodLevelsAvx512(values, last, fs, T0, Pc, Mc, first, count, level);
+      return;
+    case VectorPath::Avx2:
+      PeriodLevelsAvx2(values, last, fs, T0, Pc, Mc, first, count, level);
+      return;
+    case VectorPath::Portable:
+      break;
+  }
+  for (int j = 0; j < count; ++j) level[j] = envelope.ValueAt(((first + j) / fs - T0) / Pc) * Mc;
+}
+
+double RandomDeviation(double a, double b, RandomGenerator& random) {
+  return b * ((random.Uniform() - 0.5) * a + 1);
+}
+
+int RecentPeak(const std::int16_t* s, int i) {
+  int peak = 0;
+  for (int k = std::max(0, i - kPeakWindow); k < i; ++k) peak = std::max(peak, std::abs(int{s[k]}));
+  return peak;
+}
+
+double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
+                 const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
+                 QProgressBar* progressBar, float* out) {
+  const int type = parameters.type;
+  const double D = parameters.maxDelay;
+  const double* m = modulator != nullptr ? modulator->GetData() : nullptr;
+  const int Np = modulator != nullptr ? modulator->GetSize() : 0;
+
+  PeriodWalk walk(parameters, fs, envelope, random);
+  TProgressWrapper progress;
+  progress.start(progressBar, N);
+  double w[kLagrangePoints];
+  LagrangeWeights(w);
+
+  double level[kChunk];
+  double magnitude[kChunk];
+  double gain[kChunk];
+  double position[kChunk];
+  double value[kChunk];
+  double sum = 0.0;
+  int modulatorIndex = 0;  // i mod Np
+  for (int first = 0; first < N; first += kChunk) {
+    const int count = std::min(kChunk, N - first);
+    progress.tick(count);
+    walk.Run(s, first, count, level, magnitude);
+    if (UsesGain(type)) {
+      RhythmGains(level, count, gain);
+    }
+    if (type == mtDetonation || type == mtAmpDet) {
+      for (int k = 0; k < count; ++k) position[k] = (first + k) - (level[k] - 0.5) * D;
+    } else if (type == mtFrequency || type == mtAmpFreq) {
+      for (int k = 0; k < count; ++k) {
+        position[k] = (first + k) - m[modulatorIndex] / (gain[k] + kGainFloor) * D;
+        if (++modulatorIndex == Np) modulatorIndex = 0;
+      }
+    }
+    if (ReadsShifted(type)) LagrangeReadMany(w, s, N, position, count, value);
+
+    const std::int16_t* source = s + first;
+    switch (type) {
+      case mtAmplitude:
+        for (int k = 0; k < count; ++k) value[k] = source[k] * gain[k];
+        break;
+      case mtAmpDet:
+      case mtAmpFreq:
+        for (int k = 0; k < count; ++k) value[k] *= gain[k];
+        break;
+      case mtDetonation:
+      case mtFrequency:
+        break;
+      case mtDistortion:
+        for (int k = 0; k < count; ++k) {
+          const double x = source[k];
+          const double limit = RecentPeak(s, first + k) * gain[k];
+          value[k] = std::fabs(x / magnitude[k]) > limit ? (x > 0 ? limit : -limit) : x;
+        }
+        break;
+      default:
+        for (int k = 0; k < count; ++k) value[k] = source[k];
+        break;
+    }
+    for (int k = 0; k < count; ++k) {
+      out[first + k] = static_cast<float>(value[k]);
+      sum += value[k];
+    }
+  }
+  progress.end();
+  return sum;
+}
+
+bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random,
+                   QProgressBar* progressBar) {
+  m.SetSize(Np);
+  if (!GenerateSource(m, a, b, random, progressBar)) return false;
+  BlockExtremes extremes;
+  m.MinMax(extremes);
+  if (extremes.max != 0) m *= 1 / extremes.max;
+  return true;
+}
+
+RhythmOutcome RhythmizeSound(WaveSignal& sound, const RhythmParameters& parameters,
+                             const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
+                             QProgressBar* progressBar) {
+  const int N = sound.GetLength();
+  const int fs = sound.GetSampleRate();
+  const LargeArray<float> buffer(static_cast<std::size_t>(N));
+  float* out = buffer.Get();
+  const double sum = Rhythmize(sound.GetSamples(0), N, fs, parameters, modulator, envelope,
+                               random, progressBar, out);
+  const double mean = sum / N;
+  bool finite = true;
+  for (int k = 0; k < N; ++k) {
+    out[k] = static_cast<float>(out[k] - mean);
+    finite &= std::isfinite(out[k]);
+  }
+  if (!finite) return RhythmOutcome::Overflow;
+  sound.SetFromFloats(out, fs);
+  return RhythmOutcome::Stored;
+}
