@@ -1,0 +1,307 @@
+// The "&Create" and "&Rhythm" commands as the window calls them: their checks
+// and messages in order, what they leave unchanged, the sound they store
+// (checked against the peak normalisation worked out here), and the progress
+// bar they drive.
+
+#include <gtest/gtest.h>
+
+#include <QProgressBar>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "KadenzoCommands.h"
+#include "MorphCoeffs.h"
+#include "PictureWidget.h"
+#include "ProgressWrapper.h"
+#include "RandomGenerator.h"
+#include "RhythmEngine.h"
+#include "ScriptedPrompts.h"
+#include "WaveSignal.h"
+
+namespace {
+
+const QString kNoSource = QStringLiteral(": Source signal should be generated or loaded first.");
+const QString kWrongPeriod = QStringLiteral(": Wrong period value.");
+
+std::vector<std::int16_t> Samples(const WaveSignal& sound) {
+  return {sound.GetSamples(0), sound.GetSamples(0) + sound.GetLength()};
+}
+
+// What the sound stores for values v: the mean removed in single precision,
+// then the largest magnitude scaled to 32767, truncated toward zero.
+std::vector<std::int16_t> Normalised(const std::vector<double>& v) {
+  double sum = 0;
+  for (const double x : v) sum += x;
+  const double mean = sum / v.size();
+  std::vector<float> centred(v.size());
+  float peak = 0;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    centred[i] = static_cast<float>(v[i] - mean);
+    peak = std::max(peak, std::fabs(centred[i]));
+  }
+  const float scale = 32767 / peak;
+  std::vector<std::int16_t> out(v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) out[i] = static_cast<std::int16_t>(centred[i] * scale);
+  return out;
+}
+
+void ExpectWithinOne(const std::vector<std::int16_t>& actual, const std::vector<std::int16_t>& expected) {
+  ASSERT_EQ(actual.size(), expected.size());
+  for (std::size_t i = 0; i < actual.size(); ++i) ASSERT_NEAR(actual[i], expected[i], 1) << i;
+}
+
+class CommandsTest : public testing::Test {
+ protected:
+  CommandsTest() : random([] { return std::int64_t{1650000000}; }), context{prompts, image1, &bar, random} {
+    image1.resize(539, 89);
+    bar.resize(539, 16);
+  }
+
+  // A sound of the test's own: a sine and a slower one, not centred.
+  std::unique_ptr<WaveSignal> OwnSound(int n, int rate = 44100) {
+    auto sound = std::make_unique<WaveSignal>(&image1.Image(), &prompts);
+    sound->SetLength(n);
+    sound->SetFormat(rate);
+    for (int i = 0; i < n; ++i) {
+      *sound->GetSamples(i) = static_cast<std::int16_t>(9000 * std::sin(i * 0.05) + 4000 * std::sin(i * 0.0021) + 700);
+    }
+    return sound;
+  }
+
+  void Rhythm(WaveSignal* sound, const QString& period, int type, const QString& td = "10",
+              const QString& md = "10", const QString& delay = "100") {
+    RunRhythm({period, td, md, delay}, type, sound, envelope, modulator, context);
+  }
+
+  ScriptedPrompts prompts;
+  PictureWidget image1;
+  QProgressBar bar;
+  RandomGenerator random;
+  SynthesisContext context;
+  SeamlessCo envelope{539, nullptr, 0.0, nullptr};
+  ModulatorSettings modulator;
+};
+
+}  // namespace
+
+TEST(TProgressWrapper, MovesInAboutHundredSteps) {
+  struct Case {
+    int total, ticks, maximum, value;
+  } cases[] = {
+      {1000, 1, 100, 1},   {1000, 10, 100, 1}, {1000, 11, 100, 2}, {1000, 1000, 100, 100},
+      {1050, 1050, 105, 105}, {50, 1, 50, 1},   {50, 50, 50, 50},   {0, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    QProgressBar bar;
+    bar.hide();
+    TProgressWrapper one;
+    one.start(&bar, c.total);
+    EXPECT_FALSE(bar.isHidden());
+    EXPECT_EQ(bar.maximum(), c.maximum) << c.total;
+    for (int i = 0; i < c.ticks; ++i) one.tick();
+    EXPECT_EQ(bar.value(), c.value) << c.total << " after " << c.ticks;
+    // Ticking many passes at once moves the bar as far.
+    QProgressBar other;
+    TProgressWrapper many;
+    many.start(&other, c.total);
+    many.tick(c.ticks / 3);
+    many.tick(c.ticks - c.ticks / 3);
+    EXPECT_EQ(other.value(), c.value) << c.total << " after " << c.ticks;
+    one.end();
+    EXPECT_EQ(bar.value(), 0);
+  }
+  // The longest sound: no overflow in the number of steps.
+  QProgressBar bar;
+  TProgressWrapper longest;
+  longest.start(&bar, 2147483647);
+  EXPECT_EQ(bar.maximum(), 101);
+}
+
+TEST_F(CommandsTest, CreateMakesPeakNormalisedBandLimitedNoise) {
+  prompts.modelAnswer = true;
+  prompts.modelDuration = 10.0;
+  prompts.modelFrequency = 1000.0;
+  prompts.modelBand = 400.0;
+  SourceSettings settings;
+  std::unique_ptr<WaveSignal> sound;
+  CreateSound(sound, settings, context);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(sound->GetLength(), 441000);
+  EXPECT_EQ(sound->GetSampleRate(), 44100);
+  const std::vector<std::int16_t> first = Samples(*sound);
+  int peak = 0;
+  for (const std::int16_t v : first) peak = std::max(peak, std::abs(int{v}));
+  EXPECT_EQ(peak, 32767);
+  EXPECT_TRUE(image1.HintShown());
+  EXPECT_EQ(image1.Hint(), QStringLiteral("441000 counts\n10.00 sec"));
+  EXPECT_EQ(bar.value(), 0);
+  EXPECT_TRUE(prompts.messages.isEmpty());
+
+  // Within the same clock second the same noise again, in a new sound.
+  const WaveSignal* before = sound.get();
+  CreateSound(sound, settings, context);
+  EXPECT_NE(sound.get(), before);
+  EXPECT_EQ(Samples(*sound), first);
+}
+
+TEST_F(CommandsTest, CreateOfASine) {
+  prompts.modelAnswer = true;
+  prompts.modelDuration = 1.0;
+  prompts.modelFrequency = 1000.0;
+  prompts.modelBand = 0.0;
+  SourceSettings settings;
+  std::unique_ptr<WaveSignal> sound;
+  CreateSound(sound, settings, context);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(settings.band, 0.0);
+  EXPECT_EQ(*sound->GetSamples(0), 0);
+  EXPECT_NEAR(*sound->GetSamples(1), -32767 * std::sin(2 * M_PI * 1000 / 44100), 1.0);
+}
+
+TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
+  std::unique_ptr<WaveSignal> sound = OwnSound(100);
+  const WaveSignal* kept = sound.get();
+  const std::vector<std::int16_t> samples = Samples(*sound);
+  SourceSettings settings;
+
+  prompts.modelAnswer = false;  // cancelled: silently nothing
+  CreateSound(sound, settings, context);
+  EXPECT_EQ(settings.duration, 10.0);
+
+  struct Case {
+    double duration, frequency, band;
+    QString message;
+  } cases[] = {
+      {0.0, 1000, 400, ": Wrong duration value."},
+      {0.00001, 1000, 400, ": Wrong duration value."},
+      {-5, 1000, 400, ": Wrong duration value."},
+      {1e6, 1000, 400, ": Wrong duration value."},
+      {std::nan(""), 1000, 400, ": Wrong duration value."},
+      {1, 22050, 400, ": Wrong frequency or band value."},
+      {1, INFINITY, 0, ": Wrong frequency or band value."},
+      {1, 1000, std::nan(""), ": Wrong frequency or band value."},
+  };
+  prompts.modelAnswer = true;
+  for (const Case& c : cases) {
+    prompts.messages.clear();
+    prompts.modelDuration = c.duration;
+    prompts.modelFrequency = c.frequency;
+    prompts.modelBand = c.band;
+    CreateSound(sound, settings, context);
+    EXPECT_EQ(prompts.messages, QStringList{c.message}) << c.duration << " " << c.frequency;
+    EXPECT_EQ(sound.get(), kept);
+    EXPECT_EQ(Samples(*sound), samples);
+  }
+}
+
+TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
+  std::unique_ptr<WaveSignal> sound = OwnSound(5000);
+  const std::vector<std::int16_t> samples = Samples(*sound);
+  WaveSignal empty(&image1.Image(), &prompts);
+  std::unique_ptr<WaveSignal> rateless = OwnSound(5000, 0);
+  const double seam = envelope[539];
+
+  struct Case {
+    WaveSignal* sound;
+    QString period;
+    int type;
+    QStringList messages;
+  } cases[] = {
+      {nullptr, "0", mtAmplitude, {kNoSource}},
+      {&empty, "1", mtAmplitude, {kNoSource}},
+      {rateless.get(), "1", mtFrequency, {kNoSource}},
+      {sound.get(), "0", mtAmplitude, {kWrongPeriod}},
+      {sound.get(), "-1", mtFrequency, {kWrongPeriod}},
+      {sound.get(), "abc", mtAmplitude, {kWrongPeriod}},
+      {sound.get(), "nan", mtAmplitude, {kWrongPeriod}},
+      // A modulator longer than 2^31 - 1 samples, before the dialog.
+      {sound.get(), "1e9", mtFrequency, {kWrongPeriod}},
+      {sound.get(), "1e999", mtAmpFreq, {kWrongPeriod}},
+      // A modulator shorter than one sample: silently nothing, no dialog.
+      {sound.get(), "0.00001", mtFrequency, {}},
+  };
+  prompts.modelAnswer = true;
+  prompts.modelFrequency = 555;
+  for (const Case& c : cases) {
+    prompts.messages.clear();
+    Rhythm(c.sound, c.period, c.type);
+    EXPECT_EQ(prompts.messages, c.messages) << c.period.toStdString() << " type " << c.type;
+    EXPECT_EQ(modulator.frequency, 100.0) << "the dialog was asked";
+  }
+  // The modulator dialog cancelled: silently nothing.
+  prompts.modelAnswer = false;
+  prompts.messages.clear();
+  Rhythm(sound.get(), "1", mtAmpFreq);
+  EXPECT_TRUE(prompts.messages.isEmpty());
+  EXPECT_EQ(Samples(*sound), samples);
+  EXPECT_EQ(envelope[539], seam);
+}
+
+TEST_F(CommandsTest, RhythmRefusesNumbersBeyondRange) {
+  std::unique_ptr<WaveSignal> sound = OwnSound(5000);
+  envelope.Fill(1.0);
+  const std::vector<std::int16_t> samples = Samples(*sound);
+  struct Case {
+    QString td, md, delay, message;
+  } cases[] = {
+      {"1e999", "10", "100", ": Invalid floating point operation"},
+      {"10", "-1e999", "100", ": Invalid floating point operation"},
+      {"10", "10", "-1e999", ": Invalid floating point operation"},
+      // Magnitudes of hundreds make gains beyond the range of numbers.
+      {"10", "100000", "100", ": Floating point overflow"},
+  };
+  for (const Case& c : cases) {
+    prompts.messages.clear();
+    Rhythm(sound.get(), "0.01", mtAmplitude, c.td, c.md, c.delay);
+    EXPECT_EQ(prompts.messages, QStringList{c.message}) << c.td.toStdString() << c.md.toStdString();
+    EXPECT_EQ(Samples(*sound), samples);
+  }
+  // The modulator's own values are checked like Create's.
+  prompts.modelAnswer = true;
+  prompts.modelFrequency = 22050;
+  prompts.modelBand = 400;
+  prompts.messages.clear();
+  Rhythm(sound.get(), "0.01", mtFrequency);
+  EXPECT_EQ(prompts.messages, QStringList{": Wrong frequency or band value."});
+  EXPECT_EQ(modulator.frequency, 22050.0);
+  EXPECT_EQ(Samples(*sound), samples);
+}
+
+TEST_F(CommandsTest, RhythmStoresTheResultAndASecondRunWorksOnIt) {
+  std::unique_ptr<WaveSignal> sound = OwnSound(30000);
+  const std::vector<std::int16_t> source = Samples(*sound);
+  // Level 1 everywhere, no magnitude deviation: the gain is 1, so the result
+  // is the source without its mean, peak-normalised.
+  envelope.Fill(1.0);
+  Rhythm(sound.get(), "0.2", mtAmplitude, "10", "0");
+  EXPECT_TRUE(prompts.messages.isEmpty());
+  const std::vector<std::int16_t> first = Samples(*sound);
+  ExpectWithinOne(first, Normalised({source.begin(), source.end()}));
+  EXPECT_EQ(envelope[539], 1.0);
+  EXPECT_EQ(image1.Hint(), QStringLiteral("30000 counts\n0.68 sec"));
+  EXPECT_EQ(bar.value(), 0);
+
+  // Level 0 everywhere: gain 0.05, which normalisation undoes; the second
+  // run starts from the first one's samples.
+  envelope.Fill(0.0);
+  Rhythm(sound.get(), "0.2", mtAmplitude, "10", "0");
+  ExpectWithinOne(Samples(*sound), Normalised({first.begin(), first.end()}));
+}
+
+TEST_F(CommandsTest, FrequencyTypesAskForTheModulator) {
+  std::unique_ptr<WaveSignal> sound = OwnSound(20000);
+  const std::vector<std::int16_t> source = Samples(*sound);
+  envelope.Fill(0.7);
+  prompts.modelAnswer = true;
+  prompts.modelFrequency = 80;
+  prompts.modelBand = 20;
+  prompts.modelDuration = 99;
+  Rhythm(sound.get(), "0.1", mtAmpFreq);
+  EXPECT_TRUE(prompts.messages.isEmpty());
+  EXPECT_EQ(modulator.frequency, 80.0);
+  EXPECT_EQ(modulator.band, 20.0);
+  EXPECT_NE(Samples(*sound), source);
+}
