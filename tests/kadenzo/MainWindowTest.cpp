@@ -1,0 +1,371 @@
+// The main window of kadenzo driven through its real widgets on the offscreen
+// platform, with every question answered by a script.
+
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <stdexcept>
+#include <vector>
+
+#include "Block.h"
+#include "CommandGuard.h"
+#include "PictureWidget.h"
+#include "ScriptedPrompts.h"
+#include "kdMain.h"
+
+using kadenzo::TForm1;
+
+namespace {
+
+const QString kNoSource = QStringLiteral(": Source signal should be generated or loaded first.");
+const QString kWrongPeriod = QStringLiteral(": Wrong period value.");
+
+QString Coeff(const TForm1& form, int point) { return form.RhythmGrid->item(point, 1)->text(); }
+QString Offset(const TForm1& form, int point) { return form.RhythmGrid->item(point, 0)->text(); }
+
+// A 16-bit stereo file whose left channel counts up from 1 and right channel down from -1.
+void WriteStereoWave(const QString& path, int frames) {
+  QByteArray bytes("RIFF");
+  auto put32 = [&bytes](std::uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+  auto put16 = [&bytes](std::uint16_t v) { bytes.append(reinterpret_cast<const char*>(&v), 2); };
+  put32(36 + 4 * frames);
+  bytes.append("WAVEfmt ");
+  put32(16);
+  put16(1);
+  put16(2);
+  put32(22050);
+  put32(22050 * 4);
+  put16(4);
+  put16(16);
+  bytes.append("data");
+  put32(4 * frames);
+  for (int i = 0; i < frames; ++i) {
+    put16(static_cast<std::uint16_t>(i + 1));
+    put16(static_cast<std::uint16_t>(-(i + 1)));
+  }
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+  void TearDown() override { QLocale::setDefault(QLocale::c()); }
+
+  // The window in a locale whose decimal separator is `separator`.
+  std::unique_ptr<TForm1> Window(QLocale locale = QLocale::c()) {
+    QLocale::setDefault(locale);
+    auto form = std::make_unique<TForm1>(&prompts);
+    form->Random() = RandomGenerator([] { return std::int64_t{1700000000}; });
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    return form;
+  }
+
+  // "&Create" with the Model dialog answered.
+  static void Create(TForm1& form, ScriptedPrompts& prompts, double duration, double frequency, double band) {
+    prompts.modelAnswer = true;
+    prompts.modelDuration = duration;
+    prompts.modelFrequency = frequency;
+    prompts.modelBand = band;
+    QTest::mouseClick(form.NoiseButton, Qt::LeftButton);
+  }
+
+  QTemporaryDir folder;
+  ScriptedPrompts prompts;
+};
+
+TEST_F(MainWindowTest, StartsWithAFlatEnvelopeAndNoSound) {
+  auto form = Window();
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("Kadenzor 1.0"));
+  EXPECT_EQ(form->CurrentSound(), nullptr);
+  EXPECT_EQ(form->Envelope().GetCount(), 539);
+  EXPECT_EQ(form->Envelope().GetSize(), 540);
+  ASSERT_EQ(form->RhythmGrid->rowCount(), 539);
+  EXPECT_EQ(form->RhythmGrid->horizontalHeaderItem(0)->text(), QStringLiteral("Offset"));
+  EXPECT_EQ(form->RhythmGrid->horizontalHeaderItem(1)->text(), QStringLiteral("Coeff"));
+  EXPECT_EQ(Offset(*form, 0), QStringLiteral("0.00"));
+  EXPECT_EQ(Offset(*form, 269), QStringLiteral("0.50"));
+  EXPECT_EQ(Offset(*form, 538), QStringLiteral("1.00"));
+  for (int i = 0; i < 539; ++i) ASSERT_EQ(Coeff(*form, i), QStringLiteral("0.00")) << i;
+  EXPECT_EQ(form->ModulationItems->checkedId(), 2);
+  EXPECT_EQ(form->PeriodEdit->text(), QStringLiteral("1"));
+  EXPECT_EQ(form->MaxDelayEdit->text(), QStringLiteral("100"));
+  EXPECT_EQ(form->TimeDeviationEdit->text(), QStringLiteral("10"));
+  EXPECT_EQ(form->MagnDeviationEdit->text(), QStringLiteral("10"));
+  EXPECT_EQ(form->PlayBtn->text(), QStringLiteral("&Play"));
+  EXPECT_EQ(form->ProgressBar1->maximum(), 100);
+  EXPECT_EQ(form->Image1->width(), form->width());
+}
+
+TEST_F(MainWindowTest, LabelsFocusTheirEditsAndImage1FollowsTheWidth) {
+  auto form = Window();
+  const std::vector<std::pair<char, QLineEdit*>> accelerators = {
+      {'e', form->PeriodEdit}, {'m', form->MaxDelayEdit}, {'t', form->TimeDeviationEdit}, {'g', form->MagnDeviationEdit}};
+  for (const auto& [key, edit] : accelerators) {
+    QTest::keyClick(form.get(), key, Qt::AltModifier);
+    EXPECT_TRUE(edit->hasFocus()) << key;
+  }
+  form->resize(form->width() + 200, form->height());
+  QTest::qWait(50);
+  EXPECT_EQ(form->Image1->width(), form->width());
+  EXPECT_EQ(form->Image1->Image().width(), form->width());
+}
+
+TEST_F(MainWindowTest, TestCurveHasItsAnchorsInRows1_136_271_406) {
+  auto form = Window();
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  EXPECT_EQ(Coeff(*form, 0), QStringLiteral("1.00"));
+  EXPECT_EQ(Coeff(*form, 135), QStringLiteral("0.10"));
+  EXPECT_EQ(Coeff(*form, 270), QStringLiteral("0.70"));
+  EXPECT_EQ(Coeff(*form, 405), QStringLiteral("0.20"));
+  EXPECT_DOUBLE_EQ(form->Envelope()[270], static_cast<double>(0.7f));
+  // Between the anchors the curve falls smoothly from 1 to 0.1.
+  EXPECT_GT(form->Envelope()[30], form->Envelope()[100]);
+}
+
+TEST_F(MainWindowTest, AssignAndApplyReadTheLocalesSeparator) {
+  struct Case {
+    QLocale locale;
+    QString text;
+    double expected;
+    QString shown;
+  };
+  const std::vector<Case> cases = {
+      {QLocale::c(), QStringLiteral("0.25"), 0.25, QStringLiteral("0.25")},
+      {QLocale::c(), QStringLiteral("0,25"), 0.0, QStringLiteral("0,25")},
+      {QLocale(QLocale::German), QStringLiteral("0,25"), 0.25, QStringLiteral("0,25")},
+      {QLocale(QLocale::German), QStringLiteral("0.25"), 0.25, QStringLiteral("0.25")},
+      {QLocale::c(), QString(), 0.0, QString()},
+      {QLocale::c(), QStringLiteral("1.5"), 1.0, QStringLiteral("1.00")},
+  };
+  for (const Case& c : cases) {
+    auto form = Window(c.locale);
+    form->AssignEdit->setText(c.text);
+    QTest::mouseClick(form->AssignButton, Qt::LeftButton);
+    for (int i = 0; i < 539; ++i) ASSERT_FLOAT_EQ(form->Envelope()[i], c.expected) << qPrintable(c.text) << " " << i;
+    EXPECT_EQ(Coeff(*form, 538), c.shown) << qPrintable(c.text);
+  }
+}
+
+TEST_F(MainWindowTest, AssignStartsAsAQuarterInEveryLocale) {
+  for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::German)}) {
+    auto form = Window(locale);
+    EXPECT_EQ(form->AssignEdit->text(), locale.toString(0.25, 'f', 2));
+    QTest::mouseClick(form->AssignButton, Qt::LeftButton);
+    EXPECT_FLOAT_EQ(form->Envelope()[100], 0.25);
+  }
+}
+
+TEST_F(MainWindowTest, ApplyTakesTypedCellsAndClamps) {
+  auto form = Window();
+  form->RhythmGrid->item(3, 1)->setText(QStringLiteral("0.5"));
+  form->RhythmGrid->item(4, 1)->setText(QStringLiteral("-3"));
+  form->RhythmGrid->item(5, 1)->setText(QStringLiteral("abc"));
+  QTest::mouseClick(form->RhythmApplyBtn, Qt::LeftButton);
+  EXPECT_DOUBLE_EQ(form->Envelope()[3], 0.5);
+  EXPECT_EQ(form->Envelope()[4], 0.0);
+  EXPECT_EQ(form->Envelope()[5], 0.0);
+  EXPECT_EQ(Coeff(*form, 4), QStringLiteral("0.00"));  // clamped, so the table was rewritten
+}
+
+TEST_F(MainWindowTest, MouseReleaseSetsThePointUnderItFromTopOrBottom) {
+  auto form = Window();
+  // 539 points share the picture's width: each point owns a strip of width / 539 pixels.
+  const float strip = static_cast<float>(static_cast<double>(form->RhythmImage->width()) / 539);
+  const int x = 100;
+  const int point = static_cast<int>(x / static_cast<double>(strip));
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(x, 0));
+  EXPECT_EQ(Coeff(*form, point), QStringLiteral("1.00"));
+  EXPECT_EQ(form->Envelope()[point], 1.0);
+  QTest::mouseClick(form->RhythmImage, Qt::RightButton, {}, QPoint(x, form->RhythmImage->height() - 1));
+  EXPECT_EQ(Coeff(*form, point), QStringLiteral("0.00"));
+  EXPECT_EQ(form->Envelope()[point], 0.0);
+  // A release dragged out past the right edge is taken as the last point.
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(form->RhythmImage->width() + 40, -30));
+  EXPECT_EQ(form->Envelope()[538], 1.0);
+}
+
+TEST_F(MainWindowTest, RhythmChecksTheSoundBeforeThePeriod) {
+  auto form = Window();
+  form->PeriodEdit->setText(QStringLiteral("0"));
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  Create(*form, prompts, 0.5, 1000, 400);
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  EXPECT_EQ(prompts.messages, QStringList({kNoSource, kWrongPeriod}));
+}
+
+TEST_F(MainWindowTest, CreateMakesTenSecondsAndRhythmReworksThem) {
+  auto form = Window();
+  prompts.modelAnswer = false;
+  QTest::mouseClick(form->NoiseButton, Qt::LeftButton);
+  EXPECT_EQ(form->CurrentSound(), nullptr);  // cancelled
+
+  Create(*form, prompts, 10, 1000, 400);
+  ASSERT_NE(form->CurrentSound(), nullptr);
+  EXPECT_EQ(form->CurrentSound()->GetLength(), 441000);
+  EXPECT_EQ(form->CurrentSound()->GetSampleRate(), 44100);
+  EXPECT_EQ(form->ProgressBar1->value(), 0);
+  EXPECT_TRUE(form->Image1->HintShown());
+  EXPECT_EQ(form->Image1->Hint(), QStringLiteral("441000 counts\n10.00 sec"));
+
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  const std::vector<std::int16_t> before(form->CurrentSound()->GetSamples(0),
+                                         form->CurrentSound()->GetSamples(0) + 441000);
+  form->ModulationItems->button(0)->click();
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  EXPECT_TRUE(prompts.messages.isEmpty());
+  EXPECT_EQ(form->CurrentSound()->GetLength(), 441000);
+  EXPECT_NE(std::vector<std::int16_t>(form->CurrentSound()->GetSamples(0),
+                                      form->CurrentSound()->GetSamples(0) + 441000),
+            before);
+  EXPECT_EQ(form->ProgressBar1->value(), 0);
+}
+
+TEST_F(MainWindowTest, LoadTakesTheAnsweredChannelOfAStereoFile) {
+  const QString path = folder.filePath(QStringLiteral("stereo.wav"));
+  WriteStereoWave(path, 300);
+  auto form = Window();
+  prompts.fileNames = {path};
+  prompts.channels = {1};
+  QTest::mouseClick(form->LoadButton, Qt::LeftButton);
+  ASSERT_NE(form->CurrentSound(), nullptr);
+  EXPECT_EQ(prompts.channelQuestions, QStringList({path}));
+  EXPECT_EQ(form->CurrentSound()->GetLength(), 300);
+  EXPECT_EQ(form->CurrentSound()->GetSampleRate(), 22050);
+  EXPECT_EQ(*form->CurrentSound()->GetSamples(0), -1);
+  EXPECT_EQ(*form->CurrentSound()->GetSamples(299), -300);
+}
+
+TEST_F(MainWindowTest, SaveWithoutSoundAsksNothing) {
+  auto form = Window();
+  prompts.fileNames = {folder.filePath(QStringLiteral("never.wav"))};
+  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+  EXPECT_EQ(prompts.fileNames.size(), 1u);
+  EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("never.wav"))));
+  QTest::mouseClick(form->PlayBtn, Qt::LeftButton);
+  EXPECT_EQ(form->PlayBtn->text(), QStringLiteral("&Play"));
+}
+
+TEST_F(MainWindowTest, EnvelopeSavesToANewFileAndLoadsBackNormalised) {
+  auto form = Window();
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  const QString path = folder.filePath(QStringLiteral("new.env"));
+  prompts.fileNames = {path};
+  QTest::mouseClick(form->RhythmSaveButton, Qt::LeftButton);
+  ASSERT_TRUE(QFile::exists(path));
+  EXPECT_EQ(QFile(path).size(), 32 + 8 * 540);
+
+  form->AssignEdit->setText(QStringLiteral("0"));
+  QTest::mouseClick(form->AssignButton, Qt::LeftButton);
+  prompts.fileNames = {path};
+  QTest::mouseClick(form->RhythmLoadButton, Qt::LeftButton);
+  // The saved curve ran from 0.1 to 1 over the points and 0 at the seam point,
+  // so it comes back spread over [0, 1] by that range.
+  EXPECT_DOUBLE_EQ(form->Envelope()[0], 1.0);
+  EXPECT_NEAR(form->Envelope()[135], 0.1, 1e-7);
+  EXPECT_EQ(Coeff(*form, 0), QStringLiteral("1.00"));
+}
+
+TEST_F(MainWindowTest, EnvelopeSaveFailureIsReportedAndWritesNothing) {
+  auto form = Window();
+  const QString path = folder.filePath(QStringLiteral("missing-folder/x.env"));
+  prompts.fileNames = {path};
+  QTest::mouseClick(form->RhythmSaveButton, Qt::LeftButton);
+  EXPECT_EQ(prompts.messages, QStringList({QStringLiteral("Error: Can not create ") + path}));
+  EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(MainWindowTest, AssignWritesEveryPointOfALongerEnvelope) {
+  Block values(1001);
+  for (int i = 0; i < 1001; ++i) values[i] = i % 7;
+  const QString path = folder.filePath(QStringLiteral("long.env"));
+  ASSERT_TRUE(values.WriteToFile(QFile::encodeName(path).constData()));
+  auto form = Window();
+  prompts.fileNames = {path};
+  QTest::mouseClick(form->RhythmLoadButton, Qt::LeftButton);
+  ASSERT_EQ(form->Envelope().GetCount(), 1000);
+  form->AssignEdit->setText(QStringLiteral("0.75"));
+  QTest::mouseClick(form->AssignButton, Qt::LeftButton);
+  for (int i = 0; i < 1000; ++i) ASSERT_FLOAT_EQ(form->Envelope()[i], 0.75) << i;
+}
+
+// A command that throws is reported and the window goes on working.
+class ThrowingPrompts : public ScriptedPrompts {
+ public:
+  QString AskFileName(const FileDialogOptions&) override { throw std::runtime_error("Floating point overflow"); }
+};
+
+TEST_F(MainWindowTest, AnErrorEscapingACommandIsShownAndTheProgramGoesOn) {
+  ThrowingPrompts throwing;
+  auto form = std::make_unique<TForm1>(&throwing);
+  form->show();
+  QTest::mouseClick(form->LoadButton, Qt::LeftButton);
+  EXPECT_EQ(throwing.messages, QStringList({QStringLiteral(": Floating point overflow")}));
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  EXPECT_EQ(Coeff(*form, 0), QStringLiteral("1.00"));
+}
+
+TEST_F(MainWindowTest, ExitClosesTheWindow) {
+  auto form = Window();
+  QTest::mouseClick(form->ExitButton, Qt::LeftButton);
+  EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindowTest, PlayTurnsIntoStopAndBackWhenTheSoundEnds) {
+  if (qEnvironmentVariableIsEmpty("KIT_SOUND_SERVER")) GTEST_SKIP() << "no sound server";
+  auto form = Window();
+  Create(*form, prompts, 0.3, 1000, 400);
+  QTest::mouseClick(form->PlayBtn, Qt::LeftButton);
+  EXPECT_EQ(form->PlayBtn->text(), QStringLiteral("Sto&p"));
+  EXPECT_EQ(form->PlayBtn->toolTip(), QStringLiteral("Stop playback"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form->PlayBtn->text() == QStringLiteral("&Play"); }, 5000));
+  EXPECT_EQ(form->PlayBtn->toolTip(), QStringLiteral("Play the sound been created"));
+  EXPECT_FALSE(form->CurrentSound()->IsPlaying());
+
+  // Stopped by a click, then replaced while playing: the new sound starts idle.
+  QTest::mouseClick(form->PlayBtn, Qt::LeftButton);
+  ASSERT_TRUE(form->CurrentSound()->IsPlaying());
+  QTest::mouseClick(form->PlayBtn, Qt::LeftButton);
+  EXPECT_EQ(form->PlayBtn->text(), QStringLiteral("&Play"));
+  QTest::mouseClick(form->PlayBtn, Qt::LeftButton);
+  Create(*form, prompts, 0.3, 0, 0);
+  EXPECT_FALSE(form->CurrentSound()->IsPlaying());
+  EXPECT_EQ(form->PlayBtn->text(), QStringLiteral("&Play"));
+  QTest::qWait(600);
+  EXPECT_EQ(form->PlayBtn->text(), QStringLiteral("&Play"));
+}
+
+// The precondition reporter of the programs shows the text in a message box
+// before the library ends the program.
+TEST(PreconditionReporterDeathTest, ShowsTheFailureBeforeTheProgramEnds) {
+  EXPECT_EXIT(
+      {
+        SetPreconditionReporter(&ShowPreconditionFailure);
+        QTimer::singleShot(0, [] {
+          if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "box: %s\n", qPrintable(box->text()));
+            box->accept();
+          }
+        });
+        Block block(2);
+        block[2] = 1.0;
+      },
+      testing::ExitedWithCode(3), "box: Assertion failed: !m_bDoCheckRange, file Block.h, line [0-9]+");
+}
+
+}  // namespace
