@@ -185,6 +185,47 @@ int RecentPeak(const std::int16_t* s, int i) {
   return peak;
 }
 
+void Distort(const std::int16_t* x, const int* peak, const double* gain, const double* magnitude,
+             int count, double* value, VectorPath path) {
+  if (!VectorPathSupported(path)) path = VectorPath::Portable;
+  switch (path) {
+    case VectorPath::Avx512:
+      DistortAvx512(x, peak, gain, magnitude, count, value);
+      return;
+    case VectorPath::Avx2:
+      DistortAvx2(x, peak, gain, magnitude, count, value);
+      return;
+    case VectorPath::Portable:
+      break;
+  }
+  for (int k = 0; k < count; ++k) value[k] = DistortSample(x[k], peak[k], gain[k], magnitude[k]);
+}
+
+void RecentPeaks(const std::int16_t* s, int first, int count, int* peak) {
+  // magnitude[j] is |s[first - 20 + j]| (0 before the sound), so the window of
+  // sample first + k is magnitude[k .. k + 19]. Cut into blocks of 20, every
+  // window is the end of one block and the start of the next: the running
+  // maximum from each block's end backwards and from its start forwards give
+  // it with one comparison.
+  constexpr int kMaxCount = 4096;
+  constexpr int kSpan = kMaxCount + 2 * kPeakWindow;
+  int magnitude[kSpan];
+  int fromStart[kSpan];
+  int toEnd[kSpan];
+  const int length = count + kPeakWindow;
+  for (int j = 0; j < length; ++j) {
+    const int index = first - kPeakWindow + j;
+    magnitude[j] = index >= 0 ? std::abs(int{s[index]}) : 0;
+  }
+  for (int j = 0; j < length; ++j) {
+    fromStart[j] = j % kPeakWindow == 0 ? magnitude[j] : std::max(fromStart[j - 1], magnitude[j]);
+  }
+  for (int j = length - 1; j >= 0; --j) {
+    toEnd[j] = (j + 1) % kPeakWindow == 0 || j == length - 1 ? magnitude[j] : std::max(toEnd[j + 1], magnitude[j]);
+  }
+  for (int k = 0; k < count; ++k) peak[k] = std::max(toEnd[k], fromStart[k + kPeakWindow - 1]);
+}
+
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
                  QProgressBar* progressBar, float* out) {
@@ -204,6 +245,7 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
   double gain[kChunk];
   double position[kChunk];
   double value[kChunk];
+  int peak[kChunk];
   double sum = 0.0;
   int modulatorIndex = 0;  // i mod Np
   for (int first = 0; first < N; first += kChunk) {
@@ -236,11 +278,8 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
       case mtFrequency:
         break;
       case mtDistortion:
-        for (int k = 0; k < count; ++k) {
-          const double x = source[k];
-          const double limit = RecentPeak(s, first + k) * gain[k];
-          value[k] = std::fabs(x / magnitude[k]) > limit ? (x > 0 ? limit : -limit) : x;
-        }
+        RecentPeaks(s, first, count, peak);
+        Distort(source, peak, gain, magnitude, count, value);
         break;
       default:
         for (int k = 0; k < count; ++k) value[k] = source[k];

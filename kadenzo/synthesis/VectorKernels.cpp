@@ -4,6 +4,7 @@
 #include "GainLaw.h"
 #include "Lagrange.h"
 #include "MorphCoeffs.h"
+#include "RhythmEngine.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 
@@ -349,6 +350,49 @@ __attribute__((target("avx2"))) void RhythmGainsAvx2(const double* S, int count,
   for (; k < count; ++k) g[k] = RhythmGain(S[k]);
 }
 
+KIT_AVX512 void DistortAvx512(const std::int16_t* x, const int* peak, const double* gain,
+                              const double* magnitude, int count, double* value) {
+  constexpr int kLanes = 8;
+  const __m512d zero = _mm512_setzero_pd();
+  const __m512d signBit = _mm512_set1_pd(-0.0);
+  int k = 0;
+  for (; k + kLanes <= count; k += kLanes) {
+    const __m512d sample =
+        _mm512_cvtepi32_pd(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k))));
+    const __m512d limit =
+        _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(peak + k))),
+                      _mm512_loadu_pd(gain + k));
+    const __mmask8 over = _mm512_cmp_pd_mask(
+        _mm512_abs_pd(_mm512_div_pd(sample, _mm512_loadu_pd(magnitude + k))), limit, _CMP_GT_OQ);
+    const __mmask8 positive = _mm512_cmp_pd_mask(sample, zero, _CMP_GT_OQ);
+    const __m512d clipped = _mm512_mask_blend_pd(positive, _mm512_xor_pd(limit, signBit), limit);
+    _mm512_storeu_pd(value + k, _mm512_mask_blend_pd(over, sample, clipped));
+  }
+  for (; k < count; ++k) value[k] = DistortSample(x[k], peak[k], gain[k], magnitude[k]);
+}
+
+__attribute__((target("avx2"))) void DistortAvx2(const std::int16_t* x, const int* peak,
+                                                   const double* gain, const double* magnitude,
+                                                   int count, double* value) {
+  constexpr int kLanes = 4;
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d signBit = _mm256_set1_pd(-0.0);
+  int k = 0;
+  for (; k + kLanes <= count; k += kLanes) {
+    const __m256d sample =
+        _mm256_cvtepi32_pd(_mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(x + k))));
+    const __m256d limit =
+        _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(peak + k))),
+                      _mm256_loadu_pd(gain + k));
+    const __m256d over = _mm256_cmp_pd(
+        _mm256_andnot_pd(signBit, _mm256_div_pd(sample, _mm256_loadu_pd(magnitude + k))), limit, _CMP_GT_OQ);
+    const __m256d positive = _mm256_cmp_pd(sample, zero, _CMP_GT_OQ);
+    const __m256d clipped = _mm256_blendv_pd(_mm256_xor_pd(limit, signBit), limit, positive);
+    _mm256_storeu_pd(value + k, _mm256_blendv_pd(sample, clipped, over));
+  }
+  for (; k < count; ++k) value[k] = DistortSample(x[k], peak[k], gain[k], magnitude[k]);
+}
+
 #pragma GCC diagnostic pop
 
 #else
@@ -360,5 +404,7 @@ void RhythmGainsAvx2(const double*, int, double*) {}
 void RhythmGainsAvx512(const double*, int, double*) {}
 void PeriodLevelsAvx2(const double*, int, double, double, double, double, int, int, double*) {}
 void PeriodLevelsAvx512(const double*, int, double, double, double, double, int, int, double*) {}
+void DistortAvx2(const std::int16_t*, const int*, const double*, const double*, int, double*) {}
+void DistortAvx512(const std::int16_t*, const int*, const double*, const double*, int, double*) {}
 
 #endif

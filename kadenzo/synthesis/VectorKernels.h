@@ -1,7 +1,7 @@
 #pragma once
-// The vector kernels behind LagrangeReadMany, RhythmGains and PeriodLevels:
-// several samples per step, each with exactly the operations of LagrangeRead,
-// RhythmGain or MorphCoeffs::ValueAt in the same order. Positions too close to the ends of the sound for a whole
+// The vector kernels behind LagrangeReadMany, RhythmGains, PeriodLevels and
+// Distort: several samples per step, each with exactly the operations of
+// their portable forms in the same order. Positions too close to the ends of the sound for a whole
 // window are read by LagrangeRead. A kernel may run only where
 // VectorPathSupported says so.
 
@@ -21,3 +21,9 @@ void PeriodLevelsAvx2(const double* values, int last, double fs, double T0, doub
                       int first, int count, double* level);
 void PeriodLevelsAvx512(const double* values, int last, double fs, double T0, double Pc, double Mc,
                         int first, int count, double* level);
+
+// value[k] = the Distortion type's output for source sample x[k] (see Distort).
+void DistortAvx2(const std::int16_t* x, const int* peak, const double* gain, const double* magnitude,
+                 int count, double* value);
+void DistortAvx512(const std::int16_t* x, const int* peak, const double* gain,
+                   const double* magnitude, int count, double* value);

@@ -261,6 +261,14 @@ TEST(Rhythmize, DistortionAndRecentPeak) {
     int i, peak;
   } cases[] = {{0, 0}, {1, 3}, {2, 32768}, {21, 32768}, {22, 7}, {24, 9}, {25, 9}};
   for (const Case& c : cases) EXPECT_EQ(RecentPeak(samples, c.i), c.peak) << c.i;
+
+  // The chunk form gives the same peaks, from the sound's start on.
+  const std::vector<std::int16_t> sound = TestSound(5000);
+  for (const auto& [first, count] : {std::pair{0, 4096}, std::pair{0, 7}, std::pair{13, 41}, std::pair{2499, 2501}}) {
+    std::vector<int> peaks(count);
+    RecentPeaks(sound.data(), first, count, peaks.data());
+    for (int k = 0; k < count; ++k) ASSERT_EQ(peaks[k], RecentPeak(sound.data(), first + k)) << first + k;
+  }
 }
 
 TEST(Rhythmize, ANewPeriodWaitsForTheSourceToChangeSign) {

@@ -1,10 +1,11 @@
-// The gain law against the C library's pow, its limits, and every vector
-// path of the per-sample kernels (gains, envelope levels) against the
-// portable one bit for bit.
+// The gain law against the C library's pow and its limits, and every vector
+// path of the per-sample kernels (gains, envelope levels, distortion) against
+// the portable one bit for bit.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -97,4 +98,32 @@ TEST(PeriodLevels, EveryVectorPathEqualsThePortableOneBitForBit) {
   double level[3];
   PeriodLevels(envelope, 100.0, 0.0, 1.0, 2.0, 10, 3, level, VectorPath::Portable);
   for (int j = 0; j < 3; ++j) EXPECT_EQ(level[j], envelope.ValueAt((10 + j) / 100.0) * 2.0);
+}
+
+TEST(Distort, EveryVectorPathEqualsThePortableOneBitForBit) {
+  std::mt19937 engine(5);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  std::uniform_int_distribution<int> peak(0, 32768);
+  std::uniform_real_distribution<double> spread(-0.6, 1.6);
+  const int count = 1031;
+  std::vector<std::int16_t> x(count);
+  std::vector<int> peaks(count);
+  std::vector<double> gain(count), magnitude(count);
+  for (int k = 0; k < count; ++k) {
+    x[k] = static_cast<std::int16_t>(k % 17 == 0 ? 0 : sample(engine));
+    peaks[k] = k % 13 == 0 ? 0 : peak(engine);
+    gain[k] = spread(engine) + 0.6;
+    magnitude[k] = k % 29 == 0 ? 0.0 : spread(engine);  // a magnitude of 0 as well
+  }
+  ExpectPathsEqual(count, [&](VectorPath path, double* value) {
+    Distort(x.data(), peaks.data(), gain.data(), magnitude.data(), count, value, path);
+  });
+  // Cut to the limit with the sample's sign.
+  EXPECT_EQ(DistortSample(5000, 1000, 0.5, 1.0), 500.0);
+  EXPECT_EQ(DistortSample(-5000, 1000, 0.5, 1.0), -500.0);
+  EXPECT_EQ(DistortSample(400, 1000, 0.5, 1.0), 400.0);
+  EXPECT_EQ(DistortSample(400, 1000, 0.5, 0.5), 500.0);  // 400 / 0.5 is over
+  EXPECT_EQ(DistortSample(600, 1000, 0.5, 2.0), 600.0);
+  EXPECT_EQ(DistortSample(0, 0, 1.0, 1.0), 0.0);
+  EXPECT_EQ(DistortSample(0, 0, 1.0, 0.0), 0.0);  // 0 / 0 is not over
 }

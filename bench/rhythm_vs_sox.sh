@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# bench/rhythm_vs_sox.sh [BUILD_DIR] [ROUNDS]
+#
+# Times kadenzo's rhythm as a whole process (bench/rhythm_file: load a
+# ten-minute 44.1 kHz noise WAV, rhythm, save) next to sox doing the same read,
+# process and write: "flanger" for the four types that read the source through
+# the 25-point interpolation, "tremolo 2 60" for Amplitude and Distortion.
+# Each round runs hyperfine on the pair, the two commands alternating from
+# round to round; the ratio printed is sox's mean time over ours, the median
+# over the rounds. Then the peak memory of making ten minutes of noise and
+# giving it a rhythm, against the same program on one second.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/bench}
+rounds=${2:-3}
+program=$build/bench/rhythm_file
+[ -x "$program" ] || cmake --build "$build" --target rhythm_file
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+sox -D -n -r 44100 -b 16 -c 1 "$scratch/noise.wav" synth 600 whitenoise vol 0.5
+names=(Amplitude Detonation Amp+Det Distortion Frequency Amp+Freq)
+
+# Mean seconds of the command in hyperfine's CSV export.
+mean_of() { awk -F, -v cmd="$2" 'NR > 1 && $1 == cmd { print $2 }' "$1"; }
+
+echo "type          ours (s)  sox (s)  sox effect       ratio  goal"
+for type in 0 1 2 3 4 5; do
+  case $type in
+    0 | 3) effect="tremolo 2 60" goal=3 ;;
+    *) effect="flanger" goal=2 ;;
+  esac
+  ours="$program $scratch/noise.wav $scratch/ours.wav $type"
+  theirs="sox $scratch/noise.wav $scratch/sox.wav $effect"
+  ratios=()
+  oursTimes=()
+  soxTimes=()
+  for round in $(seq "$rounds"); do
+    if (( round % 2 )); then pair=("$ours" "$theirs"); else pair=("$theirs" "$ours"); fi
+    hyperfine -N --style none --warmup 1 --runs 3 --export-csv "$scratch/times.csv" "${pair[@]}" >/dev/null 2>&1
+    o=$(mean_of "$scratch/times.csv" "$ours")
+    s=$(mean_of "$scratch/times.csv" "$theirs")
+    oursTimes+=("$o")
+    soxTimes+=("$s")
+    ratios+=("$(awk -v o="$o" -v s="$s" 'BEGIN { printf "%.3f", s / o }')")
+  done
+  median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+  printf '%-13s %8.3f %8.3f  %-15s %6.2f  >= %s\n' "$type ${names[$type]}" \
+    "$(median "${oursTimes[@]}")" "$(median "${soxTimes[@]}")" "$effect" "$(median "${ratios[@]}")" "$goal"
+done
+
+echo
+echo "peak memory (/usr/bin/time -v), making noise and giving it an Amp+Det rhythm:"
+peak_kb() {
+  /usr/bin/time -v "$program" --create "$1" "$scratch/made.wav" 2 2>&1 >/dev/null |
+    awk -F': ' '/Maximum resident set size/ { print $2 }'
+}
+short=$(peak_kb 1)
+long=$(peak_kb 600)
+awk -v s="$short" -v l="$long" 'BEGIN {
+  samples = (600 - 1) * 44100
+  printf "1 s: %d kB, 600 s: %d kB, %.2f bytes per sample above the 1-second run\n", s, l, (l - s) * 1024 / samples
+}'
