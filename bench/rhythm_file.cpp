@@ -9,11 +9,10 @@
 // under a rising and falling envelope (period 0.25 s, deviations 10 %, maximum
 // delay 100 ms, modulator 100 Hz with band 40 Hz), and the result is saved.
 
+#include <QString>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-#include <QString>
 
 #include "Block.h"
 #include "MorphCoeffs.h"
@@ -67,8 +66,8 @@ int main(int argc, char** argv) {
   random.SeedFromClock();
   Block modulator;
   if (type == mtFrequency || type == mtAmpFreq) {
-    MakeModulator(modulator, static_cast<int>(parameters.period * fs), 40.0 / fs, 100.0 / fs, random,
-                  nullptr);
+    MakeModulator(modulator, static_cast<int>(parameters.period * fs), 40.0 / fs, 100.0 / fs,
+                  random, nullptr);
   }
   RhythmizeSound(sound, parameters, modulator.GetSize() > 0 ? &modulator : nullptr, envelope,
                  random, nullptr);

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QProgressBar>
 #include <QTableWidget>
-
 #include <memory>
 
 #include "KadenzoCommands.h"
@@ -76,7 +75,8 @@ void Rhythm(benchmark::State& state) {
   QTableWidget grid;
   SeamlessCo envelope(540, nullptr, 0.5, &grid);
   envelope.Resize(540);
-  for (int i = 0; i < envelope.GetCount(); ++i) envelope[i] = i < 270 ? i / 270.0 : (539 - i) / 270.0;
+  for (int i = 0; i < envelope.GetCount(); ++i)
+    envelope[i] = i < 270 ? i / 270.0 : (539 - i) / 270.0;
   ModulatorSettings modulator;
   const RhythmTexts texts{QStringLiteral("0.25"), QStringLiteral("10"), QStringLiteral("10"),
                           QStringLiteral("100")};

@@ -1,11 +1,10 @@
 #include "MorphCoeffs.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QFile>
 #include <QStringList>
 #include <QTableWidget>
+#include <algorithm>
+#include <cmath>
 
 #include "LocaleNumbers.h"
 #include "PictureWidget.h"

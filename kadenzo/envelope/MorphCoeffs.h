@@ -6,9 +6,8 @@
 // Table layout: the header row is the table's horizontal header, so point i is
 // table row i; column 0 holds its offset (read-only), column 1 its value.
 
-#include <cmath>
-
 #include <QString>
+#include <cmath>
 
 #include "Block.h"
 

@@ -15,8 +15,8 @@ constexpr double kLn2Lo = 1.90821492927058770002e-10;
 // stands in the low bits of the sum.
 constexpr double kShifter = 6755399441055744.0;  // 1.5 * 2^52
 constexpr std::uint64_t kShifterBits = 0x4338000000000000u;
-constexpr double kHighest = 709.0;   // exp beyond this: infinity
-constexpr double kLowest = -708.0;   // exp below this: 0
+constexpr double kHighest = 709.0;  // exp beyond this: infinity
+constexpr double kLowest = -708.0;  // exp below this: 0
 // exp(r) = 1 + r + r^2/2! + ... + r^13/13!, |r| <= ln 2 / 2.
 constexpr int kDegree = 13;
 constexpr double kInverseFactorial[kDegree + 1] = {

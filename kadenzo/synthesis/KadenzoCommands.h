@@ -6,9 +6,8 @@
 // Every user error is shown through the prompts and leaves everything as it
 // was; a cancelled dialog ends the command silently.
 
-#include <memory>
-
 #include <QString>
+#include <memory>
 
 class KadenzoPrompts;
 class PictureWidget;

@@ -16,7 +16,9 @@ class RandomGenerator {
   // Seconds since the epoch from the system clock.
   static std::int64_t SystemSeconds();
 
-  explicit RandomGenerator(Clock clock = SystemSeconds) : m_clock(std::move(clock)) { SeedFromClock(); }
+  explicit RandomGenerator(Clock clock = SystemSeconds) : m_clock(std::move(clock)) {
+    SeedFromClock();
+  }
 
   void SeedFromClock() { Seed(static_cast<std::uint64_t>(m_clock())); }
   void Seed(std::uint64_t seed) { m_state = seed; }

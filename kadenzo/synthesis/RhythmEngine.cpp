@@ -26,10 +26,13 @@ constexpr int kChunk = 2048;
 constexpr int kPeakWindow = 20;
 constexpr double kGainFloor = 0.0001;
 
-bool UsesGain(int type) { return type == mtAmplitude || type == mtAmpDet || type == mtDistortion ||
-                                 type == mtFrequency || type == mtAmpFreq; }
-bool ReadsShifted(int type) { return type == mtDetonation || type == mtAmpDet ||
-                                     type == mtFrequency || type == mtAmpFreq; }
+bool UsesGain(int type) {
+  return type == mtAmplitude || type == mtAmpDet || type == mtDistortion || type == mtFrequency ||
+         type == mtAmpFreq;
+}
+bool ReadsShifted(int type) {
+  return type == mtDetonation || type == mtAmpDet || type == mtFrequency || type == mtAmpFreq;
+}
 
 // The sequential part of the rhythm: period boundaries, their random lengths
 // and magnitudes, the seam point, the wait for the source's next sign change
@@ -157,8 +160,8 @@ class LargeArray {
 
 }  // namespace
 
-void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, double Mc, int first,
-                  int count, double* level, VectorPath path) {
+void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, double Mc,
+                  int first, int count, double* level, VectorPath path) {
   const double* values = envelope.GetData();
   const int last = envelope.GetSize() - 1;
   if (!VectorPathSupported(path)) path = VectorPath::Portable;
@@ -221,7 +224,8 @@ void RecentPeaks(const std::int16_t* s, int first, int count, int* peak) {
     fromStart[j] = j % kPeakWindow == 0 ? magnitude[j] : std::max(fromStart[j - 1], magnitude[j]);
   }
   for (int j = length - 1; j >= 0; --j) {
-    toEnd[j] = (j + 1) % kPeakWindow == 0 || j == length - 1 ? magnitude[j] : std::max(toEnd[j + 1], magnitude[j]);
+    toEnd[j] = (j + 1) % kPeakWindow == 0 || j == length - 1 ? magnitude[j]
+                                                             : std::max(toEnd[j + 1], magnitude[j]);
   }
   for (int k = 0; k < count; ++k) peak[k] = std::max(toEnd[k], fromStart[k + kPeakWindow - 1]);
 }
@@ -311,8 +315,8 @@ RhythmOutcome RhythmizeSound(WaveSignal& sound, const RhythmParameters& paramete
   const int fs = sound.GetSampleRate();
   const LargeArray<float> buffer(static_cast<std::size_t>(N));
   float* out = buffer.Get();
-  const double sum = Rhythmize(sound.GetSamples(0), N, fs, parameters, modulator, envelope,
-                               random, progressBar, out);
+  const double sum = Rhythmize(sound.GetSamples(0), N, fs, parameters, modulator, envelope, random,
+                               progressBar, out);
   const double mean = sum / N;
   bool finite = true;
   for (int k = 0; k < N; ++k) {

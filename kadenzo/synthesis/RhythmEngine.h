@@ -63,8 +63,8 @@ void Distort(const std::int16_t* x, const int* peak, const double* gain, const d
 // started at T0 seconds and lasts Pc seconds, with magnitude Mc:
 //   level[j] = envelope.ValueAt(((first + j) / fs - T0) / Pc) * Mc
 // on the given path if this processor supports it (else the portable one).
-void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, double Mc, int first,
-                  int count, double* level, VectorPath path = FastestVectorPath());
+void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, double Mc,
+                  int first, int count, double* level, VectorPath path = FastestVectorPath());
 
 // The rhythm over the N samples s at fs samples per second (N, fs > 0): out[i]
 // is output sample i rounded to single precision, and the result is the sum of

@@ -32,8 +32,8 @@ constexpr double kExact = 0.0001;
 }  // namespace
 
 __attribute__((target("avx2"))) void LagrangeReadManyAvx2(const double* w, const std::int16_t* s,
-                                                            int N, const double* positions,
-                                                            int count, double* results) {
+                                                          int N, const double* positions, int count,
+                                                          double* results) {
   constexpr int kLanes = 4;
   const __m256d half = _mm256_set1_pd(0.5);
   const __m256d firstInside = _mm256_set1_pd(kFirstInside);
@@ -61,7 +61,7 @@ __attribute__((target("avx2"))) void LagrangeReadManyAvx2(const double* w, const
     const __m256d d = _mm256_sub_pd(x, _mm256_sub_pd(nd, halfWindow));
 
     __m256d product = d;
-    #pragma GCC unroll 32
+#pragma GCC unroll 32
     for (int j = 1; j < kLagrangePoints; ++j) {
       product = _mm256_mul_pd(product, _mm256_sub_pd(d, _mm256_set1_pd(j)));
     }
@@ -69,9 +69,10 @@ __attribute__((target("avx2"))) void LagrangeReadManyAvx2(const double* w, const
     const __m128i first = _mm_sub_epi32(n, _mm_set1_epi32(kHalf + 1));
     __m256d sum = _mm256_setzero_pd();
     __m256d centre = _mm256_setzero_pd();
-    #pragma GCC unroll 32
+#pragma GCC unroll 32
     for (int t = 0; t < kPairs; ++t) {
-      const __m128i pair = _mm_i32gather_epi32(base, _mm_add_epi32(first, _mm_set1_epi32(2 * t)), 2);
+      const __m128i pair =
+          _mm_i32gather_epi32(base, _mm_add_epi32(first, _mm_set1_epi32(2 * t)), 2);
       if (t > 0) {
         const int j = 2 * t - 1;
         const __m256d v = _mm256_cvtepi32_pd(_mm_srai_epi32(_mm_slli_epi32(pair, 16), 16));
@@ -152,7 +153,7 @@ KIT_AVX512 void LagrangeReadManyAvx512(const double* w, const std::int16_t* s, i
     const __m512d d = _mm512_sub_pd(x, _mm512_sub_pd(nd, halfWindow));
 
     __m512d product = d;
-    #pragma GCC unroll 32
+#pragma GCC unroll 32
     for (int j = 1; j < kLagrangePoints; ++j) {
       product = _mm512_mul_pd(product, _mm512_sub_pd(d, _mm512_set1_pd(j)));
     }
@@ -163,7 +164,7 @@ KIT_AVX512 void LagrangeReadManyAvx512(const double* w, const std::int16_t* s, i
     const int start = lowest - kHalf;
     if (HorizontalMax(n) - lowest <= kCloseSpread && start + kLoaded <= N) {
       __m512d loaded[kLoaded / kLanes];
-      #pragma GCC unroll 32
+#pragma GCC unroll 32
       for (int r = 0; r < kLoaded / kLanes; r += 2) {
         const __m512i wide = _mm512_cvtepi16_epi32(
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + start + r * kLanes)));
@@ -171,7 +172,7 @@ KIT_AVX512 void LagrangeReadManyAvx512(const double* w, const std::int16_t* s, i
         loaded[r + 1] = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(wide, 1));
       }
       const __m512i offset = _mm512_cvtepi32_epi64(_mm256_sub_epi32(n, _mm256_set1_epi32(lowest)));
-      #pragma GCC unroll 32
+#pragma GCC unroll 32
       for (int j = 0; j < kLagrangePoints; ++j) {
         const int r = j / kLanes;
         const __m512i index = _mm512_add_epi64(offset, _mm512_set1_epi64(j % kLanes));
@@ -185,13 +186,16 @@ KIT_AVX512 void LagrangeReadManyAvx512(const double* w, const std::int16_t* s, i
 #pragma GCC unroll 32
       for (int j = 0; j < kLagrangePoints; ++j) {
         const int u = j % kRun;
-        if (u == 0) run = _mm512_i32gather_epi64(_mm256_add_epi32(first, _mm256_set1_epi32(j)), s, 2);
-        const __m512d v = _mm512_cvtepi64_pd(_mm512_srai_epi64(_mm512_slli_epi64(run, 48 - 16 * u), 48));
+        if (u == 0)
+          run = _mm512_i32gather_epi64(_mm256_add_epi32(first, _mm256_set1_epi32(j)), s, 2);
+        const __m512d v =
+            _mm512_cvtepi64_pd(_mm512_srai_epi64(_mm512_slli_epi64(run, 48 - 16 * u), 48));
         if (j == kHalf) centre = v;
         sum = AddTerm(sum, v, w, d, j);
       }
     }
-    _mm512_storeu_pd(results + k, _mm512_mask_blend_pd(atSample, _mm512_mul_pd(product, sum), centre));
+    _mm512_storeu_pd(results + k,
+                     _mm512_mask_blend_pd(atSample, _mm512_mul_pd(product, sum), centre));
   }
   for (; k < count; ++k) results[k] = LagrangeRead(w, s, N, positions[k]);
 }
@@ -214,29 +218,31 @@ KIT_AVX512 void RhythmGainsAvx512(const double* S, int count, double* g) {
   int k = 0;
   for (; k + kLanes <= count; k += kLanes) {
     const __m512d level = _mm512_loadu_pd(S + k);
-    const __m512d z = _mm512_mul_pd(_mm512_mul_pd(tenth, _mm512_sub_pd(_mm512_mul_pd(R, level), R)), ln20);
+    const __m512d z =
+        _mm512_mul_pd(_mm512_mul_pd(tenth, _mm512_sub_pd(_mm512_mul_pd(R, level), R)), ln20);
     const __m512d shifted = _mm512_add_pd(_mm512_mul_pd(z, log2e), shifter);
     const __m512d e = _mm512_sub_pd(shifted, shifter);
-    const __m512d r = _mm512_sub_pd(_mm512_sub_pd(z, _mm512_mul_pd(e, ln2Hi)), _mm512_mul_pd(e, ln2Lo));
+    const __m512d r =
+        _mm512_sub_pd(_mm512_sub_pd(z, _mm512_mul_pd(e, ln2Hi)), _mm512_mul_pd(e, ln2Lo));
     __m512d p = _mm512_set1_pd(kInverseFactorial[kDegree]);
-    #pragma GCC unroll 32
+#pragma GCC unroll 32
     for (int n = kDegree - 1; n >= 0; --n) {
       p = _mm512_add_pd(_mm512_mul_pd(p, r), _mm512_set1_pd(kInverseFactorial[n]));
     }
     const __m512i exponent = _mm512_sub_epi64(_mm512_castpd_si512(shifted), shifterBits);
-    const __m512d scale = _mm512_castsi512_pd(_mm512_slli_epi64(_mm512_add_epi64(exponent, bias), 52));
+    const __m512d scale =
+        _mm512_castsi512_pd(_mm512_slli_epi64(_mm512_add_epi64(exponent, bias), 52));
     __m512d gain = _mm512_mul_pd(p, scale);
     gain = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(z, highest, _CMP_GT_OQ), gain, infinity);
-    gain = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(z, lowest, _CMP_LT_OQ), gain, _mm512_setzero_pd());
+    gain =
+        _mm512_mask_blend_pd(_mm512_cmp_pd_mask(z, lowest, _CMP_LT_OQ), gain, _mm512_setzero_pd());
     _mm512_storeu_pd(g + k, gain);
   }
   for (; k < count; ++k) g[k] = RhythmGain(S[k]);
 }
 
-
-KIT_AVX512 void PeriodLevelsAvx512(
-    const double* values, int last, double fs, double T0, double Pc, double Mc, int first,
-    int count, double* level) {
+KIT_AVX512 void PeriodLevelsAvx512(const double* values, int last, double fs, double T0, double Pc,
+                                   double Mc, int first, int count, double* level) {
   constexpr int kLanes = 8;
   const __m512d lanes = _mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7);
   const __m512d vfs = _mm512_set1_pd(fs);
@@ -254,9 +260,11 @@ KIT_AVX512 void PeriodLevelsAvx512(
     __m512d x = _mm512_div_pd(_mm512_sub_pd(_mm512_div_pd(i, vfs), vT0), vPc);
     x = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, zero, _CMP_GE_OQ), zero, x);
     x = _mm512_mask_blend_pd(_mm512_cmp_pd_mask(x, one, _CMP_GT_OQ), x, one);
-    const __m512d k = _mm512_roundscale_pd(_mm512_mul_pd(m, x), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    const __m512d k =
+        _mm512_roundscale_pd(_mm512_mul_pd(m, x), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     const __mmask8 inside = _mm512_cmp_pd_mask(k, m, _CMP_LT_OQ);
-    const __m512d f = _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_mul_pd(_mm512_sub_pd(x, _mm512_div_pd(k, m)), m)));
+    const __m512d f =
+        _mm512_cvtps_pd(_mm512_cvtpd_ps(_mm512_mul_pd(_mm512_sub_pd(x, _mm512_div_pd(k, m)), m)));
     // Lanes at the last value would gather past it; they take it whole below.
     const __m256i index = _mm256_min_epi32(_mm512_cvttpd_epi32(k), secondLast);
     // Neighbouring samples mostly share their envelope values: when the eight
@@ -267,23 +275,26 @@ KIT_AVX512 void PeriodLevelsAvx512(
     if (HorizontalMax(index) - lowest < 15 && lowest + 16 <= last + 1) {
       const __m512d low = _mm512_loadu_pd(values + lowest);
       const __m512d high = _mm512_loadu_pd(values + lowest + 8);
-      const __m512i offset = _mm512_cvtepi32_epi64(_mm256_sub_epi32(index, _mm256_set1_epi32(lowest)));
+      const __m512i offset =
+          _mm512_cvtepi32_epi64(_mm256_sub_epi32(index, _mm256_set1_epi32(lowest)));
       below = _mm512_permutex2var_pd(low, offset, high);
       above = _mm512_permutex2var_pd(low, _mm512_add_epi64(offset, _mm512_set1_epi64(1)), high);
     } else {
       below = _mm512_i32gather_pd(index, values, 8);
       above = _mm512_i32gather_pd(index, values + 1, 8);
     }
-    const __m512d between = _mm512_add_pd(_mm512_mul_pd(below, _mm512_sub_pd(one, f)), _mm512_mul_pd(above, f));
-    _mm512_storeu_pd(level + j, _mm512_mul_pd(_mm512_mask_blend_pd(inside, lastValue, between), vMc));
+    const __m512d between =
+        _mm512_add_pd(_mm512_mul_pd(below, _mm512_sub_pd(one, f)), _mm512_mul_pd(above, f));
+    _mm512_storeu_pd(level + j,
+                     _mm512_mul_pd(_mm512_mask_blend_pd(inside, lastValue, between), vMc));
   }
-  for (; j < count; ++j) level[j] = InterpolateEnvelope(values, last, ((first + j) / fs - T0) / Pc) * Mc;
+  for (; j < count; ++j)
+    level[j] = InterpolateEnvelope(values, last, ((first + j) / fs - T0) / Pc) * Mc;
 }
 
-
 __attribute__((target("avx2"))) void PeriodLevelsAvx2(const double* values, int last, double fs,
-                                                        double T0, double Pc, double Mc, int first,
-                                                        int count, double* level) {
+                                                      double T0, double Pc, double Mc, int first,
+                                                      int count, double* level) {
   constexpr int kLanes = 4;
   const __m256d lanes = _mm256_setr_pd(0, 1, 2, 3);
   const __m256d vfs = _mm256_set1_pd(fs);
@@ -301,16 +312,20 @@ __attribute__((target("avx2"))) void PeriodLevelsAvx2(const double* values, int 
     __m256d x = _mm256_div_pd(_mm256_sub_pd(_mm256_div_pd(i, vfs), vT0), vPc);
     x = _mm256_blendv_pd(zero, x, _mm256_cmp_pd(x, zero, _CMP_GE_OQ));
     x = _mm256_blendv_pd(x, one, _mm256_cmp_pd(x, one, _CMP_GT_OQ));
-    const __m256d k = _mm256_round_pd(_mm256_mul_pd(m, x), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    const __m256d k =
+        _mm256_round_pd(_mm256_mul_pd(m, x), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     const __m256d inside = _mm256_cmp_pd(k, m, _CMP_LT_OQ);
-    const __m256d f = _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_sub_pd(x, _mm256_div_pd(k, m)), m)));
+    const __m256d f =
+        _mm256_cvtps_pd(_mm256_cvtpd_ps(_mm256_mul_pd(_mm256_sub_pd(x, _mm256_div_pd(k, m)), m)));
     const __m128i index = _mm_min_epi32(_mm256_cvttpd_epi32(k), secondLast);
     const __m256d below = _mm256_i32gather_pd(values, index, 8);
     const __m256d above = _mm256_i32gather_pd(values + 1, index, 8);
-    const __m256d between = _mm256_add_pd(_mm256_mul_pd(below, _mm256_sub_pd(one, f)), _mm256_mul_pd(above, f));
+    const __m256d between =
+        _mm256_add_pd(_mm256_mul_pd(below, _mm256_sub_pd(one, f)), _mm256_mul_pd(above, f));
     _mm256_storeu_pd(level + j, _mm256_mul_pd(_mm256_blendv_pd(lastValue, between, inside), vMc));
   }
-  for (; j < count; ++j) level[j] = InterpolateEnvelope(values, last, ((first + j) / fs - T0) / Pc) * Mc;
+  for (; j < count; ++j)
+    level[j] = InterpolateEnvelope(values, last, ((first + j) / fs - T0) / Pc) * Mc;
 }
 
 __attribute__((target("avx2"))) void RhythmGainsAvx2(const double* S, int count, double* g) {
@@ -331,17 +346,20 @@ __attribute__((target("avx2"))) void RhythmGainsAvx2(const double* S, int count,
   int k = 0;
   for (; k + kLanes <= count; k += kLanes) {
     const __m256d level = _mm256_loadu_pd(S + k);
-    const __m256d z = _mm256_mul_pd(_mm256_mul_pd(tenth, _mm256_sub_pd(_mm256_mul_pd(R, level), R)), ln20);
+    const __m256d z =
+        _mm256_mul_pd(_mm256_mul_pd(tenth, _mm256_sub_pd(_mm256_mul_pd(R, level), R)), ln20);
     const __m256d shifted = _mm256_add_pd(_mm256_mul_pd(z, log2e), shifter);
     const __m256d e = _mm256_sub_pd(shifted, shifter);
-    const __m256d r = _mm256_sub_pd(_mm256_sub_pd(z, _mm256_mul_pd(e, ln2Hi)), _mm256_mul_pd(e, ln2Lo));
+    const __m256d r =
+        _mm256_sub_pd(_mm256_sub_pd(z, _mm256_mul_pd(e, ln2Hi)), _mm256_mul_pd(e, ln2Lo));
     __m256d p = _mm256_set1_pd(kInverseFactorial[kDegree]);
-    #pragma GCC unroll 32
+#pragma GCC unroll 32
     for (int n = kDegree - 1; n >= 0; --n) {
       p = _mm256_add_pd(_mm256_mul_pd(p, r), _mm256_set1_pd(kInverseFactorial[n]));
     }
     const __m256i exponent = _mm256_sub_epi64(_mm256_castpd_si256(shifted), shifterBits);
-    const __m256d scale = _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_add_epi64(exponent, bias), 52));
+    const __m256d scale =
+        _mm256_castsi256_pd(_mm256_slli_epi64(_mm256_add_epi64(exponent, bias), 52));
     __m256d gain = _mm256_mul_pd(p, scale);
     gain = _mm256_blendv_pd(gain, infinity, _mm256_cmp_pd(z, highest, _CMP_GT_OQ));
     gain = _mm256_blendv_pd(gain, _mm256_setzero_pd(), _mm256_cmp_pd(z, lowest, _CMP_LT_OQ));
@@ -357,11 +375,11 @@ KIT_AVX512 void DistortAvx512(const std::int16_t* x, const int* peak, const doub
   const __m512d signBit = _mm512_set1_pd(-0.0);
   int k = 0;
   for (; k + kLanes <= count; k += kLanes) {
-    const __m512d sample =
-        _mm512_cvtepi32_pd(_mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k))));
-    const __m512d limit =
-        _mm512_mul_pd(_mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(peak + k))),
-                      _mm512_loadu_pd(gain + k));
+    const __m512d sample = _mm512_cvtepi32_pd(
+        _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k))));
+    const __m512d limit = _mm512_mul_pd(
+        _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(peak + k))),
+        _mm512_loadu_pd(gain + k));
     const __mmask8 over = _mm512_cmp_pd_mask(
         _mm512_abs_pd(_mm512_div_pd(sample, _mm512_loadu_pd(magnitude + k))), limit, _CMP_GT_OQ);
     const __mmask8 positive = _mm512_cmp_pd_mask(sample, zero, _CMP_GT_OQ);
@@ -372,20 +390,21 @@ KIT_AVX512 void DistortAvx512(const std::int16_t* x, const int* peak, const doub
 }
 
 __attribute__((target("avx2"))) void DistortAvx2(const std::int16_t* x, const int* peak,
-                                                   const double* gain, const double* magnitude,
-                                                   int count, double* value) {
+                                                 const double* gain, const double* magnitude,
+                                                 int count, double* value) {
   constexpr int kLanes = 4;
   const __m256d zero = _mm256_setzero_pd();
   const __m256d signBit = _mm256_set1_pd(-0.0);
   int k = 0;
   for (; k + kLanes <= count; k += kLanes) {
-    const __m256d sample =
-        _mm256_cvtepi32_pd(_mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(x + k))));
-    const __m256d limit =
-        _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(peak + k))),
-                      _mm256_loadu_pd(gain + k));
+    const __m256d sample = _mm256_cvtepi32_pd(
+        _mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(x + k))));
+    const __m256d limit = _mm256_mul_pd(
+        _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(peak + k))),
+        _mm256_loadu_pd(gain + k));
     const __m256d over = _mm256_cmp_pd(
-        _mm256_andnot_pd(signBit, _mm256_div_pd(sample, _mm256_loadu_pd(magnitude + k))), limit, _CMP_GT_OQ);
+        _mm256_andnot_pd(signBit, _mm256_div_pd(sample, _mm256_loadu_pd(magnitude + k))), limit,
+        _CMP_GT_OQ);
     const __m256d positive = _mm256_cmp_pd(sample, zero, _CMP_GT_OQ);
     const __m256d clipped = _mm256_blendv_pd(_mm256_xor_pd(limit, signBit), limit, positive);
     _mm256_storeu_pd(value + k, _mm256_blendv_pd(sample, clipped, over));

@@ -9,8 +9,8 @@
 
 void LagrangeReadManyAvx2(const double* w, const std::int16_t* s, int N, const double* positions,
                           int count, double* results);
-void LagrangeReadManyAvx512(const double* w, const std::int16_t* s, int N,
-                            const double* positions, int count, double* results);
+void LagrangeReadManyAvx512(const double* w, const std::int16_t* s, int N, const double* positions,
+                            int count, double* results);
 
 void RhythmGainsAvx2(const double* S, int count, double* g);
 void RhythmGainsAvx512(const double* S, int count, double* g);
@@ -23,7 +23,7 @@ void PeriodLevelsAvx512(const double* values, int last, double fs, double T0, do
                         int first, int count, double* level);
 
 // value[k] = the Distortion type's output for source sample x[k] (see Distort).
-void DistortAvx2(const std::int16_t* x, const int* peak, const double* gain, const double* magnitude,
-                 int count, double* value);
+void DistortAvx2(const std::int16_t* x, const int* peak, const double* gain,
+                 const double* magnitude, int count, double* value);
 void DistortAvx512(const std::int16_t* x, const int* peak, const double* gain,
                    const double* magnitude, int count, double* value);

@@ -9,7 +9,6 @@
 #include <QLocale>
 #include <QTableWidget>
 #include <QTemporaryDir>
-
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -82,7 +81,7 @@ TEST_F(EnvelopeTest, ValueAtJoinsThePointsAndTheSeam) {
   struct Case {
     double x, value;
   } cases[] = {{0.125, 0.5}, {0.25, 1.0}, {0.875, (1 + seam) / 2}, {1.0, seam},
-               {-2.0, 0.0},  {7.0, seam}, {std::nan(""), 0.0},    {0.0, 0.0}};
+               {-2.0, 0.0},  {7.0, seam}, {std::nan(""), 0.0},     {0.0, 0.0}};
   for (const Case& c : cases) EXPECT_DOUBLE_EQ(envelope.ValueAt(c.x), c.value) << c.x;
   EXPECT_EQ(envelope.FirstValue(), 0.0);
   envelope.SetSeamValue(0.9);
@@ -114,8 +113,10 @@ TEST_F(EnvelopeTest, FromGridClampsAndReadsTheLocaleSeparator) {
     const char* text;
     double value;
   } cases[] = {
-      {QLocale(QLocale::German), "0,25", 0.25}, {QLocale(QLocale::German), "0.25", 0.25},
-      {QLocale::c(), "0,25", 0.0},              {QLocale::c(), "0.25", 0.25},
+      {QLocale(QLocale::German), "0,25", 0.25},
+      {QLocale(QLocale::German), "0.25", 0.25},
+      {QLocale::c(), "0,25", 0.0},
+      {QLocale::c(), "0.25", 0.25},
       {QLocale(QLocale::German), " 0,5 ", 0.5},
   };
   for (const Case& c : cases) {
@@ -145,9 +146,9 @@ TEST_F(EnvelopeTest, EditAtTheEdgesOfThePicture) {
     const char* text;
     double value;
   } cases[] = {
-      {inPointFive, 0, 5, "1.00", 1.0},  {inPointFive, 96, 5, "0.00", 0.0},
-      {inPointFive, 48, 5, "0.50", 0.5}, {-10, 20, 0, "0.79", 0.79},
-      {1000, 20, 9, "0.79", 0.79},       {256, 72, 9, "0.25", 0.25},
+      {inPointFive, 0, 5, "1.00", 1.0},   {inPointFive, 96, 5, "0.00", 0.0},
+      {inPointFive, 48, 5, "0.50", 0.5},  {-10, 20, 0, "0.79", 0.79},
+      {1000, 20, 9, "0.79", 0.79},        {256, 72, 9, "0.25", 0.25},
       {inPointFive, -50, 5, "1.00", 1.0}, {inPointFive, 400, 5, "0.00", 0.0},
   };
   for (const Case& c : cases) {

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QProgressBar>
-
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -48,14 +47,16 @@ std::vector<std::int16_t> Normalised(const std::vector<double>& v) {
   return out;
 }
 
-void ExpectWithinOne(const std::vector<std::int16_t>& actual, const std::vector<std::int16_t>& expected) {
+void ExpectWithinOne(const std::vector<std::int16_t>& actual,
+                     const std::vector<std::int16_t>& expected) {
   ASSERT_EQ(actual.size(), expected.size());
   for (std::size_t i = 0; i < actual.size(); ++i) ASSERT_NEAR(actual[i], expected[i], 1) << i;
 }
 
 class CommandsTest : public testing::Test {
  protected:
-  CommandsTest() : random([] { return std::int64_t{1650000000}; }), context{prompts, image1, &bar, random} {
+  CommandsTest()
+      : random([] { return std::int64_t{1650000000}; }), context{prompts, image1, &bar, random} {
     image1.resize(539, 89);
     bar.resize(539, 16);
   }
@@ -66,7 +67,8 @@ class CommandsTest : public testing::Test {
     sound->SetLength(n);
     sound->SetFormat(rate);
     for (int i = 0; i < n; ++i) {
-      *sound->GetSamples(i) = static_cast<std::int16_t>(9000 * std::sin(i * 0.05) + 4000 * std::sin(i * 0.0021) + 700);
+      *sound->GetSamples(i) =
+          static_cast<std::int16_t>(9000 * std::sin(i * 0.05) + 4000 * std::sin(i * 0.0021) + 700);
     }
     return sound;
   }
@@ -91,8 +93,8 @@ TEST(TProgressWrapper, MovesInAboutHundredSteps) {
   struct Case {
     int total, ticks, maximum, value;
   } cases[] = {
-      {1000, 1, 100, 1},   {1000, 10, 100, 1}, {1000, 11, 100, 2}, {1000, 1000, 100, 100},
-      {1050, 1050, 105, 105}, {50, 1, 50, 1},   {50, 50, 50, 50},   {0, 0, 0, 0},
+      {1000, 1, 100, 1},      {1000, 10, 100, 1}, {1000, 11, 100, 2}, {1000, 1000, 100, 100},
+      {1050, 1050, 105, 105}, {50, 1, 50, 1},     {50, 50, 50, 50},   {0, 0, 0, 0},
   };
   for (const Case& c : cases) {
     QProgressBar bar;

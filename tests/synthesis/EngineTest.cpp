@@ -29,7 +29,8 @@ RandomGenerator FixedClock() {
 std::vector<std::int16_t> TestSound(int n) {
   std::vector<std::int16_t> s(n);
   for (int i = 0; i < n; ++i) {
-    const double v = 20000 * std::sin(i * 0.031) + 9000 * std::sin(i * 0.173 + 1) + 3000 * std::sin(i * 1.9);
+    const double v =
+        20000 * std::sin(i * 0.031) + 9000 * std::sin(i * 0.173 + 1) + 3000 * std::sin(i * 1.9);
     s[i] = static_cast<std::int16_t>(v);
   }
   for (int i = 5; i < n; i += 997) s[i] = 0;
@@ -128,7 +129,7 @@ struct EngineRun {
 };
 
 EngineRun Engine(const std::vector<std::int16_t>& s, int fs, const RhythmParameters& p,
-           const Block* modulator, SeamlessCo& envelope) {
+                 const Block* modulator, SeamlessCo& envelope) {
   RandomGenerator random = FixedClock();
   EngineRun run;
   run.out.resize(s.size());
@@ -144,16 +145,17 @@ TEST(Rhythmize, EqualsTheSampleBySampleRunBitForBit) {
   const int fs = 44100;
   const std::vector<std::int16_t> s = TestSound(30011);
   Block modulator(1300);
-  for (int i = 0; i < modulator.GetSize(); ++i) modulator[i] = std::sin(i * 0.013) * (i % 7 == 0 ? -0.5 : 1.0);
+  for (int i = 0; i < modulator.GetSize(); ++i)
+    modulator[i] = std::sin(i * 0.013) * (i % 7 == 0 ? -0.5 : 1.0);
   struct Case {
     double period, td, md, delayMs;
   };
   const Case cases[] = {
-      {0.01, 0.1, 0.1, 100},    // periods of a few hundred samples
-      {0.25, 0.4, 0.6, 30},     // periods longer than a chunk
-      {0.0001, 0.5, 0.3, 5},    // periods of a few samples
-      {1e-30, 0.0, 0.2, 100},   // shorter than a sample: one sample each
-      {0.003, 3.0, 2.5, 400},   // deviations beyond 200 %: some periods drawn below 0
+      {0.01, 0.1, 0.1, 100},   // periods of a few hundred samples
+      {0.25, 0.4, 0.6, 30},    // periods longer than a chunk
+      {0.0001, 0.5, 0.3, 5},   // periods of a few samples
+      {1e-30, 0.0, 0.2, 100},  // shorter than a sample: one sample each
+      {0.003, 3.0, 2.5, 400},  // deviations beyond 200 %: some periods drawn below 0
   };
   for (const Case& c : cases) {
     for (int type = -1; type <= 6; ++type) {
@@ -165,7 +167,8 @@ TEST(Rhythmize, EqualsTheSampleBySampleRunBitForBit) {
       FillEnvelope(engineEnvelope);
       RandomGenerator random = FixedClock();
       double expectedSum = 0;
-      const std::vector<float> expected = Reference(s, fs, p, m, expectedEnvelope, random, expectedSum);
+      const std::vector<float> expected =
+          Reference(s, fs, p, m, expectedEnvelope, random, expectedSum);
       const EngineRun run = Engine(s, fs, p, m, engineEnvelope);
       ASSERT_EQ(std::memcmp(expected.data(), run.out.data(), expected.size() * sizeof(float)), 0)
           << "period " << c.period << " type " << type;
@@ -236,7 +239,8 @@ TEST(Rhythmize, ReadsBeyondTheSoundGiveSilence) {
   // future: with a delay longer than the sound, nothing is left to read.
   const std::vector<std::int16_t> s = TestSound(3000);
   SeamlessCo zero(539, nullptr, 0.0, nullptr);
-  const EngineRun run = Engine(s, 44100, {0.05, 0.1, 0.1, 2 * (3000 + 25), mtDetonation}, nullptr, zero);
+  const EngineRun run =
+      Engine(s, 44100, {0.05, 0.1, 0.1, 2 * (3000 + 25), mtDetonation}, nullptr, zero);
   for (const float v : run.out) ASSERT_EQ(v, 0.0f);
   EXPECT_EQ(run.sum, 0.0);
 }
@@ -256,7 +260,7 @@ TEST(Rhythmize, DistortionAndRecentPeak) {
   }
 
   const std::int16_t samples[] = {3, -32768, 5, 0, 7, 1, 1, 1, 1, 1, 1, 1, 1,
-                                  1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 9, 2, -4};
+                                  1, 1,      1, 1, 1, 1, 1, 1, 1, 1, 9, 2, -4};
   struct Case {
     int i, peak;
   } cases[] = {{0, 0}, {1, 3}, {2, 32768}, {21, 32768}, {22, 7}, {24, 9}, {25, 9}};
@@ -264,10 +268,12 @@ TEST(Rhythmize, DistortionAndRecentPeak) {
 
   // The chunk form gives the same peaks, from the sound's start on.
   const std::vector<std::int16_t> sound = TestSound(5000);
-  for (const auto& [first, count] : {std::pair{0, 4096}, std::pair{0, 7}, std::pair{13, 41}, std::pair{2499, 2501}}) {
+  for (const auto& [first, count] :
+       {std::pair{0, 4096}, std::pair{0, 7}, std::pair{13, 41}, std::pair{2499, 2501}}) {
     std::vector<int> peaks(count);
     RecentPeaks(sound.data(), first, count, peaks.data());
-    for (int k = 0; k < count; ++k) ASSERT_EQ(peaks[k], RecentPeak(sound.data(), first + k)) << first + k;
+    for (int k = 0; k < count; ++k)
+      ASSERT_EQ(peaks[k], RecentPeak(sound.data(), first + k)) << first + k;
   }
 }
 
@@ -309,6 +315,7 @@ TEST(Rhythmize, PeriodsShorterThanOneSampleCountAsOneSample) {
     // Finishes, as if each period were one sample long.
     const EngineRun tiny = Engine(s, fs, {1e-30, 0.0, 0.1, 441, type}, nullptr, a);
     const EngineRun oneSample = Engine(s, fs, {1.0 / fs, 0.0, 0.1, 441, type}, nullptr, b);
-    ASSERT_EQ(std::memcmp(tiny.out.data(), oneSample.out.data(), s.size() * sizeof(float)), 0) << type;
+    ASSERT_EQ(std::memcmp(tiny.out.data(), oneSample.out.data(), s.size() * sizeof(float)), 0)
+        << type;
   }
 }

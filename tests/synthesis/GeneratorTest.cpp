@@ -187,14 +187,16 @@ TEST(SourceParametersUsable, AcceptsWhatTheFilterCanDesign) {
 
 TEST(SourceParametersUsableDeathTest, RefusesExactlyWhatStopsTheFilterDesign) {
   // Each refused pair would end the program inside the design.
-  for (const auto& [a, b] : {std::pair{400.0 / 44100, 0.5}, std::pair{1e-6 / 44100, 1000.0 / 44100}}) {
+  for (const auto& [a, b] :
+       {std::pair{400.0 / 44100, 0.5}, std::pair{1e-6 / 44100, 1000.0 / 44100}}) {
     ASSERT_FALSE(SourceParametersUsable(a, b));
     CFilter filter;
     EXPECT_DEATH(filter.Design(b, a, 20), "Assertion failed: 0, file");
   }
   // Accepted pairs near the same edges design and run.
-  for (const auto& [a, b] : {std::pair{400.0 / 44100, 0.4999}, std::pair{0.01 / 44100, 1000.0 / 44100},
-                             std::pair{400.0 / 44100, 1.0 - 1e-9}}) {
+  for (const auto& [a, b] :
+       {std::pair{400.0 / 44100, 0.4999}, std::pair{0.01 / 44100, 1000.0 / 44100},
+        std::pair{400.0 / 44100, 1.0 - 1e-9}}) {
     if (!SourceParametersUsable(a, b)) continue;
     Block block(1000);
     RandomGenerator random = FixedClock(0);

@@ -18,7 +18,9 @@
 namespace {
 
 // Distance in units in the last place between two positive doubles.
-double UlpDistance(double a, double b) { return std::fabs(a - b) / (std::nextafter(b, INFINITY) - b); }
+double UlpDistance(double a, double b) {
+  return std::fabs(a - b) / (std::nextafter(b, INFINITY) - b);
+}
 
 template <typename Compute>
 void ExpectPathsEqual(int count, Compute compute) {
@@ -77,7 +79,8 @@ TEST(RhythmGains, EveryVectorPathEqualsThePortableOneBitForBit) {
   S[9] = 0.0;
   S[10] = 237.0;
   const int count = static_cast<int>(S.size());
-  ExpectPathsEqual(count, [&](VectorPath path, double* g) { RhythmGains(S.data(), count, g, path); });
+  ExpectPathsEqual(count,
+                   [&](VectorPath path, double* g) { RhythmGains(S.data(), count, g, path); });
 }
 
 TEST(PeriodLevels, EveryVectorPathEqualsThePortableOneBitForBit) {

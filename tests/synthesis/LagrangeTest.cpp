@@ -77,7 +77,8 @@ TEST(LagrangeRead, DelayedSineMatchesTheAnalyticDelay) {
       const double x = i - delay;
       const int n = static_cast<int>(x + 0.5);
       long double errorPart = 0.0L;
-      for (int j = 0; j < kLagrangePoints; ++j) errorPart += roundingError[n - 12 + j] * Basis(n, j, x);
+      for (int j = 0; j < kLagrangePoints; ++j)
+        errorPart += roundingError[n - 12 + j] * Basis(n, j, x);
       const double expected = kFullScale * std::sin(omega * x) + static_cast<double>(errorPart);
       EXPECT_NEAR(LagrangeRead(weights.w, s.data(), static_cast<int>(s.size()), x), expected,
                   1e-6 * kFullScale)
@@ -101,8 +102,8 @@ TEST(LagrangeRead, ReproducesPolynomialsOfDegreeUpTo24) {
   std::vector<std::int16_t> s(200);
   for (auto& v : s) v = static_cast<std::int16_t>(value(engine));
   for (double x = 30.01; x < 170; x += 0.611) {
-    EXPECT_NEAR(LagrangeRead(weights.w, s.data(), 200, x), static_cast<double>(ProductFormRead(s, x)),
-                1e-6 * kFullScale)
+    EXPECT_NEAR(LagrangeRead(weights.w, s.data(), 200, x),
+                static_cast<double>(ProductFormRead(s, x)), 1e-6 * kFullScale)
         << x;
   }
 }
@@ -129,9 +130,9 @@ TEST(LagrangeRead, EdgesOfTheSoundAndSpecialPositions) {
   }
   // Centred more than 12 samples beyond either end (x + 0.5 truncated toward
   // zero): nothing of the sound is read.
-  for (const double x : {-13.5, -13.6, -500.5, 71.5, 72.5, 1e6, -1e300, 1e300,
-                         std::numeric_limits<double>::infinity(),
-                         -std::numeric_limits<double>::infinity()}) {
+  for (const double x :
+       {-13.5, -13.6, -500.5, 71.5, 72.5, 1e6, -1e300, 1e300,
+        std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()}) {
     EXPECT_EQ(LagrangeRead(weights.w, s.data(), N, x), 0.0) << x;
   }
   EXPECT_TRUE(std::isnan(LagrangeRead(weights.w, s.data(), N, std::nan(""))));
@@ -152,7 +153,8 @@ TEST(LagrangeReadMany, EveryVectorPathEqualsThePortableOneBitForBit) {
   std::uniform_real_distribution<double> jump(-20.0, N + 20.0);
   for (int i = 0; i < 3000; ++i) positions.push_back(i + 0.37 * std::sin(i * 0.01) * 40);
   for (int i = 0; i < 3000; ++i) positions.push_back(jump(engine));
-  for (int i = 0; i < 200; ++i) positions.push_back(1000 + i + (i % 3 == 0 ? 0.0 : 0.00004 * (i % 5)));
+  for (int i = 0; i < 200; ++i)
+    positions.push_back(1000 + i + (i % 3 == 0 ? 0.0 : 0.00004 * (i % 5)));
   for (int i = 0; i < 100; ++i) positions.push_back(-14.0 + i * 0.3);
   for (int i = 0; i < 100; ++i) positions.push_back(N - 30.0 + i * 0.45);
   for (const double odd : {1e300, -1e300, std::numeric_limits<double>::infinity(), std::nan(""),
