@@ -149,20 +149,6 @@ TEST_F(CommandsTest, CreateMakesPeakNormalisedBandLimitedNoise) {
   EXPECT_EQ(Samples(*sound), first);
 }
 
-TEST_F(CommandsTest, CreateOfASine) {
-  prompts.modelAnswer = true;
-  prompts.modelDuration = 1.0;
-  prompts.modelFrequency = 1000.0;
-  prompts.modelBand = 0.0;
-  SourceSettings settings;
-  std::unique_ptr<WaveSignal> sound;
-  CreateSound(sound, settings, context);
-  ASSERT_NE(sound, nullptr);
-  EXPECT_EQ(settings.band, 0.0);
-  EXPECT_EQ(*sound->GetSamples(0), 0);
-  EXPECT_NEAR(*sound->GetSamples(1), -32767 * std::sin(2 * M_PI * 1000 / 44100), 1.0);
-}
-
 TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
   std::unique_ptr<WaveSignal> sound = OwnSound(100);
   const WaveSignal* kept = sound.get();

@@ -252,12 +252,6 @@ TEST(Rhythmize, DistortionAndRecentPeak) {
   SeamlessCo one(539, nullptr, 1.0, nullptr);
   const EngineRun run = Engine(s, 44100, {0.05, 0.0, 0.0, 0.0, mtDistortion}, nullptr, one);
   EXPECT_EQ(run.out[0], 0.0f);
-  // With gain 1 nothing exceeds the peak of the 20 samples before it by
-  // more than the sample itself does.
-  for (int i = 1; i < 1000; ++i) {
-    const int peak = RecentPeak(s.data(), i);
-    ASSERT_EQ(run.out[i], std::abs(s[i]) > peak ? (s[i] > 0 ? peak : -peak) : s[i]) << i;
-  }
 
   const std::int16_t samples[] = {3, -32768, 5, 0, 7, 1, 1, 1, 1, 1, 1, 1, 1,
                                   1, 1,      1, 1, 1, 1, 1, 1, 1, 1, 9, 2, -4};

