@@ -52,6 +52,8 @@ TEST(RandomGenerator, FixedClockReproducesAndDrawsStayInRange) {
     ASSERT_EQ(r, b.Next());
     differing += r != c.Next();
     const double u = a.Uniform();
+    ASSERT_EQ(u, b.Uniform());
+    c.Uniform();
     ASSERT_GE(u, 0.0);
     ASSERT_LT(u, 1.0);
     sum += u;
