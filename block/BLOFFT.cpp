@@ -25,9 +25,7 @@ constexpr double kEighthTurn = 0.707106781186548;
 
 enum TableKind : int { kNoTables = -1, kForwardTables = 0, kInverseTables = 1 };
 
-std::unique_ptr<double[]> UninitialisedDoubles(int n) {
-  return std::make_unique_for_overwrite<double[]>(static_cast<std::size_t>(n));
-}
+LargeArray<double> UninitialisedDoubles(int n) { return MakeLargeArray<double>(static_cast<std::size_t>(n)); }
 
 // Module state shared by all Blocks: made on first use from the twiddle tables
 // and kept while consecutive transforms have the same block size and
@@ -38,18 +36,18 @@ struct TwiddleCache {
   int kind = kNoTables;
   // The twiddles of the stage with half-length `half` at [half, 2 half), in
   // the order its butterflies use them, with the exact constants in place.
-  std::unique_ptr<double[]> stageCos;
-  std::unique_ptr<double[]> stageSin;
+  LargeArray<double> stageCos;
+  LargeArray<double> stageSin;
   // Where each point goes in the bit-reversal permutation.
   std::unique_ptr<std::int32_t[]> reversed;
   // Forward only: the rotation of bin k (1 <= k < h) in SplitRealSpectrum.
-  std::unique_ptr<double[]> splitCos;
-  std::unique_ptr<double[]> splitSin;
+  LargeArray<double> splitCos;
+  LargeArray<double> splitSin;
   // The complex transform's work arrays, one value per point. They carry
   // nothing from one call to the next; keeping them saves an allocation (and,
   // for large blocks, fresh pages) on every call.
-  std::unique_ptr<double[]> workRe;
-  std::unique_ptr<double[]> workIm;
+  LargeArray<double> workRe;
+  LargeArray<double> workIm;
 };
 
 TwiddleCache g_tables;

@@ -55,7 +55,7 @@ void Block::SetSize(int n) {
   m_pData.reset();
   m_iSize = 0;
   if (n > 0) {
-    m_pData = std::make_unique<double[]>(static_cast<std::size_t>(n));  // zero-filled
+    m_pData = MakeZeroedLargeArray<double>(static_cast<std::size_t>(n));
     m_iSize = n;
   }
   m_dStart = 0.0;

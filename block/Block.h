@@ -9,8 +9,8 @@
 // Precondition.h), never results. Allocation failure throws std::bad_alloc.
 
 #include <cstdint>
-#include <memory>
 
+#include "LargeArray.h"
 #include "Precondition.h"
 
 enum TDomain : std::uint8_t {
@@ -137,7 +137,7 @@ class Block {
   inline static double s_dSpare = 0.0;
 
   std::int32_t m_iSize = 0;
-  std::unique_ptr<double[]> m_pData;
+  LargeArray<double> m_pData;
   double m_dStart = 0.0;
   double m_dStep = 1.0;
   TDomain m_eDomain = dmReal;

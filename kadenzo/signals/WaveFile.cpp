@@ -132,9 +132,9 @@ void WaveSignal::Load(const QString& fileName) {
   const qint64 present = std::max<qint64>(file.size() - dataOffset, 0);
   const int frames = static_cast<int>(std::min<qint64>(size, present) / frameBytes);
 
-  std::unique_ptr<std::int16_t[]> samples;
+  LargeArray<std::int16_t> samples;
   // Every sample is written below before it is used: no need to clear them first.
-  if (frames > 0) samples = std::make_unique_for_overwrite<std::int16_t[]>(static_cast<std::size_t>(frames));
+  if (frames > 0) samples = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(frames));
   const qint64 framesPerChunk = kChunkBytes / frameBytes;
   std::vector<unsigned char> chunk(static_cast<std::size_t>(std::min<qint64>(frames, framesPerChunk) * frameBytes));
   int done = 0;

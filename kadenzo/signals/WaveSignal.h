@@ -10,6 +10,8 @@
 #include <QAudio>
 #include <QString>
 
+#include "LargeArray.h"
+
 class Block;
 class KadenzoPrompts;
 class PictureWidget;
@@ -114,7 +116,7 @@ class WaveSignal : public TSignalBase {
   void ShowMessage(const QString& text, const QString& caption) const;
 
   KadenzoPrompts* m_pPrompts;  // not owned
-  std::unique_ptr<std::int16_t[]> m_pSamples;
+  LargeArray<std::int16_t> m_pSamples;
   int m_iLength = 0;
   bool m_bPlaying = false;
   WAVEFORMATEX m_Format = {};

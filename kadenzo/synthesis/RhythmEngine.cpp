@@ -14,10 +14,6 @@
 #include "VectorKernels.h"
 #include "WaveSignal.h"
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 namespace {
 
 // Samples per pass of the two phases: the sequential walk over the periods,
@@ -131,31 +127,6 @@ class PeriodWalk {
   double m_dS = 0.0;   // envelope level
   bool m_bWaiting = false;
   bool m_bSign = false;  // the source at the boundary was >= 0
-};
-
-// A large array that lives for one run. On Linux it is advised onto huge
-// pages: touching fresh memory page by page costs more than the run's
-// arithmetic where page faults are slow (virtual machines).
-template <typename T>
-class LargeArray {
- public:
-  explicit LargeArray(std::size_t count) {
-    constexpr std::size_t kHugePage = std::size_t{1} << 21;
-    const std::size_t bytes = (count * sizeof(T) + kHugePage - 1) / kHugePage * kHugePage;
-    m_pData = static_cast<T*>(std::aligned_alloc(kHugePage, bytes));
-    if (m_pData == nullptr) throw std::bad_alloc();
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    madvise(m_pData, bytes, MADV_HUGEPAGE);
-#endif
-  }
-  ~LargeArray() { std::free(m_pData); }
-  LargeArray(const LargeArray&) = delete;
-  LargeArray& operator=(const LargeArray&) = delete;
-
-  T* Get() const { return m_pData; }
-
- private:
-  T* m_pData;
 };
 
 }  // namespace
@@ -313,8 +284,8 @@ RhythmOutcome RhythmizeSound(WaveSignal& sound, const RhythmParameters& paramete
                              QProgressBar* progressBar) {
   const int N = sound.GetLength();
   const int fs = sound.GetSampleRate();
-  const LargeArray<float> buffer(static_cast<std::size_t>(N));
-  float* out = buffer.Get();
+  const LargeArray<float> buffer = MakeLargeArray<float>(static_cast<std::size_t>(N));
+  float* out = buffer.get();
   const double sum = Rhythmize(sound.GetSamples(0), N, fs, parameters, modulator, envelope, random,
                                progressBar, out);
   const double mean = sum / N;
