@@ -105,7 +105,7 @@ void WaveSignal::SetFormat(int rate) {
 void WaveSignal::SetLength(int count) {
   Stop();
   count = std::max(count, 0);
-  m_pSamples = count > 0 ? std::make_unique<std::int16_t[]>(static_cast<std::size_t>(count)) : nullptr;
+  m_pSamples = count > 0 ? MakeZeroedLargeArray<std::int16_t>(static_cast<std::size_t>(count)) : nullptr;
   m_iLength = count;
 }
 
@@ -139,7 +139,8 @@ bool WaveSignal::SetFromFloats(const float* values, int rate) {
   const float peak = std::max(max, std::fabs(min));
   if (peak == 0) return false;
   const float scale = 32767 / peak;
-  for (int j = 0; j < m_iLength; ++j) m_pSamples[j] = ToSample(static_cast<double>(values[j]) * scale);
+  // The product in single precision, as the values and the scale are.
+  for (int j = 0; j < m_iLength; ++j) m_pSamples[j] = ToSample(values[j] * scale);
   return true;
 }
 
