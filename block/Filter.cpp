@@ -8,6 +8,32 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kPi = 3.141592653589793;
 
+// The band as two numbers: the mid-point alpha and the half-width beta of the
+// interval between cos 2pi(f0 + B) and cos 2pi(f0 - B).
+struct DesignAngles {
+  DesignAngles(double f0, double B)
+      : alpha(std::cos(kTwoPi * f0) * std::cos(kTwoPi * B)), beta(std::sin(kTwoPi * f0) * std::sin(kTwoPi * B)) {}
+  double alpha;
+  double beta;
+};
+
+// Where section i of count puts its poles; v and w are 0 when it has none.
+struct SectionPoles {
+  SectionPoles(const DesignAngles& angles, int count, int i) {
+    const double dPhi = kPi / count;
+    const double phi = i * dPhi + 0.5 * dPhi;
+    re = angles.alpha + angles.beta * std::cos(phi);
+    im = angles.beta * std::sin(phi);
+    const double u = 1 - (re * re + im * im);
+    v = 0.5 * (std::sqrt(u * u + 4 * (im * im)) - u);
+    w = std::sqrt(v + 1) + std::sqrt(v);
+  }
+  double re;
+  double im;
+  double v;
+  double w;
+};
+
 }  // namespace
 
 CFilter::CFilter() = default;
@@ -16,33 +42,36 @@ void CFilter::Design(double f0, double B, int Power) {
   BLOCK_REQUIRE(Power <= 2 * Max_Filter_Power, "Power<= 2*Max_Filter_Power");
   m_iCount = Power / 2;
 
-  const double wA = kTwoPi * f0;
-  const double wB = kTwoPi * B;
-  // Mid-point and half-width of the interval between cos 2pi(f0 + B) and cos 2pi(f0 - B).
-  const double alpha = std::cos(wA) * std::cos(wB);
-  const double beta = std::sin(wA) * std::sin(wB);
+  const DesignAngles angles(f0, B);
   // The frequency at which the cascade is normalised to unit gain.
+  const double alpha = angles.alpha;
   const double fc = std::atan(std::sqrt(1 - alpha * alpha) / alpha) * (1 / kTwoPi);
 
-  const double dPhi = kPi / m_iCount;
-  const double phi0 = 0.5 * dPhi;
   double sum = 0.0;
   for (int i = 0; i < m_iCount; ++i) {
-    const double phi = i * dPhi + phi0;
-    const double re = alpha + beta * std::cos(phi);
-    const double im = beta * std::sin(phi);
-    const double u = 1 - (re * re + im * im);
-    const double v = 0.5 * (std::sqrt(u * u + 4 * (im * im)) - u);
-    const double w = std::sqrt(v + 1) + std::sqrt(v);
+    const SectionPoles section(angles, m_iCount, i);
     // A section without a pole pair (B = 0, for one) cannot be normalised.
-    BLOCK_REQUIRE(v != 0.0 && w != 0.0, "0");
-    double r = 2 * std::sqrt(1 - im * im / v) / w;
-    if (re < 0) r = -r;
+    BLOCK_REQUIRE(section.v != 0.0 && section.w != 0.0, "0");
+    double r = 2 * std::sqrt(1 - section.im * section.im / section.v) / section.w;
+    if (section.re < 0) r = -r;
     m_a1[i] = -r;
-    m_a2[i] = 1 / (w * w);
+    m_a2[i] = 1 / (section.w * section.w);
     sum += std::log(SectionsPowerGain(m_a1 + i, m_a2 + i, 1, 1.0, fc));
   }
   m_dGain = std::exp(-sum / (2 * m_iCount));
+}
+
+bool CFilter::CanDesign(double f0, double B, int Power) {
+  if (Power > 2 * Max_Filter_Power) return false;
+  const int count = Power / 2;
+  const DesignAngles angles(f0, B);
+  for (int i = 0; i < count; ++i) {
+    const SectionPoles section(angles, count, i);
+    if (!(section.v != 0.0 && section.w != 0.0 && std::isfinite(section.v) && std::isfinite(section.w))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void CFilter::Reset() {

@@ -29,6 +29,10 @@ class CFilter {
   double Process(double x);
   void FilterBlock(Block& b, ProgressFn fn, void* user, int steps);
 
+  // Whether Design(f0, B, Power) can make every section: callers with
+  // frequencies from the user refuse the others instead of failing inside it.
+  static bool CanDesign(double f0, double B, int Power);
+
   // Squared magnitude of n sections with common gain g at frequency f.
   static double SectionsPowerGain(const double* a1, const double* a2, int n, double g, double f);
 

@@ -14,36 +14,13 @@ constexpr int kWarmUpValues = 10000;
 constexpr double kSineAmplitude = 32767.0;
 constexpr double kTwoPi = 6.283185307179586;
 
-// Whether CFilter::Design(f0, B, power) finds a pole pair in every section. It
-// repeats the design's own section arithmetic, operation for operation, so
-// that it fails exactly where the design would stop the program.
-bool FilterDesignable(double f0, double B, int power) {
-  const int count = power / 2;
-  const double wA = kTwoPi * f0;
-  const double wB = kTwoPi * B;
-  const double alpha = std::cos(wA) * std::cos(wB);
-  const double beta = std::sin(wA) * std::sin(wB);
-  const double dPhi = 3.141592653589793 / count;
-  const double phi0 = 0.5 * dPhi;
-  for (int i = 0; i < count; ++i) {
-    const double phi = i * dPhi + phi0;
-    const double re = alpha + beta * std::cos(phi);
-    const double im = beta * std::sin(phi);
-    const double u = 1 - (re * re + im * im);
-    const double v = 0.5 * (std::sqrt(u * u + 4 * (im * im)) - u);
-    const double w = std::sqrt(v + 1) + std::sqrt(v);
-    if (!(v != 0.0 && w != 0.0 && std::isfinite(v) && std::isfinite(w))) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool SourceParametersUsable(double a, double b) {
   if (b == 0) return true;  // white noise
   if (!std::isfinite(b)) return false;
   if (a == 0) return true;  // sine
-  return std::isfinite(a) && FilterDesignable(b, a, kFilterPower);
+  return std::isfinite(a) && CFilter::CanDesign(b, a, kFilterPower);
 }
 
 bool GenerateSource(Block& block, double a, double b, RandomGenerator& random,
