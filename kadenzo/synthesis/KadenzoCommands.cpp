@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cmath>
-#include <new>
 
 #include "Block.h"
 #include "KadenzoPrompts.h"
@@ -24,7 +23,6 @@ const QString kWrongDuration = QStringLiteral("Wrong duration value.");
 const QString kWrongModel = QStringLiteral("Wrong frequency or band value.");
 const QString kOverflow = QStringLiteral("Floating point overflow");
 const QString kInvalid = QStringLiteral("Invalid floating point operation");
-const QString kOutOfMemory = QStringLiteral("Out of memory");
 
 void ShowSound(WaveSignal& sound, PictureWidget& image1) {
   sound.Draw();
@@ -49,20 +47,16 @@ void CreateSound(std::unique_ptr<WaveSignal>& sound, SourceSettings& settings,
     context.prompts.ShowMessage(kWrongModel);
     return;
   }
-  try {
-    Block block(n);
-    auto created = std::make_unique<WaveSignal>(&context.image1.Image(), &context.prompts);
-    created->SetLength(n);
-    if (!GenerateSource(block, a, b, context.random, context.progressBar)) {
-      context.prompts.ShowMessage(kOverflow);
-      return;
-    }
-    created->SetFromBlock(block, kCreatedRate);
-    sound = std::move(created);
-  } catch (const std::bad_alloc&) {
-    context.prompts.ShowMessage(kOutOfMemory);
+  // Made aside: a failure on the way (an allocation, say) leaves the current sound as it was.
+  Block block(n);
+  auto created = std::make_unique<WaveSignal>(&context.image1.Image(), &context.prompts);
+  created->SetLength(n);
+  if (!GenerateSource(block, a, b, context.random, context.progressBar)) {
+    context.prompts.ShowMessage(kOverflow);
     return;
   }
+  created->SetFromBlock(block, kCreatedRate);
+  sound = std::move(created);
   ShowSound(*sound, context.image1);
 }
 
@@ -80,49 +74,44 @@ void RunRhythm(const RhythmTexts& texts, int type, WaveSignal* sound, SeamlessCo
     return;
   }
   const int fs = sound->GetSampleRate();
-  try {
-    Block m;
-    const bool modulated = type == mtFrequency || type == mtAmpFreq;
-    if (modulated) {
-      const double length = P * fs;
-      if (length > INT_MAX) {
-        context.prompts.ShowMessage(kWrongPeriod);
-        return;
-      }
-      const int Np = static_cast<int>(length);
-      if (Np == 0) return;
-      if (!context.prompts.AskModel(nullptr, &modulator.frequency, &modulator.band)) return;
-      const double a = modulator.band / fs;
-      const double b = modulator.frequency / fs;
-      if (!SourceParametersUsable(a, b)) {
-        context.prompts.ShowMessage(kWrongModel);
-        return;
-      }
-      if (!MakeModulator(m, Np, a, b, context.random, context.progressBar)) {
-        context.prompts.ShowMessage(kOverflow);
-        return;
-      }
-    }
-
-    RhythmParameters parameters;
-    parameters.period = P;
-    parameters.timeDeviation = LocaleTextToSingle(texts.timeDeviation) * 0.01;
-    parameters.magnDeviation = LocaleTextToSingle(texts.magnDeviation) * 0.01;
-    parameters.maxDelay = LocaleTextToSingle(texts.maxDelay) * 0.001 * fs;
-    parameters.type = type;
-    if (!(std::isfinite(parameters.timeDeviation) && std::isfinite(parameters.magnDeviation) &&
-          std::isfinite(parameters.maxDelay))) {
-      context.prompts.ShowMessage(kInvalid);
+  Block m;
+  const bool modulated = type == mtFrequency || type == mtAmpFreq;
+  if (modulated) {
+    const double length = P * fs;
+    if (length > INT_MAX) {
+      context.prompts.ShowMessage(kWrongPeriod);
       return;
     }
-
-    if (RhythmizeSound(*sound, parameters, modulated ? &m : nullptr, envelope, context.random,
-                       context.progressBar) == RhythmOutcome::Overflow) {
+    const int Np = static_cast<int>(length);
+    if (Np == 0) return;
+    if (!context.prompts.AskModel(nullptr, &modulator.frequency, &modulator.band)) return;
+    const double a = modulator.band / fs;
+    const double b = modulator.frequency / fs;
+    if (!SourceParametersUsable(a, b)) {
+      context.prompts.ShowMessage(kWrongModel);
+      return;
+    }
+    if (!MakeModulator(m, Np, a, b, context.random, context.progressBar)) {
       context.prompts.ShowMessage(kOverflow);
       return;
     }
-  } catch (const std::bad_alloc&) {
-    context.prompts.ShowMessage(kOutOfMemory);
+  }
+
+  RhythmParameters parameters;
+  parameters.period = P;
+  parameters.timeDeviation = LocaleTextToSingle(texts.timeDeviation) * 0.01;
+  parameters.magnDeviation = LocaleTextToSingle(texts.magnDeviation) * 0.01;
+  parameters.maxDelay = LocaleTextToSingle(texts.maxDelay) * 0.001 * fs;
+  parameters.type = type;
+  if (!(std::isfinite(parameters.timeDeviation) && std::isfinite(parameters.magnDeviation) &&
+        std::isfinite(parameters.maxDelay))) {
+    context.prompts.ShowMessage(kInvalid);
+    return;
+  }
+
+  if (RhythmizeSound(*sound, parameters, modulated ? &m : nullptr, envelope, context.random,
+                     context.progressBar) == RhythmOutcome::Overflow) {
+    context.prompts.ShowMessage(kOverflow);
     return;
   }
   ShowSound(*sound, context.image1);
