@@ -36,25 +36,10 @@ const QString kPlayHint = QStringLiteral("Play the sound been created");
 const QString kStopHint = QStringLiteral("Stop playback");
 const QString kApplyHint = QStringLiteral("Transfer values from table");
 
-FileDialogOptions SoundDialog(FileDialogOptions::Mode mode) {
-  FileDialogOptions options;
-  options.mode = mode;
-  options.filter = QStringLiteral("Sound files (*.wav)");
-  options.defaultSuffix = QStringLiteral("wav");
-  options.fileMustExist = mode == FileDialogOptions::Mode::Open;
-  options.confirmOverwrite = mode == FileDialogOptions::Mode::Save;
-  return options;
-}
-
-FileDialogOptions EnvelopeDialog(FileDialogOptions::Mode mode) {
-  FileDialogOptions options;
-  options.mode = mode;
-  options.filter = QStringLiteral("Envelop files (*.env)");
-  options.defaultSuffix = QStringLiteral("env");
-  options.fileMustExist = mode == FileDialogOptions::Mode::Open;
-  options.confirmOverwrite = mode == FileDialogOptions::Mode::Save;
-  return options;
-}
+const QString kSoundFilter = QStringLiteral("Sound files (*.wav)");
+const QString kSoundSuffix = QStringLiteral("wav");
+const QString kEnvelopeFilter = QStringLiteral("Envelop files (*.env)");
+const QString kEnvelopeSuffix = QStringLiteral("env");
 
 // A label above its edit; the label's accelerator focuses the edit.
 QVBoxLayout* Labelled(QLabel* label, QLineEdit* edit) {
@@ -298,7 +283,7 @@ void TForm1::RhythmButtonClick() {
 }
 
 void TForm1::LoadButtonClick() {
-  const QString fileName = m_pPrompts->AskFileName(SoundDialog(FileDialogOptions::Mode::Open));
+  const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kSoundFilter, kSoundSuffix));
   if (fileName.isEmpty()) return;
   ReplaceSound().Load(fileName);
   ShowSound();
@@ -317,7 +302,7 @@ void TForm1::PlayBtnClick(bool fromButton) {
 
 void TForm1::SaveButtonClick() {
   if (!m_pSound) return;
-  const QString fileName = m_pPrompts->AskFileName(SoundDialog(FileDialogOptions::Mode::Save));
+  const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForSaving(kSoundFilter, kSoundSuffix));
   if (!fileName.isEmpty()) m_pSound->Save(fileName);
 }
 
@@ -336,12 +321,12 @@ void TForm1::TestButtonClick() {
 }
 
 void TForm1::RhythmLoadButtonClick() {
-  const QString fileName = m_pPrompts->AskFileName(EnvelopeDialog(FileDialogOptions::Mode::Open));
+  const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kEnvelopeFilter, kEnvelopeSuffix));
   if (!fileName.isEmpty()) m_pEnvelope->LoadFromFile(fileName);
 }
 
 void TForm1::RhythmSaveButtonClick() {
-  const QString fileName = m_pPrompts->AskFileName(EnvelopeDialog(FileDialogOptions::Mode::Save));
+  const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForSaving(kEnvelopeFilter, kEnvelopeSuffix));
   if (fileName.isEmpty()) return;
   if (!WriteEnvelopeFile(*m_pEnvelope, fileName)) {
     m_pPrompts->ShowMessage(QStringLiteral("Can not create ") + fileName, QStringLiteral("Error"));

@@ -182,13 +182,8 @@ void TForm1::DrawPreview() {
 
 void TForm1::LoadButtonClick() {
   RunCommand([this] {
-    FileDialogOptions options;
-    options.mode = FileDialogOptions::Mode::Open;
-    options.title = QStringLiteral("Source Image");
-    options.filter = QStringLiteral("Bitmap Image (*.bmp)");
-    options.defaultSuffix = QStringLiteral("bmp");
-    options.fileMustExist = true;
-    const QString fileName = m_pPrompts->AskFileName(options);
+    const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(
+        QStringLiteral("Bitmap Image (*.bmp)"), QStringLiteral("bmp"), QStringLiteral("Source Image")));
     if (fileName.isEmpty()) return;
 
     // Loaded aside, so that a bad file leaves the last picture, profile and preview.
@@ -205,13 +200,8 @@ void TForm1::LoadButtonClick() {
 
 void TForm1::SaveButtonClick() {
   RunCommand([this] {
-    FileDialogOptions options;
-    options.mode = FileDialogOptions::Mode::Save;
-    options.title = QStringLiteral("Save sound envelope");
-    options.filter = QStringLiteral("Envelope files (*.env)");
-    options.defaultSuffix = QStringLiteral("env");
-    options.confirmOverwrite = true;
-    const QString fileName = m_pPrompts->AskFileName(options);
+    const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForSaving(
+        QStringLiteral("Envelope files (*.env)"), QStringLiteral("env"), QStringLiteral("Save sound envelope")));
     if (fileName.isEmpty()) return;
 
     Block envelope;

@@ -14,6 +14,17 @@ struct FileDialogOptions {
   QString defaultSuffix;  // without the dot, e.g. "wav"
   bool fileMustExist = false;
   bool confirmOverwrite = false;
+
+  // A dialog that opens an existing file.
+  static FileDialogOptions ForOpening(const QString& filter, const QString& defaultSuffix,
+                                      const QString& title = QString()) {
+    return {Mode::Open, title, filter, defaultSuffix, true, false};
+  }
+  // A dialog that names a file to write, asking before an existing one is replaced.
+  static FileDialogOptions ForSaving(const QString& filter, const QString& defaultSuffix,
+                                     const QString& title = QString()) {
+    return {Mode::Save, title, filter, defaultSuffix, false, true};
+  }
 };
 
 class Prompts {
