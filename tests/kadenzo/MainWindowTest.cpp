@@ -23,15 +23,15 @@
 #include "Block.h"
 #include "CommandGuard.h"
 #include "PictureWidget.h"
-#include "ScriptedPrompts.h"
+#include "ScriptedKadenzoPrompts.h"
 #include "kdMain.h"
 
 using kadenzo::TForm1;
 
 namespace {
 
-const QString kNoSource = QStringLiteral(": Source signal should be generated or loaded first.");
-const QString kWrongPeriod = QStringLiteral(": Wrong period value.");
+const QString kNoSource = QStringLiteral("Source signal should be generated or loaded first.");
+const QString kWrongPeriod = QStringLiteral("Wrong period value.");
 
 QString Coeff(const TForm1& form, int point) { return form.RhythmGrid->item(point, 1)->text(); }
 QString Offset(const TForm1& form, int point) { return form.RhythmGrid->item(point, 0)->text(); }
@@ -77,7 +77,7 @@ class MainWindowTest : public testing::Test {
   }
 
   // "&Create" with the Model dialog answered.
-  static void Create(TForm1& form, ScriptedPrompts& prompts, double duration, double frequency, double band) {
+  static void Create(TForm1& form, ScriptedKadenzoPrompts& prompts, double duration, double frequency, double band) {
     prompts.modelAnswer = true;
     prompts.modelDuration = duration;
     prompts.modelFrequency = frequency;
@@ -86,7 +86,7 @@ class MainWindowTest : public testing::Test {
   }
 
   QTemporaryDir folder;
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
 };
 
 TEST_F(MainWindowTest, StartsWithAFlatEnvelopeAndNoSound) {
@@ -267,6 +267,13 @@ TEST_F(MainWindowTest, EnvelopeSavesToANewFileAndLoadsBackNormalised) {
   const QString path = folder.filePath(QStringLiteral("new.env"));
   prompts.fileNames = {path};
   QTest::mouseClick(form->RhythmSaveButton, Qt::LeftButton);
+  // A save dialog that takes new names and asks before replacing a file.
+  ASSERT_EQ(prompts.asked.size(), 1u);
+  EXPECT_EQ(prompts.asked[0].mode, FileDialogOptions::Mode::Save);
+  EXPECT_EQ(prompts.asked[0].filter, QStringLiteral("Envelop files (*.env)"));
+  EXPECT_EQ(prompts.asked[0].defaultSuffix, QStringLiteral("env"));
+  EXPECT_FALSE(prompts.asked[0].fileMustExist);
+  EXPECT_TRUE(prompts.asked[0].confirmOverwrite);
   ASSERT_TRUE(QFile::exists(path));
   EXPECT_EQ(QFile(path).size(), 32 + 8 * 540);
 
@@ -305,7 +312,7 @@ TEST_F(MainWindowTest, AssignWritesEveryPointOfALongerEnvelope) {
 }
 
 // A command that throws is reported and the window goes on working.
-class ThrowingPrompts : public ScriptedPrompts {
+class ThrowingPrompts : public ScriptedKadenzoPrompts {
  public:
   QString AskFileName(const FileDialogOptions&) override { throw std::runtime_error("Floating point overflow"); }
 };
@@ -315,7 +322,7 @@ TEST_F(MainWindowTest, AnErrorEscapingACommandIsShownAndTheProgramGoesOn) {
   auto form = std::make_unique<TForm1>(&throwing);
   form->show();
   QTest::mouseClick(form->LoadButton, Qt::LeftButton);
-  EXPECT_EQ(throwing.messages, QStringList({QStringLiteral(": Floating point overflow")}));
+  EXPECT_EQ(throwing.messages, QStringList({QStringLiteral("Floating point overflow")}));
   QTest::mouseClick(form->TestButton, Qt::LeftButton);
   EXPECT_EQ(Coeff(*form, 0), QStringLiteral("1.00"));
 }

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "ScriptedPrompts.h"
+#include "ScriptedKadenzoPrompts.h"
 #include "kdMain.h"
 
 int main(int argc, char** argv) {
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
     return 2;
   }
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   prompts.modelAnswer = true;
   prompts.modelDuration = 4;
   prompts.modelFrequency = 1000;

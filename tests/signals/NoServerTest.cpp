@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QTest>
 
-#include "ScriptedPrompts.h"
+#include "ScriptedKadenzoPrompts.h"
 #include "WaveSignal.h"
 
 namespace {
@@ -20,7 +20,7 @@ const bool kNoServer = [] {
 
 TEST(PlaybackWithoutServer, PlayReturnsFalseSilently) {
   ASSERT_TRUE(kNoServer);
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   QObject window;
   WaveSignal sound(nullptr, &prompts);
   sound.SetLength(4410);

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "ScriptedPrompts.h"
+#include "ScriptedKadenzoPrompts.h"
 #include "WaveSignal.h"
 
 namespace {
@@ -36,7 +36,7 @@ class PlaybackTest : public testing::Test {
     }
   }
 
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   QObject window;
 };
 

@@ -13,7 +13,7 @@
 #include <sys/resource.h>
 #include <vector>
 
-#include "ScriptedPrompts.h"
+#include "ScriptedKadenzoPrompts.h"
 #include "WaveSignal.h"
 
 namespace {
@@ -77,7 +77,7 @@ class WaveFileTest : public testing::Test {
   }
 
   QTemporaryDir dir;
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
 };
 
 Samples SamplesOf(const WaveSignal& sound) { return {sound.GetSamples(0), sound.GetSamples(0) + sound.GetLength()}; }

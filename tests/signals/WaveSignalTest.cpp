@@ -7,7 +7,7 @@
 
 #include "Block.h"
 #include "PictureWidget.h"
-#include "ScriptedPrompts.h"
+#include "ScriptedKadenzoPrompts.h"
 #include "WaveSignal.h"
 
 namespace {
@@ -55,7 +55,7 @@ TEST(WaveSignal, SetFromBlockScalesThePeakTo32767AndTruncates) {
       {{-4.0, -2.0, -1.0, -3.0, -4.0}, {-32767, -16383, -8191, -24575, -32767}},
       {{0.25, -1.0, 0.5, 0.75, 1.0}, {8191, -32767, 16383, 24575, 32767}},
   };
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   for (const Case& c : cases) {
     WaveSignal sound(nullptr, &prompts);
     sound.SetLength(5);
@@ -76,7 +76,7 @@ TEST(WaveSignal, SetFromBlockScalesThePeakTo32767AndTruncates) {
 }
 
 TEST(WaveSignal, ZeroPeakLeavesSamplesAndReportsFalse) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   WaveSignal sound(nullptr, &prompts);
   sound.SetLength(3);
   Block block(3);
@@ -92,7 +92,7 @@ TEST(WaveSignal, ZeroPeakLeavesSamplesAndReportsFalse) {
 }
 
 TEST(WaveSignal, ShortBlockIsRepeatedAndLongBlockCut) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   WaveSignal sound(nullptr, &prompts);
   sound.SetLength(250);
   Block block(100);
@@ -107,7 +107,7 @@ TEST(WaveSignal, ShortBlockIsRepeatedAndLongBlockCut) {
 }
 
 TEST(WaveSignal, NonFiniteValuesDoNotOverflowSamples) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   WaveSignal sound(nullptr, &prompts);
   sound.SetLength(3);
   Block block(3);
@@ -119,7 +119,7 @@ TEST(WaveSignal, NonFiniteValuesDoNotOverflowSamples) {
 }
 
 TEST(WaveSignal, EmptySoundDrawsAGreyCrossAndSwitchesTheHintOff) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   QImage image = Picture(40, 30);
   WaveSignal sound(&image, &prompts);
   sound.Draw();
@@ -139,7 +139,7 @@ TEST(WaveSignal, EmptySoundDrawsAGreyCrossAndSwitchesTheHintOff) {
 }
 
 TEST(WaveSignal, HintGivesCountAndDuration) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   WaveSignal sound(nullptr, &prompts);
   sound.SetLength(22050);
   PictureWidget control;
@@ -152,7 +152,7 @@ TEST(WaveSignal, HintGivesCountAndDuration) {
 }
 
 TEST(WaveSignal, ColumnModeShowsMinToMaxOfEachColumnsSamples) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   QImage image = Picture(500, 101);
   WaveSignal sound(&image, &prompts);
   sound.SetLength(1000);
@@ -188,7 +188,7 @@ TEST(WaveSignal, PointModeJoinsSamplesAndMarksThemWhenFarApart) {
   // 500 samples: one per pixel, no marks; 100 samples: a mark at every fifth pixel.
   for (const Case& c : {Case{500, {}}, Case{100, everyFifth}}) {
     SCOPED_TRACE(c.length);
-    ScriptedPrompts prompts;
+    ScriptedKadenzoPrompts prompts;
     QImage image = Picture(500, 60);
     WaveSignal sound(&image, &prompts);
     sound.SetLength(c.length);
@@ -202,7 +202,7 @@ TEST(WaveSignal, PointModeJoinsSamplesAndMarksThemWhenFarApart) {
 }
 
 TEST(WaveSignal, ConstantSoundInColumnModeIsOnePixelHigh) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   QImage image = Picture(100, 50);
   WaveSignal sound(&image, &prompts);
   sound.SetLength(1000);
@@ -215,7 +215,7 @@ TEST(WaveSignal, ConstantSoundInColumnModeIsOnePixelHigh) {
 }
 
 TEST(StereoWaveSignal, DrawsLeftAboveRightAndRefusesToLoad) {
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   QImage image = Picture(100, 100);
   StereoWaveSignal sound(&image, &prompts);
   // Unary plus copies the packed fields before gtest binds references to them.

@@ -17,13 +17,13 @@
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
 #include "RhythmEngine.h"
-#include "ScriptedPrompts.h"
+#include "ScriptedKadenzoPrompts.h"
 #include "WaveSignal.h"
 
 namespace {
 
-const QString kNoSource = QStringLiteral(": Source signal should be generated or loaded first.");
-const QString kWrongPeriod = QStringLiteral(": Wrong period value.");
+const QString kNoSource = QStringLiteral("Source signal should be generated or loaded first.");
+const QString kWrongPeriod = QStringLiteral("Wrong period value.");
 
 std::vector<std::int16_t> Samples(const WaveSignal& sound) {
   return {sound.GetSamples(0), sound.GetSamples(0) + sound.GetLength()};
@@ -78,7 +78,7 @@ class CommandsTest : public testing::Test {
     RunRhythm({period, td, md, delay}, type, sound, envelope, modulator, context);
   }
 
-  ScriptedPrompts prompts;
+  ScriptedKadenzoPrompts prompts;
   PictureWidget image1;
   QProgressBar bar;
   RandomGenerator random;
@@ -163,14 +163,14 @@ TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
     double duration, frequency, band;
     QString message;
   } cases[] = {
-      {0.0, 1000, 400, ": Wrong duration value."},
-      {0.00001, 1000, 400, ": Wrong duration value."},
-      {-5, 1000, 400, ": Wrong duration value."},
-      {1e6, 1000, 400, ": Wrong duration value."},
-      {std::nan(""), 1000, 400, ": Wrong duration value."},
-      {1, 22050, 400, ": Wrong frequency or band value."},
-      {1, INFINITY, 0, ": Wrong frequency or band value."},
-      {1, 1000, std::nan(""), ": Wrong frequency or band value."},
+      {0.0, 1000, 400, "Wrong duration value."},
+      {0.00001, 1000, 400, "Wrong duration value."},
+      {-5, 1000, 400, "Wrong duration value."},
+      {1e6, 1000, 400, "Wrong duration value."},
+      {std::nan(""), 1000, 400, "Wrong duration value."},
+      {1, 22050, 400, "Wrong frequency or band value."},
+      {1, INFINITY, 0, "Wrong frequency or band value."},
+      {1, 1000, std::nan(""), "Wrong frequency or band value."},
   };
   prompts.modelAnswer = true;
   for (const Case& c : cases) {
@@ -235,11 +235,11 @@ TEST_F(CommandsTest, RhythmRefusesNumbersBeyondRange) {
   struct Case {
     QString td, md, delay, message;
   } cases[] = {
-      {"1e999", "10", "100", ": Invalid floating point operation"},
-      {"10", "-1e999", "100", ": Invalid floating point operation"},
-      {"10", "10", "-1e999", ": Invalid floating point operation"},
+      {"1e999", "10", "100", "Invalid floating point operation"},
+      {"10", "-1e999", "100", "Invalid floating point operation"},
+      {"10", "10", "-1e999", "Invalid floating point operation"},
       // Magnitudes of hundreds make gains beyond the range of numbers.
-      {"10", "100000", "100", ": Floating point overflow"},
+      {"10", "100000", "100", "Floating point overflow"},
   };
   for (const Case& c : cases) {
     prompts.messages.clear();
@@ -253,7 +253,7 @@ TEST_F(CommandsTest, RhythmRefusesNumbersBeyondRange) {
   prompts.modelBand = 400;
   prompts.messages.clear();
   Rhythm(sound.get(), "0.01", mtFrequency);
-  EXPECT_EQ(prompts.messages, QStringList{": Wrong frequency or band value."});
+  EXPECT_EQ(prompts.messages, QStringList{"Wrong frequency or band value."});
   EXPECT_EQ(modulator.frequency, 22050.0);
   EXPECT_EQ(Samples(*sound), samples);
 }

@@ -9,22 +9,11 @@
 #include <deque>
 
 #include "MorphCoeffs.h"
-#include "Prompts.h"
+#include "ScriptedPrompts.h"
 #include "TestPictures.h"
 #include "vtMain.h"
 
 namespace {
-
-class AnswerFileNames : public Prompts {
- public:
-  void ShowMessage(const QString& text, const QString&) override { ADD_FAILURE() << qPrintable(text); }
-  QString AskFileName(const FileDialogOptions&) override {
-    const QString answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::deque<QString> answers;
-};
 
 TEST(KadenzoLoadsVistempEnvelopes, ResampledScaledLogEnvelopeArrivesNormalised) {
   vistemp_test::TestFolder folder;
@@ -33,8 +22,8 @@ TEST(KadenzoLoadsVistempEnvelopes, ResampledScaledLogEnvelopeArrivesNormalised) 
   const QString picture = folder.SaveBmp(vistemp_test::ColumnPicture(heights, 100));
   const QString envelopeFile = folder.Path("beat.env");
 
-  AnswerFileNames prompts;
-  prompts.answers = {picture, envelopeFile};
+  ScriptedPrompts prompts;
+  prompts.fileNames = {picture, envelopeFile};
   vistemp::TForm1 form(&prompts);
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -42,6 +31,7 @@ TEST(KadenzoLoadsVistempEnvelopes, ResampledScaledLogEnvelopeArrivesNormalised) 
   form.ResampleCheckBox->setChecked(true);
   form.ScaleCheckBox->setChecked(true);
   QTest::mouseClick(form.SaveButton, Qt::LeftButton);
+  EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
 
   Block written;
   ASSERT_TRUE(written.ReadFromFile(QFile::encodeName(envelopeFile).constData(), 0, -1));

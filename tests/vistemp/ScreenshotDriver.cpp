@@ -13,22 +13,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "Prompts.h"
+#include "ScriptedPrompts.h"
 #include "vtMain.h"
 
 namespace {
-
-class ScriptedPrompts : public Prompts {
- public:
-  explicit ScriptedPrompts(QString picture) : m_picture(std::move(picture)) {}
-  void ShowMessage(const QString& text, const QString&) override {
-    std::fprintf(stderr, "message: %s\n", qPrintable(text));
-  }
-  QString AskFileName(const FileDialogOptions&) override { return m_picture; }
-
- private:
-  QString m_picture;
-};
 
 // A hand-drawn looking beat: a fast attack, a decay and a second smaller bump.
 QImage Drawing() {
@@ -60,7 +48,8 @@ int main(int argc, char** argv) {
   const QString picture = QDir(folder.path()).filePath(QStringLiteral("drawing.bmp"));
   if (!folder.isValid() || !Drawing().save(picture, "BMP")) return 1;
 
-  ScriptedPrompts prompts(picture);
+  ScriptedPrompts prompts;
+  prompts.fileNames = {picture};
   vistemp::TForm1 form(&prompts);
   form.show();
   if (!QTest::qWaitForWindowExposed(&form)) return 1;

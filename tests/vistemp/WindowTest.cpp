@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "PictureWidget.h"
-#include "Prompts.h"
+#include "ScriptedPrompts.h"
 #include "TestPictures.h"
 #include "vtMain.h"
 
@@ -24,21 +24,6 @@ using vistemp_test::TestFolder;
 
 namespace {
 
-class ScriptedPrompts : public Prompts {
- public:
-  void ShowMessage(const QString& text, const QString&) override { messages.push_back(text); }
-  QString AskFileName(const FileDialogOptions& options) override {
-    asked.push_back(options);
-    if (answers.empty()) return QString();
-    const QString answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-
-  std::deque<QString> answers;  // an empty answer is a cancelled dialog
-  std::vector<FileDialogOptions> asked;
-  std::vector<QString> messages;
-};
 
 std::vector<double> ReadEnvelope(const QString& path) {
   Block block;
@@ -70,13 +55,13 @@ class VistempWindow : public ::testing::Test {
   }
 
   void Load(const QImage& picture, const QString& name = QStringLiteral("picture.bmp")) {
-    prompts.answers.push_back(folder.SaveBmp(picture, name));
+    prompts.fileNames.push_back(folder.SaveBmp(picture, name));
     QTest::mouseClick(form.LoadButton, Qt::LeftButton);
   }
 
   // Saves under the given name and returns the values written (none when no file).
   std::vector<double> Save(const QString& name = QStringLiteral("out.env")) {
-    prompts.answers.push_back(folder.Path(name));
+    prompts.fileNames.push_back(folder.Path(name));
     QTest::mouseClick(form.SaveButton, Qt::LeftButton);
     return QFile::exists(folder.Path(name)) ? ReadEnvelope(folder.Path(name)) : std::vector<double>{};
   }
@@ -158,7 +143,7 @@ TEST_F(VistempWindow, CancelledDialogsAndASaveWithoutPictureDoNothing) {
   ASSERT_EQ(prompts.asked.size(), 2u);
   EXPECT_TRUE(Save().empty());
   EXPECT_EQ(prompts.asked.size(), 3u);
-  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(prompts.messages.isEmpty());
   EXPECT_EQ(folder.Entries(), QStringList());
 }
 
@@ -194,9 +179,9 @@ TEST_F(VistempWindow, InvalidBitmapKeepsTheProfileAndThePreview) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write("BM this is not a picture");
   file.close();
-  prompts.answers.push_back(bad);
+  prompts.fileNames.push_back(bad);
   QTest::mouseClick(form.LoadButton, Qt::LeftButton);
-  EXPECT_EQ(prompts.messages, std::vector<QString>{"Bitmap image is not valid"});
+  EXPECT_EQ(prompts.messages, QStringList{"Bitmap image is not valid"});
   EXPECT_EQ(form.GetProfile().GetSize(), 40);
   EXPECT_EQ(form.Image1->Image(), preview);
 }
@@ -205,7 +190,7 @@ TEST_F(VistempWindow, OnePixelWidePictureKeepsThePreviewAndCanBeSaved) {
   Load(Rising(40));
   const QImage preview = form.Image1->Image().copy();
   Load(ColumnPicture({3}, 5), "narrow.bmp");
-  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(prompts.messages.isEmpty());
   EXPECT_EQ(form.GetProfile().GetSize(), 1);
   EXPECT_EQ(form.Image1->Image(), preview);
   EXPECT_EQ(Save(), std::vector<double>{3.0});
@@ -285,7 +270,7 @@ TEST_F(VistempWindow, RefusedSavesSayWhyAndWriteNothing) {
     if (form.ScaleCheckBox->isChecked() != c.scale) Click(form.ScaleCheckBox);
     prompts.messages.clear();
     EXPECT_TRUE(Save().empty()) << c.what;
-    EXPECT_EQ(prompts.messages, std::vector<QString>{c.message}) << c.what;
+    EXPECT_EQ(prompts.messages, QStringList{c.message}) << c.what;
     EXPECT_EQ(folder.Entries(), QStringList{"picture.bmp"}) << c.what;
   }
 }
@@ -295,13 +280,13 @@ TEST_F(VistempWindow, FailedWriteIsReportedAndLeavesNoFileBehind) {
   // A folder stands where the file should go: it cannot be replaced.
   ASSERT_TRUE(QDir().mkpath(folder.Path("taken.env")));
   Save("taken.env");
-  EXPECT_EQ(prompts.messages, std::vector<QString>{"Can not create " + folder.Path("taken.env")});
+  EXPECT_EQ(prompts.messages, QStringList{"Can not create " + folder.Path("taken.env")});
   EXPECT_EQ(folder.Entries(), (QStringList{"picture.bmp", "taken.env"}));
   EXPECT_TRUE(QFileInfo(folder.Path("taken.env")).isDir());
 
   prompts.messages.clear();
   Save("missing/out.env");
-  EXPECT_EQ(prompts.messages, std::vector<QString>{"Can not create " + folder.Path("missing/out.env")});
+  EXPECT_EQ(prompts.messages, QStringList{"Can not create " + folder.Path("missing/out.env")});
 }
 
 }  // namespace

@@ -1,25 +1,12 @@
 #pragma once
-// Answers the questions of kadenzo's commands from a script and records what
-// was shown, so that tests can drive the sound objects without dialogs.
-
-#include <QString>
-#include <QStringList>
-
-#include <deque>
+// kadenzo's questions answered from a script: the channel of a two-channel file
+// and the Model dialog, on top of messages and file names.
 
 #include "KadenzoPrompts.h"
+#include "ScriptedPrompts.h"
 
-class ScriptedPrompts : public KadenzoPrompts {
+class ScriptedKadenzoPrompts : public ScriptedPromptsOf<KadenzoPrompts> {
  public:
-  void ShowMessage(const QString& text, const QString& caption = QString()) override {
-    messages.push_back(caption + QStringLiteral(": ") + text);
-  }
-  QString AskFileName(const FileDialogOptions&) override {
-    if (fileNames.empty()) return QString();
-    const QString name = fileNames.front();
-    fileNames.pop_front();
-    return name;
-  }
   // The next scripted channel, or the channel left alone (dialog closed).
   void AskChannel(const QString& fileName, int& channel) override {
     channelQuestions.push_back(fileName);
@@ -36,9 +23,7 @@ class ScriptedPrompts : public KadenzoPrompts {
     return true;
   }
 
-  QStringList messages;  // "caption: text"
   QStringList channelQuestions;
-  std::deque<QString> fileNames;
   std::deque<int> channels;
   bool modelAnswer = false;
   double modelDuration = 0;
