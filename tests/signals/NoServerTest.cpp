@@ -25,13 +25,10 @@ TEST(PlaybackWithoutServer, PlayReturnsFalseSilently) {
   WaveSignal sound(nullptr, &prompts);
   sound.SetLength(4410);
   sound.SetFormat(44100);
-  *sound.GetSamples(10) = 1000;
   int doneCalls = 0;
   EXPECT_FALSE(sound.Play(&window, [&] { ++doneCalls; }));
   EXPECT_FALSE(sound.IsPlaying());
   QTest::qWait(200);
   EXPECT_EQ(doneCalls, 0);
   EXPECT_TRUE(prompts.messages.isEmpty());
-  sound.Stop();
-  EXPECT_FALSE(sound.IsPlaying());
 }
