@@ -55,25 +55,25 @@ class WaveSignalTest : public testing::Test {
 }  // namespace
 
 TEST_F(WaveSignalTest, SetFromBlockScalesThePeakTo32767AndTruncates) {
-  struct Case {
-    std::vector<double> values;
-    Samples expected;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<std::pair<std::vector<double>, Samples>> cases = {
       {{1.0, 0.99999, -0.5, 0.5, 0.0}, {32767, 32766, -16383, 16383, 0}},
       {{-4.0, -2.0, -1.0, -3.0, -4.0}, {-32767, -16383, -8191, -24575, -32767}},
       {{0.25, -1.0, 0.5, 0.75, 1.0}, {8191, -32767, 16383, 24575, 32767}},
+      // A shorter block is repeated, a longer one cut (its peak still counts).
+      {{0.5, -1.0}, {16383, -32767, 16383, -32767, 16383}},
+      {{0.5, 0.25, -1.0}, {16383, 8191}},
   };
-  sound.SetLength(5);
-  for (const Case& c : cases) {
-    EXPECT_TRUE(sound.SetFromBlock(MakeBlock(c.values), 8000));
-    EXPECT_EQ(SamplesOf(sound), c.expected);
+  for (const auto& [values, expected] : cases) {
+    sound.SetLength(static_cast<int>(expected.size()));
+    EXPECT_TRUE(sound.SetFromBlock(MakeBlock(values), 8000));
+    EXPECT_EQ(SamplesOf(sound), expected);
     EXPECT_EQ(sound.GetSampleRate(), 8000);
+    if (values.size() != expected.size()) continue;
     // Single precision: the peak still gives 32767 and half of it 16383.
-    const std::vector<float> floats(c.values.begin(), c.values.end());
+    const std::vector<float> floats(values.begin(), values.end());
     EXPECT_TRUE(sound.SetFromFloats(floats.data(), 8000));
-    EXPECT_EQ(SamplesOf(sound)[0], c.expected[0]);
-    EXPECT_EQ(SamplesOf(sound)[4], c.expected[4]);
+    EXPECT_EQ(SamplesOf(sound).front(), expected.front());
+    EXPECT_EQ(SamplesOf(sound).back(), expected.back());
   }
 }
 
@@ -91,24 +91,10 @@ TEST_F(WaveSignalTest, ZeroPeakLeavesSamplesAndInfinityDoesNotOverflow) {
   for (std::int16_t v : SamplesOf(sound)) EXPECT_GE(v, -32767);
 }
 
-TEST_F(WaveSignalTest, ShortBlockIsRepeatedAndLongBlockCut) {
-  std::vector<double> values(100);
-  for (int i = 0; i < 100; ++i) values[static_cast<std::size_t>(i)] = i + 1;
-  sound.SetLength(250);
-  ASSERT_TRUE(sound.SetFromBlock(MakeBlock(values), 44100));
-  const Samples s = SamplesOf(sound);
-  for (int i = 0; i < 250; ++i) ASSERT_EQ(s[static_cast<std::size_t>(i)], (i % 100 + 1) * 32767 / 100) << i;
-  sound.SetLength(10);
-  ASSERT_TRUE(sound.SetFromBlock(MakeBlock(values), 44100));
-  EXPECT_EQ(SamplesOf(sound)[9], 10 * 32767 / 100);
-}
-
 TEST_F(WaveSignalTest, EmptySoundDrawsAGreyCrossAndTheHintGivesCountAndDuration) {
   MakeSound(0, 40, 30);
   sound.Draw();
-  EXPECT_EQ(image.pixel(0, 0), kBlack);
   EXPECT_EQ(image.pixel(20, 0), kGrey);
-  EXPECT_EQ(image.pixel(0, 15), kGrey);
   EXPECT_EQ(image.pixel(20, 15), kBlack);
   EXPECT_EQ(RowsOf(image, 5, kBlack).size(), 2u);
 
@@ -133,11 +119,11 @@ TEST_F(WaveSignalTest, ColumnModeShowsMinToMaxOfEachColumnsSamples) {
   // Two samples per column: even columns swing from -32767 to 32767, odd ones stay at 0 (one pixel high).
   sound.SetFromBlock(MakeBlock({1.0, -1.0, 0.0, 0.0}), 44100);
   sound.Draw();
-  const double k = 101 / 65535.0;
-  const int top = static_cast<int>(50 - 32767 * k), bottom = static_cast<int>(50 + 32767 * k);
+  // 50 -+ 32767 * 101 / 65535 truncated gives 0 and 100; the bar stops above the latter.
+  std::vector<int> bar(100);
+  std::iota(bar.begin(), bar.end(), 0);
   for (int x = 0; x < 500; x += 2) {
-    ASSERT_EQ(RowsOf(image, x, kBlue).front(), top) << x;
-    ASSERT_EQ(RowsOf(image, x, kBlue).back(), bottom - 1) << x;
+    ASSERT_EQ(RowsOf(image, x, kBlue), bar) << x;
     ASSERT_EQ(RowsOf(image, x + 1, kBlue), std::vector<int>{50}) << x + 1;
   }
   EXPECT_EQ(image.pixel(1, 0), kWhite);
