@@ -22,35 +22,27 @@
 
 namespace {
 
-const QString kNoSource = QStringLiteral("Source signal should be generated or loaded first.");
-const QString kWrongPeriod = QStringLiteral("Wrong period value.");
-
 std::vector<std::int16_t> Samples(const WaveSignal& sound) {
   return {sound.GetSamples(0), sound.GetSamples(0) + sound.GetLength()};
 }
 
-// What the sound stores for values v: the mean removed in single precision,
-// then the largest magnitude scaled to 32767, truncated toward zero.
-std::vector<std::int16_t> Normalised(const std::vector<double>& v) {
+// Checks that sound holds what it stores for the samples v: the mean removed
+// in single precision, then the largest magnitude scaled to 32767, truncated
+// toward zero (within one step).
+void ExpectNormalised(const WaveSignal& sound, const std::vector<std::int16_t>& v) {
   double sum = 0;
   for (const double x : v) sum += x;
-  const double mean = sum / v.size();
-  std::vector<float> centred(v.size());
+  std::vector<float> centred;
   float peak = 0;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    centred[i] = static_cast<float>(v[i] - mean);
-    peak = std::max(peak, std::fabs(centred[i]));
+  for (const double x : v) {
+    centred.push_back(static_cast<float>(x - sum / v.size()));
+    peak = std::max(peak, std::fabs(centred.back()));
   }
-  const float scale = 32767 / peak;
-  std::vector<std::int16_t> out(v.size());
-  for (std::size_t i = 0; i < v.size(); ++i) out[i] = static_cast<std::int16_t>(centred[i] * scale);
-  return out;
-}
-
-void ExpectWithinOne(const std::vector<std::int16_t>& actual,
-                     const std::vector<std::int16_t>& expected) {
-  ASSERT_EQ(actual.size(), expected.size());
-  for (std::size_t i = 0; i < actual.size(); ++i) ASSERT_NEAR(actual[i], expected[i], 1) << i;
+  const std::vector<std::int16_t> actual = Samples(sound);
+  ASSERT_EQ(actual.size(), v.size());
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    ASSERT_NEAR(actual[i], static_cast<std::int16_t>(centred[i] * (32767 / peak)), 1) << i;
+  }
 }
 
 class CommandsTest : public testing::Test {
@@ -59,6 +51,7 @@ class CommandsTest : public testing::Test {
       : random([] { return std::int64_t{1650000000}; }), context{prompts, image1, &bar, random} {
     image1.resize(539, 89);
     bar.resize(539, 16);
+    prompts.modelAnswer = true;
   }
 
   // A sound of the test's own: a sine and a slower one, not centred.
@@ -73,9 +66,9 @@ class CommandsTest : public testing::Test {
     return sound;
   }
 
-  void Rhythm(WaveSignal* sound, const QString& period, int type, const QString& td = "10",
-              const QString& md = "10", const QString& delay = "100") {
-    RunRhythm({period, td, md, delay}, type, sound, envelope, modulator, context);
+  void Rhythm(WaveSignal* sound, const RhythmTexts& texts, int type) {
+    prompts.messages.clear();
+    RunRhythm(texts, type, sound, envelope, modulator, context);
   }
 
   ScriptedKadenzoPrompts prompts;
@@ -97,23 +90,19 @@ TEST(TProgressWrapper, MovesInAboutHundredSteps) {
       {1050, 1050, 105, 105}, {50, 1, 50, 1},     {50, 50, 50, 50},   {0, 0, 0, 0},
   };
   for (const Case& c : cases) {
-    QProgressBar bar;
+    QProgressBar bar, other;
     bar.hide();
-    TProgressWrapper one;
+    TProgressWrapper one, many;
     one.start(&bar, c.total);
     EXPECT_FALSE(bar.isHidden());
     EXPECT_EQ(bar.maximum(), c.maximum) << c.total;
     for (int i = 0; i < c.ticks; ++i) one.tick();
     EXPECT_EQ(bar.value(), c.value) << c.total << " after " << c.ticks;
     // Ticking many passes at once moves the bar as far.
-    QProgressBar other;
-    TProgressWrapper many;
     many.start(&other, c.total);
     many.tick(c.ticks / 3);
     many.tick(c.ticks - c.ticks / 3);
     EXPECT_EQ(other.value(), c.value) << c.total << " after " << c.ticks;
-    one.end();
-    EXPECT_EQ(bar.value(), 0);
   }
   // The longest sound: no overflow in the number of steps.
   QProgressBar bar;
@@ -123,7 +112,6 @@ TEST(TProgressWrapper, MovesInAboutHundredSteps) {
 }
 
 TEST_F(CommandsTest, CreateMakesPeakNormalisedBandLimitedNoise) {
-  prompts.modelAnswer = true;
   prompts.modelDuration = 10.0;
   prompts.modelFrequency = 1000.0;
   prompts.modelBand = 400.0;
@@ -137,11 +125,10 @@ TEST_F(CommandsTest, CreateMakesPeakNormalisedBandLimitedNoise) {
   int peak = 0;
   for (const std::int16_t v : first) peak = std::max(peak, std::abs(int{v}));
   EXPECT_EQ(peak, 32767);
+  EXPECT_EQ(image1.Hint(), "441000 counts\n10.00 sec");
   EXPECT_TRUE(image1.HintShown());
-  EXPECT_EQ(image1.Hint(), QStringLiteral("441000 counts\n10.00 sec"));
   EXPECT_EQ(bar.value(), 0);
   EXPECT_TRUE(prompts.messages.isEmpty());
-
   // Within the same clock second the same noise again, in a new sound.
   const WaveSignal* before = sound.get();
   CreateSound(sound, settings, context);
@@ -154,11 +141,10 @@ TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
   const WaveSignal* kept = sound.get();
   const std::vector<std::int16_t> samples = Samples(*sound);
   SourceSettings settings;
-
   prompts.modelAnswer = false;  // cancelled: silently nothing
   CreateSound(sound, settings, context);
   EXPECT_EQ(settings.duration, 10.0);
-
+  prompts.modelAnswer = true;
   struct Case {
     double duration, frequency, band;
     QString message;
@@ -172,7 +158,6 @@ TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
       {1, INFINITY, 0, "Wrong frequency or band value."},
       {1, 1000, std::nan(""), "Wrong frequency or band value."},
   };
-  prompts.modelAnswer = true;
   for (const Case& c : cases) {
     prompts.messages.clear();
     prompts.modelDuration = c.duration;
@@ -190,71 +175,45 @@ TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
   const std::vector<std::int16_t> samples = Samples(*sound);
   WaveSignal empty(&image1.Image(), &prompts);
   std::unique_ptr<WaveSignal> rateless = OwnSound(5000, 0);
-  const double seam = envelope[539];
-
+  envelope.Fill(1.0);
+  const QString noSource = "Source signal should be generated or loaded first.";
+  const QString wrongPeriod = "Wrong period value.";
+  const QString invalid = "Invalid floating point operation";
   struct Case {
     WaveSignal* sound;
-    QString period;
+    RhythmTexts texts;
     int type;
     QStringList messages;
   } cases[] = {
-      {nullptr, "0", mtAmplitude, {kNoSource}},
-      {&empty, "1", mtAmplitude, {kNoSource}},
-      {rateless.get(), "1", mtFrequency, {kNoSource}},
-      {sound.get(), "0", mtAmplitude, {kWrongPeriod}},
-      {sound.get(), "-1", mtFrequency, {kWrongPeriod}},
-      {sound.get(), "abc", mtAmplitude, {kWrongPeriod}},
-      {sound.get(), "nan", mtAmplitude, {kWrongPeriod}},
+      {nullptr, {"0", "10", "10", "100"}, mtAmplitude, {noSource}},
+      {&empty, {"1", "10", "10", "100"}, mtAmplitude, {noSource}},
+      {rateless.get(), {"1", "10", "10", "100"}, mtFrequency, {noSource}},
+      {sound.get(), {"0", "10", "10", "100"}, mtAmplitude, {wrongPeriod}},
+      {sound.get(), {"-1", "10", "10", "100"}, mtFrequency, {wrongPeriod}},
+      {sound.get(), {"abc", "10", "10", "100"}, mtAmplitude, {wrongPeriod}},
+      {sound.get(), {"nan", "10", "10", "100"}, mtAmplitude, {wrongPeriod}},
       // A modulator longer than 2^31 - 1 samples, before the dialog.
-      {sound.get(), "1e9", mtFrequency, {kWrongPeriod}},
-      {sound.get(), "1e999", mtAmpFreq, {kWrongPeriod}},
+      {sound.get(), {"1e9", "10", "10", "100"}, mtFrequency, {wrongPeriod}},
+      {sound.get(), {"1e999", "10", "10", "100"}, mtAmpFreq, {wrongPeriod}},
       // A modulator shorter than one sample: silently nothing, no dialog.
-      {sound.get(), "0.00001", mtFrequency, {}},
+      {sound.get(), {"0.00001", "10", "10", "100"}, mtFrequency, {}},
+      {sound.get(), {"0.01", "1e999", "10", "100"}, mtAmplitude, {invalid}},
+      {sound.get(), {"0.01", "10", "-1e999", "100"}, mtAmplitude, {invalid}},
+      {sound.get(), {"0.01", "10", "10", "-1e999"}, mtAmplitude, {invalid}},
   };
-  prompts.modelAnswer = true;
   prompts.modelFrequency = 555;
   for (const Case& c : cases) {
-    prompts.messages.clear();
-    Rhythm(c.sound, c.period, c.type);
-    EXPECT_EQ(prompts.messages, c.messages) << c.period.toStdString() << " type " << c.type;
-    EXPECT_EQ(modulator.frequency, 100.0) << "the dialog was asked";
+    Rhythm(c.sound, c.texts, c.type);
+    EXPECT_EQ(prompts.messages, c.messages) << c.texts.period.toStdString() << " type " << c.type;
+    EXPECT_EQ(modulator.frequency, 100.0) << "no dialog before the checks";
   }
-  // The modulator dialog cancelled: silently nothing.
-  prompts.modelAnswer = false;
-  prompts.messages.clear();
-  Rhythm(sound.get(), "1", mtAmpFreq);
+  prompts.modelAnswer = false;  // the modulator dialog cancelled: silently nothing
+  Rhythm(sound.get(), {"1", "10", "10", "100"}, mtAmpFreq);
   EXPECT_TRUE(prompts.messages.isEmpty());
-  EXPECT_EQ(Samples(*sound), samples);
-  EXPECT_EQ(envelope[539], seam);
-}
-
-TEST_F(CommandsTest, RhythmRefusesNumbersBeyondRange) {
-  std::unique_ptr<WaveSignal> sound = OwnSound(5000);
-  envelope.Fill(1.0);
-  const std::vector<std::int16_t> samples = Samples(*sound);
-  struct Case {
-    QString td, md, delay, message;
-  } cases[] = {
-      {"1e999", "10", "100", "Invalid floating point operation"},
-      {"10", "-1e999", "100", "Invalid floating point operation"},
-      {"10", "10", "-1e999", "Invalid floating point operation"},
-      // Magnitudes of hundreds make gains beyond the range of numbers.
-      {"10", "100000", "100", "Floating point overflow"},
-  };
-  for (const Case& c : cases) {
-    prompts.messages.clear();
-    Rhythm(sound.get(), "0.01", mtAmplitude, c.td, c.md, c.delay);
-    EXPECT_EQ(prompts.messages, QStringList{c.message}) << c.td.toStdString() << c.md.toStdString();
-    EXPECT_EQ(Samples(*sound), samples);
-  }
-  // The modulator's own values are checked like Create's.
-  prompts.modelAnswer = true;
-  prompts.modelFrequency = 22050;
-  prompts.modelBand = 400;
-  prompts.messages.clear();
-  Rhythm(sound.get(), "0.01", mtFrequency);
-  EXPECT_EQ(prompts.messages, QStringList{"Wrong frequency or band value."});
-  EXPECT_EQ(modulator.frequency, 22050.0);
+  EXPECT_EQ(envelope[539], 1.0);
+  // Magnitudes of hundreds make gains beyond the range of numbers.
+  Rhythm(sound.get(), {"0.01", "10", "100000", "100"}, mtAmplitude);
+  EXPECT_EQ(prompts.messages, QStringList{"Floating point overflow"});
   EXPECT_EQ(Samples(*sound), samples);
 }
 
@@ -264,30 +223,35 @@ TEST_F(CommandsTest, RhythmStoresTheResultAndASecondRunWorksOnIt) {
   // Level 1 everywhere, no magnitude deviation: the gain is 1, so the result
   // is the source without its mean, peak-normalised.
   envelope.Fill(1.0);
-  Rhythm(sound.get(), "0.2", mtAmplitude, "10", "0");
+  Rhythm(sound.get(), {"0.2", "10", "0", "100"}, mtAmplitude);
   EXPECT_TRUE(prompts.messages.isEmpty());
-  const std::vector<std::int16_t> first = Samples(*sound);
-  ExpectWithinOne(first, Normalised({source.begin(), source.end()}));
+  ExpectNormalised(*sound, source);
   EXPECT_EQ(envelope[539], 1.0);
-  EXPECT_EQ(image1.Hint(), QStringLiteral("30000 counts\n0.68 sec"));
+  EXPECT_EQ(image1.Hint(), "30000 counts\n0.68 sec");
   EXPECT_EQ(bar.value(), 0);
-
   // Level 0 everywhere: gain 0.05, which normalisation undoes; the second
   // run starts from the first one's samples.
+  const std::vector<std::int16_t> first = Samples(*sound);
   envelope.Fill(0.0);
-  Rhythm(sound.get(), "0.2", mtAmplitude, "10", "0");
-  ExpectWithinOne(Samples(*sound), Normalised({first.begin(), first.end()}));
+  Rhythm(sound.get(), {"0.2", "10", "0", "100"}, mtAmplitude);
+  ExpectNormalised(*sound, first);
 }
 
-TEST_F(CommandsTest, FrequencyTypesAskForTheModulator) {
+TEST_F(CommandsTest, FrequencyTypesAskForTheModulatorAndCheckItsValues) {
   std::unique_ptr<WaveSignal> sound = OwnSound(20000);
   const std::vector<std::int16_t> source = Samples(*sound);
   envelope.Fill(0.7);
-  prompts.modelAnswer = true;
+  // The dialog's values are kept, and checked like Create's.
+  prompts.modelFrequency = 22050;
+  prompts.modelBand = 400;
+  Rhythm(sound.get(), {"0.01", "10", "10", "100"}, mtFrequency);
+  EXPECT_EQ(prompts.messages, QStringList{"Wrong frequency or band value."});
+  EXPECT_EQ(modulator.frequency, 22050.0);
+  EXPECT_EQ(Samples(*sound), source);
   prompts.modelFrequency = 80;
   prompts.modelBand = 20;
   prompts.modelDuration = 99;
-  Rhythm(sound.get(), "0.1", mtAmpFreq);
+  Rhythm(sound.get(), {"0.1", "10", "10", "100"}, mtAmpFreq);
   EXPECT_TRUE(prompts.messages.isEmpty());
   EXPECT_EQ(modulator.frequency, 80.0);
   EXPECT_EQ(modulator.band, 20.0);

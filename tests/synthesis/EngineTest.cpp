@@ -19,19 +19,16 @@
 
 namespace {
 
-constexpr std::int64_t kSecond = 1600000000;
-
 RandomGenerator FixedClock() {
-  return RandomGenerator([] { return kSecond; });
+  return RandomGenerator([] { return std::int64_t{1600000000}; });
 }
 
 // Band-limited-looking test signal with a few exact zeros and both extremes.
 std::vector<std::int16_t> TestSound(int n) {
   std::vector<std::int16_t> s(n);
   for (int i = 0; i < n; ++i) {
-    const double v =
-        20000 * std::sin(i * 0.031) + 9000 * std::sin(i * 0.173 + 1) + 3000 * std::sin(i * 1.9);
-    s[i] = static_cast<std::int16_t>(v);
+    s[i] = static_cast<std::int16_t>(20000 * std::sin(i * 0.031) + 9000 * std::sin(i * 0.173 + 1) +
+                                     3000 * std::sin(i * 1.9));
   }
   for (int i = 5; i < n; i += 997) s[i] = 0;
   s[n / 2] = -32768;
@@ -40,38 +37,39 @@ std::vector<std::int16_t> TestSound(int n) {
 }
 
 // An envelope of slopes and steps, with its seam point.
-void FillEnvelope(SeamlessCo& envelope) {
-  for (int i = 0; i <= envelope.GetCount(); ++i) {
+SeamlessCo VariedEnvelope() {
+  SeamlessCo envelope(539, nullptr, 0.0, nullptr);
+  for (int i = 0; i <= 539; ++i) {
     envelope[i] = (i % 101 < 60) ? 0.2 + 0.8 * (i % 101) / 60.0 : 0.3 * ((i * 7) % 11) / 10.0;
   }
+  return envelope;
 }
 
+struct EngineRun {
+  std::vector<float> out;
+  double sum = 0;
+};
+
 // The run of the rhythm exactly as described, one sample after the other.
-std::vector<float> Reference(const std::vector<std::int16_t>& s, int fs, const RhythmParameters& p,
-                             const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
-                             double& sum) {
+EngineRun Reference(const std::vector<std::int16_t>& s, int fs, const RhythmParameters& p,
+                    const Block* modulator, SeamlessCo& envelope) {
   const int N = static_cast<int>(s.size());
+  RandomGenerator random = FixedClock();
   double w[kLagrangePoints];
   LagrangeWeights(w);
-  const double oneSample = 1.0 / fs;
   auto drawPeriod = [&] {
     const double period = RandomDeviation(p.timeDeviation, p.period, random);
-    return period >= oneSample ? period : oneSample;
+    return period >= 1.0 / fs ? period : 1.0 / fs;
   };
-  double T0 = 0;
-  double Pc = drawPeriod();
+  double T0 = 0, Pc = drawPeriod(), S = 0, g = 1;
   double Mc = RandomDeviation(p.magnDeviation, 1, random);
-  double g = 1;
   double Mn = RandomDeviation(p.magnDeviation, 1, random);
-  double S = 0;
-  bool waiting = false;
-  bool sign = false;
+  bool waiting = false, sign = false;
   auto seam = [&] {
     if (Mc != 0) envelope.SetSeamValue(Mn * envelope.FirstValue() / Mc);
   };
   seam();
-  sum = 0;
-  std::vector<float> out(N);
+  EngineRun run;
   for (int i = 0; i < N; ++i) {
     double t = i / static_cast<double>(fs) - T0;
     double x = s[i];
@@ -91,51 +89,32 @@ std::vector<float> Reference(const std::vector<std::int16_t>& s, int fs, const R
       g = RhythmGain(S);
     }
     const double D = p.maxDelay;
-    switch (p.type) {
-      case mtAmplitude:
-        x = s[i] * g;
-        break;
-      case mtDetonation:
-        x = LagrangeRead(w, s.data(), N, i - (S - 0.5) * D);
-        break;
-      case mtAmpDet:
-        x = LagrangeRead(w, s.data(), N, i - (S - 0.5) * D) * g;
-        break;
-      case mtDistortion: {
-        const double limit = RecentPeak(s.data(), i) * g;
-        if (std::fabs(x / Mc) > limit) x = x > 0 ? limit : -limit;
-        break;
-      }
-      case mtFrequency:
-      case mtAmpFreq: {
-        const double m = (*modulator)[i % modulator->GetSize()];
-        x = LagrangeRead(w, s.data(), N, i - m / (g + 0.0001) * D);
-        if (p.type == mtAmpFreq) x *= g;
-        break;
-      }
-      default:
-        break;
+    const int type = p.type;
+    if (type == mtAmplitude) x = s[i] * g;
+    if (type == mtDetonation) x = LagrangeRead(w, s.data(), N, i - (S - 0.5) * D);
+    if (type == mtAmpDet) x = LagrangeRead(w, s.data(), N, i - (S - 0.5) * D) * g;
+    if (type == mtDistortion) {
+      const double limit = RecentPeak(s.data(), i) * g;
+      if (std::fabs(x / Mc) > limit) x = x > 0 ? limit : -limit;
     }
-    out[i] = static_cast<float>(x);
-    sum += x;
+    if (type == mtFrequency || type == mtAmpFreq) {
+      x = LagrangeRead(w, s.data(), N,
+                       i - (*modulator)[i % modulator->GetSize()] / (g + 0.0001) * D);
+    }
+    if (type == mtAmpFreq) x *= g;
+    run.out.push_back(static_cast<float>(x));
+    run.sum += x;
   }
-  return out;
+  return run;
 }
 
-struct EngineRun {
-  std::vector<float> out;
-  double sum = 0;
-  double seam = 0;
-};
-
 EngineRun Engine(const std::vector<std::int16_t>& s, int fs, const RhythmParameters& p,
-                 const Block* modulator, SeamlessCo& envelope) {
+                 SeamlessCo& envelope, const Block* modulator = nullptr) {
   RandomGenerator random = FixedClock();
   EngineRun run;
   run.out.resize(s.size());
   run.sum = Rhythmize(s.data(), static_cast<int>(s.size()), fs, p, modulator, envelope, random,
                       nullptr, run.out.data());
-  run.seam = envelope[envelope.GetCount()];
   return run;
 }
 
@@ -149,8 +128,7 @@ TEST(Rhythmize, EqualsTheSampleBySampleRunBitForBit) {
     modulator[i] = std::sin(i * 0.013) * (i % 7 == 0 ? -0.5 : 1.0);
   struct Case {
     double period, td, md, delayMs;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {0.01, 0.1, 0.1, 100},   // periods of a few hundred samples
       {0.25, 0.4, 0.6, 30},    // periods longer than a chunk
       {0.0001, 0.5, 0.3, 5},   // periods of a few samples
@@ -161,20 +139,26 @@ TEST(Rhythmize, EqualsTheSampleBySampleRunBitForBit) {
     for (int type = -1; type <= 6; ++type) {
       const RhythmParameters p{c.period, c.td, c.md, c.delayMs * 0.001 * fs, type};
       const Block* m = type == mtFrequency || type == mtAmpFreq ? &modulator : nullptr;
-      SeamlessCo expectedEnvelope(539, nullptr, 0.0, nullptr);
-      SeamlessCo engineEnvelope(539, nullptr, 0.0, nullptr);
-      FillEnvelope(expectedEnvelope);
-      FillEnvelope(engineEnvelope);
-      RandomGenerator random = FixedClock();
-      double expectedSum = 0;
-      const std::vector<float> expected =
-          Reference(s, fs, p, m, expectedEnvelope, random, expectedSum);
-      const EngineRun run = Engine(s, fs, p, m, engineEnvelope);
-      ASSERT_EQ(std::memcmp(expected.data(), run.out.data(), expected.size() * sizeof(float)), 0)
+      SeamlessCo expectedEnvelope = VariedEnvelope(), engineEnvelope = VariedEnvelope();
+      const EngineRun expected = Reference(s, fs, p, m, expectedEnvelope);
+      const EngineRun run = Engine(s, fs, p, engineEnvelope, m);
+      ASSERT_EQ(std::memcmp(expected.out.data(), run.out.data(), s.size() * sizeof(float)), 0)
           << "period " << c.period << " type " << type;
-      EXPECT_EQ(run.sum, expectedSum) << "period " << c.period << " type " << type;
-      EXPECT_EQ(run.seam, expectedEnvelope[539]) << "period " << c.period << " type " << type;
+      EXPECT_EQ(run.sum, expected.sum) << "period " << c.period << " type " << type;
+      EXPECT_EQ(engineEnvelope[539], expectedEnvelope[539]) << "period " << c.period;
     }
+  }
+}
+
+TEST(Rhythmize, PeriodsShorterThanOneSampleCountAsOneSample) {
+  const std::vector<std::int16_t> s = TestSound(20000);
+  for (const int type : {mtAmplitude, mtAmpDet, mtDistortion}) {
+    SeamlessCo a = VariedEnvelope(), b = VariedEnvelope();
+    // Finishes, as if each period were one sample long.
+    const EngineRun tiny = Engine(s, 44100, {1e-30, 0.0, 0.1, 441, type}, a);
+    const EngineRun oneSample = Engine(s, 44100, {1.0 / 44100, 0.0, 0.1, 441, type}, b);
+    ASSERT_EQ(std::memcmp(tiny.out.data(), oneSample.out.data(), s.size() * sizeof(float)), 0)
+        << type;
   }
 }
 
@@ -183,16 +167,14 @@ TEST(Rhythmize, WithoutDeviationsEveryPeriodIsPAndEveryMagnitudeOne) {
   // near a tie. The source alternates in sign, so each new period takes
   // effect one sample after its boundary. The envelope rises from 0 to 1 over
   // its 539 points; the seam point becomes e0 Mn / Mc = 0.
-  const int fs = 1000;
   const double P = 0.10037;
   std::vector<std::int16_t> s(2000);
   for (int i = 0; i < 2000; ++i) s[i] = static_cast<std::int16_t>(i % 2 == 0 ? 1000 : -1000);
   SeamlessCo envelope(539, nullptr, 0.0, nullptr);
   for (int j = 0; j < 539; ++j) envelope[j] = j / 538.0;
   envelope[539] = 0.7;
-  const EngineRun run = Engine(s, fs, {P, 0.0, 0.0, 0.0, mtAmplitude}, nullptr, envelope);
-  EXPECT_EQ(run.seam, 0.0);
-
+  const EngineRun run = Engine(s, 1000, {P, 0.0, 0.0, 0.0, mtAmplitude}, envelope);
+  EXPECT_EQ(envelope[539], 0.0);
   auto E = [](double phase) {  // the envelope with its seam point 0
     const double position = phase * 539;
     const int k = static_cast<int>(position);
@@ -202,47 +184,35 @@ TEST(Rhythmize, WithoutDeviationsEveryPeriodIsPAndEveryMagnitudeOne) {
   };
   int period = 0;
   for (int i = 0; i < 2000; ++i) {
-    while (i >= std::ceil((period + 1) * P * fs)) ++period;
-    const double start = std::ceil(period * P * fs);
-    if (period > 0 && i == start) continue;  // the boundary sample keeps the old level
+    while (i >= std::ceil((period + 1) * P * 1000)) ++period;
+    if (period > 0 && i == std::ceil(period * P * 1000)) continue;  // keeps the old level
     const double S = 1 + std::log(std::fabs(run.out[i]) / 1000.0) / std::log(20.0);
     ASSERT_NEAR(S, E((i / 1000.0 - period * P) / P), 1e-6) << "sample " << i;
   }
 }
 
-TEST(Rhythmize, FlatEnvelopesGiveKnownGains) {
+TEST(Rhythmize, FlatEnvelopesGiveKnownGainsAndReads) {
+  // Level 0: gain 0.05 everywhere. Level 0.5: Detonation reads every sample
+  // at its own place. Level 0 with Detonation shifts the reads by half the
+  // maximum delay into the future: with a delay longer than the sound,
+  // nothing is left to read.
   const std::vector<std::int16_t> s = TestSound(10000);
   for (const double td : {0.0, 0.3}) {
-    // Level 1: gain 1, the source itself.
-    SeamlessCo one(539, nullptr, 1.0, nullptr);
-    const EngineRun unity = Engine(s, 44100, {0.05, td, 0.0, 4410, mtAmplitude}, nullptr, one);
-    // Level 0: gain 0.05 everywhere.
-    SeamlessCo zero(539, nullptr, 0.0, nullptr);
-    const EngineRun quiet = Engine(s, 44100, {0.05, td, 0.0, 4410, mtAmplitude}, nullptr, zero);
-    // Level 0.5: Detonation reads every sample at its own place.
-    SeamlessCo half(539, nullptr, 0.5, nullptr);
-    const EngineRun still = Engine(s, 44100, {0.05, td, 0.0, 4410, mtDetonation}, nullptr, half);
+    SeamlessCo zero(539, nullptr, 0.0, nullptr), half(539, nullptr, 0.5, nullptr);
+    const EngineRun quiet = Engine(s, 44100, {0.05, td, 0.0, 4410, mtAmplitude}, zero);
+    const EngineRun still = Engine(s, 44100, {0.05, td, 0.0, 4410, mtDetonation}, half);
+    const EngineRun beyond =
+        Engine(s, 44100, {0.05, td, 0.1, 2 * (10000 + 25), mtDetonation}, zero);
     double sum = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
-      ASSERT_EQ(unity.out[i], static_cast<float>(s[i])) << i;
       ASSERT_NEAR(quiet.out[i], 0.05 * s[i], 1e-6 * 32767) << i;
       ASSERT_EQ(still.out[i], static_cast<float>(s[i])) << i;
+      ASSERT_EQ(beyond.out[i], 0.0f) << i;
       sum += s[i];
     }
-    EXPECT_EQ(unity.sum, sum);
     EXPECT_EQ(still.sum, sum);
+    EXPECT_EQ(beyond.sum, 0.0);
   }
-}
-
-TEST(Rhythmize, ReadsBeyondTheSoundGiveSilence) {
-  // Level 0 shifts Detonation reads by half the maximum delay into the
-  // future: with a delay longer than the sound, nothing is left to read.
-  const std::vector<std::int16_t> s = TestSound(3000);
-  SeamlessCo zero(539, nullptr, 0.0, nullptr);
-  const EngineRun run =
-      Engine(s, 44100, {0.05, 0.1, 0.1, 2 * (3000 + 25), mtDetonation}, nullptr, zero);
-  for (const float v : run.out) ASSERT_EQ(v, 0.0f);
-  EXPECT_EQ(run.sum, 0.0);
 }
 
 TEST(Rhythmize, DistortionAndRecentPeak) {
@@ -250,66 +220,46 @@ TEST(Rhythmize, DistortionAndRecentPeak) {
   std::vector<std::int16_t> s = TestSound(1000);
   s[0] = 5000;
   SeamlessCo one(539, nullptr, 1.0, nullptr);
-  const EngineRun run = Engine(s, 44100, {0.05, 0.0, 0.0, 0.0, mtDistortion}, nullptr, one);
-  EXPECT_EQ(run.out[0], 0.0f);
-
+  EXPECT_EQ(Engine(s, 44100, {0.05, 0.0, 0.0, 0.0, mtDistortion}, one).out[0], 0.0f);
+  // The largest magnitude of up to 20 samples before; -32768 counts as 32768.
   const std::int16_t samples[] = {3, -32768, 5, 0, 7, 1, 1, 1, 1, 1, 1, 1, 1,
                                   1, 1,      1, 1, 1, 1, 1, 1, 1, 1, 9, 2, -4};
-  struct Case {
-    int i, peak;
-  } cases[] = {{0, 0}, {1, 3}, {2, 32768}, {21, 32768}, {22, 7}, {24, 9}, {25, 9}};
-  for (const Case& c : cases) EXPECT_EQ(RecentPeak(samples, c.i), c.peak) << c.i;
-
+  for (const auto& [i, peak] :
+       {std::pair{0, 0}, std::pair{1, 3}, std::pair{2, 32768}, std::pair{21, 32768},
+        std::pair{22, 7}, std::pair{24, 9}, std::pair{25, 9}}) {
+    EXPECT_EQ(RecentPeak(samples, i), peak) << i;
+  }
   // The chunk form gives the same peaks, from the sound's start on.
   const std::vector<std::int16_t> sound = TestSound(5000);
   for (const auto& [first, count] :
        {std::pair{0, 4096}, std::pair{0, 7}, std::pair{13, 41}, std::pair{2499, 2501}}) {
     std::vector<int> peaks(count);
     RecentPeaks(sound.data(), first, count, peaks.data());
-    for (int k = 0; k < count; ++k)
-      ASSERT_EQ(peaks[k], RecentPeak(sound.data(), first + k)) << first + k;
+    for (int k = 0; k < count; ++k) ASSERT_EQ(peaks[k], RecentPeak(sound.data(), first + k));
   }
 }
 
 TEST(Rhythmize, ANewPeriodWaitsForTheSourceToChangeSign) {
   // fs = 1000, P = 0.1005 s: the first boundary is sample 101. The envelope
   // rises, so the gain grows from sample to sample until the boundary; then
-  // it holds until the source changes sign.
-  const int fs = 1000;
+  // it holds until the source changes sign (at 110), or at once where the
+  // source is exactly 0 at the boundary.
   SeamlessCo rising(539, nullptr, 0.0, nullptr);
   for (int j = 0; j <= 539; ++j) rising[j] = 0.1 + 0.9 * j / 539.0;
   auto gains = [&](std::vector<std::int16_t> s) {
-    const EngineRun run = Engine(s, fs, {0.1005, 0.0, 0.0, 0.0, mtAmplitude}, nullptr, rising);
+    const EngineRun run = Engine(s, 1000, {0.1005, 0.0, 0.0, 0.0, mtAmplitude}, rising);
     std::vector<double> g(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) g[i] = s[i] != 0 ? run.out[i] / s[i] : 0.0;
     return g;
   };
   std::vector<std::int16_t> s(200, 1000);
-  for (int i = 110; i < 200; ++i) s[i] = -1000;  // the sign changes at 110
+  for (int i = 110; i < 200; ++i) s[i] = -1000;
   const std::vector<double> g = gains(s);
   EXPECT_LT(g[99], g[100]);
   for (int i = 101; i < 110; ++i) EXPECT_EQ(g[i], g[100]) << i;
   EXPECT_LT(g[110], g[100] / 2);  // the new period starts low
-
-  // A source of exactly 0 at the boundary ends the wait at once.
   std::vector<std::int16_t> z(200, 1000);
   z[101] = 0;
   const std::vector<double> h = gains(z);
   EXPECT_LT(h[102], h[100] / 2);
-}
-
-TEST(Rhythmize, PeriodsShorterThanOneSampleCountAsOneSample) {
-  const int fs = 44100;
-  const std::vector<std::int16_t> s = TestSound(20000);
-  for (const int type : {mtAmplitude, mtAmpDet, mtDistortion}) {
-    SeamlessCo a(539, nullptr, 0.0, nullptr);
-    SeamlessCo b(539, nullptr, 0.0, nullptr);
-    FillEnvelope(a);
-    FillEnvelope(b);
-    // Finishes, as if each period were one sample long.
-    const EngineRun tiny = Engine(s, fs, {1e-30, 0.0, 0.1, 441, type}, nullptr, a);
-    const EngineRun oneSample = Engine(s, fs, {1.0 / fs, 0.0, 0.1, 441, type}, nullptr, b);
-    ASSERT_EQ(std::memcmp(tiny.out.data(), oneSample.out.data(), s.size() * sizeof(float)), 0)
-        << type;
-  }
 }
