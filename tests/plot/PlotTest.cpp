@@ -83,7 +83,6 @@ TEST_F(PlotTest, SparseBlockIsJoinedWithDotsFromFirstToLastColumn) {
   // pixel left of its sample, and the last dot is not crossed by a line.
   EXPECT_EQ(ColumnsOf(image, y, kSilver), (std::vector<int>{68, 138, 208, 278, 348, 418, 488, 558, 627, 628}));
   EXPECT_EQ(ColumnsOf(image, y, kBlack).size(), 619u);
-  EXPECT_EQ(image.pixel(300, th + 5), kSilver);
 }
 
 TEST_F(PlotTest, DenseBlockHasOneBarPerColumn) {
@@ -109,7 +108,6 @@ TEST_F(PlotTest, AutomaticRangeStraddlingZeroIsSymmetricWithZeroLineAndNoLabels)
   Plot(MakeBlock({-3, -2, -1, 0, 1}), image, 0.0, 0.0, 0, 0);
   const double ys = static_cast<float>((200 - 2 * th) / 6.0);
   const int zeroRow = th + static_cast<int>(3 * ys);
-  EXPECT_EQ(image.pixel(190, zeroRow - 20), kSilver);
   EXPECT_EQ(image.pixel(10, zeroRow), kGrey);
   // The largest value, 1, lies a third of the way down, not at the top edge.
   const int topOfCurve = th + static_cast<int>((3 - 1) * ys);
