@@ -1,14 +1,22 @@
 #pragma once
 // Pictures for the converter's tests: drawn here with QImage, written as BMP files
 // by Qt's writer and read back by its reader, as the program reads a user's file.
+// The window tests drive the converter's window with them.
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QPushButton>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 #include <vector>
+
+#include "ScriptedPrompts.h"
+#include "vtMain.h"
 
 namespace vistemp_test {
 
@@ -21,6 +29,13 @@ inline QImage ColumnPicture(const std::vector<int>& heights, int height) {
     if (heights[x] > 0) image.setPixel(x, height - heights[x], qRgb(0, 0, 0));
   }
   return image;
+}
+
+// The diagonal: heights 1 .. n, one column each.
+inline QImage Rising(int n) {
+  std::vector<int> heights(n);
+  for (int x = 0; x < n; ++x) heights[x] = x + 1;
+  return ColumnPicture(heights, n);
 }
 
 // A folder for the files of one test, removed afterwards.
@@ -37,14 +52,45 @@ class TestFolder {
     return path;
   }
 
+  // The picture as the program gets it: written as a BMP file and read back.
+  QImage ThroughBmp(const QImage& image) const {
+    QImage loaded;
+    EXPECT_TRUE(loaded.load(SaveBmp(image), "BMP"));
+    return loaded;
+  }
+
  private:
   QTemporaryDir m_dir;
 };
 
-inline QImage LoadBmp(const QString& path) {
-  QImage image;
-  EXPECT_TRUE(image.load(path, "BMP"));
-  return image;
-}
+// The window shown on the offscreen platform, its dialogs answered by script.
+class VistempWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  }
+
+  void Load(const QImage& picture, const QString& name = QStringLiteral("picture.bmp")) {
+    prompts.fileNames.push_back(folder.SaveBmp(picture, name));
+    QTest::mouseClick(form.LoadButton, Qt::LeftButton);
+  }
+
+  // Saves under the given name and returns the values written (none when no file).
+  std::vector<double> Save(const QString& name = QStringLiteral("out.env")) {
+    prompts.fileNames.push_back(folder.Path(name));
+    QTest::mouseClick(form.SaveButton, Qt::LeftButton);
+    Block block;
+    if (!block.ReadFromFile(QFile::encodeName(folder.Path(name)).constData(), 0, -1)) return {};
+    return std::vector<double>(block.GetData(), block.GetData() + block.GetSize());
+  }
+
+  // A click on a check box's indicator, as a user would.
+  static void Click(QCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
+
+  TestFolder folder;
+  ScriptedPrompts prompts;
+  vistemp::TForm1 form{&prompts};
+};
 
 }  // namespace vistemp_test
