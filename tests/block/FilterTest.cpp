@@ -7,54 +7,50 @@
 #include <cmath>
 #include <vector>
 
-#include "Block.h"
+#include "BlockValues.h"
 
 namespace {
 
 constexpr int kResponseLength = 1 << 16;
 
+// The response to a unit impulse, from the filter's present state.
+std::vector<double> ImpulseResponse(CFilter& filter, int n) {
+  std::vector<double> response(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) response[i] = filter.Process(i == 0 ? 1.0 : 0.0);
+  return response;
+}
+
+int BinOf(double f) { return static_cast<int>(std::lround(f * kResponseLength)); }
+
 // Power response in decibels of the running filter, bin k at frequency k / N.
-class MeasuredResponse {
- public:
-  explicit MeasuredResponse(CFilter& filter) : m_spectrum(kResponseLength) {
-    filter.Reset();
-    m_spectrum[0] = filter.Process(1.0);
-    for (int i = 1; i < kResponseLength; ++i) m_spectrum[i] = filter.Process(0.0);
-    m_spectrum.ForwardFFT();
+// The packed bins carry 2/sqrt(N); undoing it gives |H|^2.
+std::vector<double> MeasuredDecibels(CFilter& filter) {
+  filter.Reset();
+  Block spectrum = MakeBlock(ImpulseResponse(filter, kResponseLength));
+  spectrum.ForwardFFT();
+  const int h = kResponseLength / 2;
+  std::vector<double> decibels(h);
+  for (int k = 0; k < h; ++k) {
+    const double re = spectrum[k], im = spectrum[h + k];
+    decibels[k] = 10.0 * std::log10((re * re + im * im) * kResponseLength / 4.0);
   }
-
-  int BinOf(double f) const { return static_cast<int>(std::lround(f * kResponseLength)); }
-  double FrequencyOf(int bin) const { return static_cast<double>(bin) / kResponseLength; }
-
-  // The packed bins carry 2/sqrt(N); undo it to get |H|^2.
-  double DecibelsAtBin(int k) const {
-    const int h = kResponseLength / 2;
-    const double re = m_spectrum[k], im = m_spectrum[h + k];
-    return 10.0 * std::log10((re * re + im * im) * kResponseLength / 4.0);
-  }
-  double DecibelsAt(double f) const { return DecibelsAtBin(BinOf(f)); }
-
- private:
-  Block m_spectrum;
-};
-
-double ClosedFormDecibels(const CFilter& filter, double f) {
-  return 10.0 * std::log10(CFilter::SectionsPowerGain(filter.GetA1(), filter.GetA2(),
-                                                      filter.GetCount(), filter.GetGain(), f));
+  return decibels;
 }
 
 // The running filter and the closed form of its coefficients agree wherever
 // the response stands well above the transform's own rounding (about -180 dB
 // below the peak for this length).
 void ExpectRunningFilterMatchesItsCoefficients(const CFilter& filter,
-                                               const MeasuredResponse& response) {
+                                               const std::vector<double>& decibels) {
   int compared = 0;
   for (double f = 0.01; f < 0.5; f += 0.01) {
-    SCOPED_TRACE(f);
-    const int bin = response.BinOf(f);
-    const double expected = ClosedFormDecibels(filter, response.FrequencyOf(bin));
+    const int bin = BinOf(f);
+    const double gain =
+        CFilter::SectionsPowerGain(filter.GetA1(), filter.GetA2(), filter.GetCount(),
+                                   filter.GetGain(), 1.0 * bin / kResponseLength);
+    const double expected = 10.0 * std::log10(gain);
     if (expected < -140.0) continue;
-    EXPECT_NEAR(response.DecibelsAtBin(bin), expected, 0.01);
+    EXPECT_NEAR(decibels[bin], expected, 0.01) << f;
     ++compared;
   }
   EXPECT_GE(compared, 5);
@@ -66,121 +62,84 @@ TEST(FilterResponse, BandPassAtPointOneWithHalfWidthPointZeroTwo) {
   EXPECT_EQ(filter.GetCount(), 10);
   EXPECT_NEAR(filter.GetGain(), 0.136, 0.0005);
 
-  const MeasuredResponse response(filter);
+  const std::vector<double> decibels = MeasuredDecibels(filter);
   struct Point {
-    double f;
-    double decibels;
-    double tolerance;
+    double f, decibels, tolerance;
   };
   // Unit gain in the pass band, the half-power points at the band edges f0 -+ B,
   // and the deep stop band on either side.
   const Point points[] = {
-      {0.1, 0.0, 0.01},  {0.102, 0.0, 0.01}, {0.08, -3.01, 0.02},
+      {0.1, 0.0, 0.01},    {0.102, 0.0, 0.01}, {0.08, -3.01, 0.02},
       {0.12, -3.01, 0.02}, {0.02, -82.0, 1.0}, {0.15, -93.0, 1.0},
   };
-  for (const Point& p : points) {
-    SCOPED_TRACE(p.f);
-    EXPECT_NEAR(response.DecibelsAt(p.f), p.decibels, p.tolerance);
-  }
-  ExpectRunningFilterMatchesItsCoefficients(filter, response);
+  for (const Point& p : points) EXPECT_NEAR(decibels[BinOf(p.f)], p.decibels, p.tolerance) << p.f;
+  ExpectRunningFilterMatchesItsCoefficients(filter, decibels);
 }
 
 TEST(FilterResponse, CentreAboveAQuarterIsNormalisedAtItsMirror) {
   CFilter filter;
   filter.Design(0.4, 0.02, 20);
   EXPECT_NEAR(filter.GetGain(), 2.97, 0.005);
-  const MeasuredResponse response(filter);
-  EXPECT_NEAR(response.DecibelsAt(0.4), 267.7, 0.1);
+  EXPECT_NEAR(MeasuredDecibels(filter)[BinOf(0.4)], 267.7, 0.1);
 }
 
 TEST(FilterResponse, FortySectionsAllRun) {
   CFilter filter;
   filter.Design(0.1, 0.02, 80);
   EXPECT_EQ(filter.GetCount(), 40);
-  const MeasuredResponse response(filter);
-  EXPECT_NEAR(response.DecibelsAt(0.1), 0.0, 0.01);
-  ExpectRunningFilterMatchesItsCoefficients(filter, response);
+  const std::vector<double> decibels = MeasuredDecibels(filter);
+  EXPECT_NEAR(decibels[BinOf(0.1)], 0.0, 0.01);
+  ExpectRunningFilterMatchesItsCoefficients(filter, decibels);
 }
 
-TEST(FilterSections, CountIsHalfThePowerRoundedDown) {
-  const int powers[][2] = {{20, 10}, {7, 3}, {2, 1}, {1, 0}, {0, 0}};
-  for (const auto& [power, count] : powers) {
-    CFilter filter;
-    filter.Design(0.1, 0.02, power);
-    EXPECT_EQ(filter.GetCount(), count) << power;
+TEST(FilterSections, CountIsHalfThePowerRoundedDownAndWithoutSectionsValuesPassUnchanged) {
+  CFilter fresh, odd, empty;
+  odd.Design(0.1, 0.02, 7);
+  EXPECT_EQ(odd.GetCount(), 3);
+  empty.Design(0.1, 0.02, 1);
+  EXPECT_EQ(empty.GetCount(), 0);
+  empty.Reset();
+  for (double v : {0.0, 1.0, -1.5, 1e300, -3e-310}) {
+    EXPECT_EQ(fresh.Process(v), v);
+    EXPECT_EQ(empty.Process(v), v);
   }
 }
 
-TEST(FilterSections, WithoutSectionsValuesPassUnchanged) {
-  const double values[] = {0.0, 1.0, -1.5, 1e300, -3e-310};
-  CFilter fresh;
-  for (double v : values) EXPECT_EQ(fresh.Process(v), v);
-  CFilter empty;
-  empty.Design(0.1, 0.02, 1);
-  empty.Reset();
-  for (double v : values) EXPECT_EQ(empty.Process(v), v);
-}
-
 TEST(FilterState, DesignAfterResetWaitsForTheNextReset) {
-  CFilter a, b;
+  CFilter a, b, c;
   a.Design(0.1, 0.02, 8);
   a.Reset();
   b.Design(0.1, 0.02, 8);
   b.Reset();
   b.Design(0.3, 0.01, 8);
-  for (int i = 0; i < 50; ++i) {
-    const double x = i == 0 ? 1.0 : 0.0;
-    EXPECT_EQ(a.Process(x), b.Process(x)) << i;
-  }
+  EXPECT_EQ(ImpulseResponse(b, 50), ImpulseResponse(a, 50));
   b.Reset();  // now the new design runs, from cleared state
-  CFilter c;
   c.Design(0.3, 0.01, 8);
   c.Reset();
-  for (int i = 0; i < 50; ++i) {
-    const double x = i == 0 ? 1.0 : 0.0;
-    EXPECT_EQ(b.Process(x), c.Process(x)) << i;
-  }
-}
-
-struct Progress {
-  int calls = 0;
-  int stopAtCall = -1;
-};
-
-bool CountCall(void* user) {
-  auto* p = static_cast<Progress*>(user);
-  return ++p->calls != p->stopAtCall;
+  EXPECT_EQ(ImpulseResponse(b, 50), ImpulseResponse(c, 50));
 }
 
 TEST(FilterBlock, FiltersInPlaceFromClearedStateAndStopsWhenAsked) {
-  CFilter reference;
-  reference.Design(0.1, 0.02, 6);
-  reference.Reset();
-  std::vector<double> expected(100);
-  for (int i = 0; i < 100; ++i) expected[i] = reference.Process(i % 7 - 3.0);
-
   CFilter filter;
   filter.Design(0.1, 0.02, 6);
   filter.Reset();
-  filter.Process(5.0);  // state that FilterBlock must clear
-  Block b(100);
-  for (int i = 0; i < 100; ++i) b[i] = i % 7 - 3.0;
-  Progress progress;
-  filter.FilterBlock(b, &CountCall, &progress, 4);
-  EXPECT_EQ(progress.calls, 4);  // at 0, 25, 50, 75
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(b[i], expected[i]) << i;
-
-  for (int i = 0; i < 100; ++i) b[i] = i % 7 - 3.0;
-  Progress stopping;
-  stopping.stopAtCall = 3;  // the call at 50 says stop
-  filter.FilterBlock(b, &CountCall, &stopping, 4);
-  for (int i = 0; i < 50; ++i) EXPECT_EQ(b[i], expected[i]) << i;
-  for (int i = 50; i < 100; ++i) EXPECT_EQ(b[i], i % 7 - 3.0) << i;
-
+  std::vector<double> input(100), expected(100);
+  for (int i = 0; i < 100; ++i) expected[i] = filter.Process(input[i] = i % 7 - 3.0);
+  // The filter is left with state that every FilterBlock must clear.
+  auto filterBlock = [&](ProgressFn fn, ProgressCounter* progress, int steps) {
+    Block b = MakeBlock(input);
+    filter.FilterBlock(b, fn, progress, steps);
+    return ValuesOf(b);
+  };
+  ProgressCounter all, stopping{.stopAt = 3};
+  EXPECT_EQ(filterBlock(&ProgressCounter::Step, &all, 4), expected);
+  EXPECT_EQ(all.calls, 4);  // at 0, 25, 50, 75
+  std::vector<double> firstHalf(expected.begin(), expected.begin() + 50);
+  firstHalf.insert(firstHalf.end(), input.begin() + 50, input.end());
+  // The call at 50 says stop.
+  EXPECT_EQ(filterBlock(&ProgressCounter::Step, &stopping, 4), firstHalf);
   // No callback, and more steps than values: every value is filtered.
-  for (int i = 0; i < 100; ++i) b[i] = i % 7 - 3.0;
-  filter.FilterBlock(b, nullptr, nullptr, 1000);
-  for (int i = 0; i < 100; ++i) EXPECT_EQ(b[i], expected[i]) << i;
+  EXPECT_EQ(filterBlock(nullptr, nullptr, 1000), expected);
 }
 
 TEST(FilterDeathTest, PowerAboveEightyAndDegenerateSections) {

