@@ -26,17 +26,21 @@ std::vector<double> RandomValues(int n) {
   return values;
 }
 
-void ForwardFFT(benchmark::State& state) {
-  const int n = static_cast<int>(state.range(0));
-  const std::vector<double> input = RandomValues(n);
+// Times one transform of a block that is refilled with `input` before every run.
+void TimeTransform(benchmark::State& state, const std::vector<double>& input, Block& (Block::*transform)()) {
+  const int n = static_cast<int>(input.size());
   Block block(n);
   for (auto _ : state) {
     std::copy(input.begin(), input.end(), block.GetData());
-    block.ForwardFFT();
+    (block.*transform)();
     benchmark::DoNotOptimize(block.GetData());
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * n);
+}
+
+void ForwardFFT(benchmark::State& state) {
+  TimeTransform(state, RandomValues(static_cast<int>(state.range(0))), &Block::ForwardFFT);
 }
 
 void InverseFFT(benchmark::State& state) {
@@ -45,15 +49,7 @@ void InverseFFT(benchmark::State& state) {
   const std::vector<double> values = RandomValues(n);
   std::copy(values.begin(), values.end(), spectrum.GetData());
   spectrum.ForwardFFT();
-  const std::vector<double> input(spectrum.GetData(), spectrum.GetData() + n);
-  Block block(n);
-  for (auto _ : state) {
-    std::copy(input.begin(), input.end(), block.GetData());
-    block.InverseFFT();
-    benchmark::DoNotOptimize(block.GetData());
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * n);
+  TimeTransform(state, std::vector<double>(spectrum.GetData(), spectrum.GetData() + n), &Block::InverseFFT);
 }
 
 void FftwForward(benchmark::State& state) {
