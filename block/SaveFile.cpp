@@ -1,0 +1,69 @@
+#include "SaveFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The target's own permissions, or read and write for all that the umask allows.
+mode_t TargetMode(const std::string& target) {
+  struct stat info;
+  if (::stat(target.c_str(), &info) == 0) return info.st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+SaveFile::SaveFile(std::string target) : m_sTarget(std::move(target)) {}
+
+SaveFile::~SaveFile() {
+  if (m_iDescriptor >= 0) ::close(m_iDescriptor);
+  if (!m_sTemporary.empty()) ::unlink(m_sTemporary.c_str());
+}
+
+bool SaveFile::Open() {
+  if (m_sTarget.empty() || m_iDescriptor >= 0) return false;
+  std::string name = m_sTarget + ".XXXXXX";
+  std::vector<char> pattern(name.begin(), name.end());
+  pattern.push_back('\0');
+  // mkstemp reserves the name by creating the file, so nothing else is overwritten.
+  const int descriptor = ::mkstemp(pattern.data());
+  if (descriptor < 0) return false;
+  m_iDescriptor = descriptor;
+  m_sTemporary = pattern.data();
+  if (::fchmod(m_iDescriptor, TargetMode(m_sTarget)) != 0) m_bFailed = true;
+  return !m_bFailed;
+}
+
+bool SaveFile::Write(const void* bytes, std::size_t count) {
+  if (m_iDescriptor < 0 || m_bFailed) return false;
+  const char* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    const ssize_t written = ::write(m_iDescriptor, next, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      m_bFailed = true;
+      return false;
+    }
+    next += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool SaveFile::Commit() {
+  if (m_iDescriptor < 0 || m_bFailed) return false;
+  const bool closed = ::fsync(m_iDescriptor) == 0 && ::close(m_iDescriptor) == 0;
+  m_iDescriptor = -1;
+  if (!closed || std::rename(m_sTemporary.c_str(), m_sTarget.c_str()) != 0) return false;
+  m_sTemporary.clear();
+  return true;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Writing a file so that a failed write never leaves a damaged file behind:
+// the bytes go to a temporary file beside the target, which replaces the
+// target in one step only once it is complete. The temporary file takes the
+// permissions a plain create would give (the target's own when it exists).
+
+#include <cstddef>
+#include <string>
+
+class SaveFile {
+ public:
+  explicit SaveFile(std::string target);
+  // Removes the temporary file unless Commit succeeded.
+  ~SaveFile();
+  SaveFile(const SaveFile&) = delete;
+  SaveFile& operator=(const SaveFile&) = delete;
+
+  // Creates the temporary file; false when it cannot be made.
+  bool Open();
+  // Appends bytes; false (and every later call false) when they were not all written.
+  bool Write(const void* bytes, std::size_t count);
+  // Flushes, closes and renames onto the target; false, with the target as it
+  // was and no temporary file left, when any step failed.
+  bool Commit();
+
+ private:
+  std::string m_sTarget;
+  std::string m_sTemporary;
+  int m_iDescriptor = -1;
+  bool m_bFailed = false;
+};
