@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # bench/rhythm_vs_sox.sh [BUILD_DIR] [ROUNDS]
 #
-# Times kadenzo's rhythm as a whole process (bench/rhythm_file: load a
+# Times kadenzo's rhythm as a whole process (kadenzo-render: load a
 # ten-minute 44.1 kHz noise WAV, rhythm, save) next to sox doing the same read,
 # process and write: "flanger" for the four types that read the source through
 # the 25-point interpolation, "tremolo 2 60" for Amplitude and Distortion.
@@ -13,8 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/bench}
 rounds=${2:-3}
-program=$build/bench/rhythm_file
-[ -x "$program" ] || cmake --build "$build" --target rhythm_file
+program=$build/cli/kadenzo-render
+[ -x "$program" ] || cmake --build "$build" --target kadenzo-render
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -30,7 +30,7 @@ for type in 0 1 2 3 4 5; do
     0 | 3) effect="tremolo 2 60" goal=3 ;;
     *) effect="flanger" goal=2 ;;
   esac
-  ours="$program $scratch/noise.wav $scratch/ours.wav $type"
+  ours="$program -q --seed 1 -t $type -i $scratch/noise.wav -o $scratch/ours.wav"
   theirs="sox $scratch/noise.wav $scratch/sox.wav $effect"
   ratios=()
   oursTimes=()
@@ -52,7 +52,7 @@ done
 echo
 echo "peak memory (/usr/bin/time -v), making noise and giving it an Amp+Det rhythm:"
 peak_kb() {
-  /usr/bin/time -v "$program" --create "$1" "$scratch/made.wav" 2 2>&1 >/dev/null |
+  /usr/bin/time -v "$program" -q --seed 1 --create --duration "$1" -o "$scratch/made.wav" 2>&1 >/dev/null |
     awk -F': ' '/Maximum resident set size/ { print $2 }'
 }
 short=$(peak_kb 1)

@@ -286,7 +286,7 @@ Block& Block::FromPolar(const Block& mag, const Block& phase) {
   return *this;
 }
 
-Block& Block::Convolve(Block& kernel, ProgressFn fn, void* user, int steps) {
+Block& Block::Convolve(Block& kernel, Progress* progress, int steps) {
   const int m = kernel.GetSize();
   const int half = m / 2;
   const int n = m_iSize;
@@ -295,7 +295,7 @@ Block& Block::Convolve(Block& kernel, ProgressFn fn, void* user, int steps) {
   kernel.SetCheckRange(false);
   const int interval = std::max(steps != 0 ? n / steps : 1, 1);
   for (int i = 0; i < n; ++i) {
-    if (i % interval == 0 && fn && !fn(user)) break;
+    if (i % interval == 0 && progress && !progress->Step()) break;
     double sum = 0.0;
     const int jFirst = std::max(-half, -i);
     const int jLast = std::min(half, n - 1 - i);

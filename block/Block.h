@@ -12,6 +12,7 @@
 
 #include "LargeArray.h"
 #include "Precondition.h"
+#include "Progress.h"
 
 enum TDomain : std::uint8_t {
   dmReal = 0,   // plain values
@@ -26,9 +27,6 @@ struct BlockExtremes {
   std::int32_t maxPos;
   std::int32_t minPos;
 };
-
-// Progress callback of the long operations; returning false asks them to stop.
-using ProgressFn = bool (*)(void* user);
 
 // The smallest M >= 0 with 2^M >= N; N must be a power of two.
 int Log2(int N);
@@ -98,7 +96,7 @@ class Block {
   Block& FillGapsCubic(bool cyclic);
   Block& TakeMax(const Block& b);
   Block& FromPolar(const Block& mag, const Block& phase);
-  Block& Convolve(Block& kernel, ProgressFn fn, void* user, int steps);
+  Block& Convolve(Block& kernel, Progress* progress, int steps);
   Block& CumulativeSum();
   Block& Abs();
   Block& Clip(double lo, double hi);

@@ -89,12 +89,12 @@ double CFilter::Process(double x) {
   return x;
 }
 
-void CFilter::FilterBlock(Block& b, ProgressFn fn, void* user, int steps) {
+void CFilter::FilterBlock(Block& b, Progress* progress, int steps) {
   Reset();
   const int n = b.GetSize();
   const int interval = std::max(steps != 0 ? n / steps : 1, 1);
   for (int i = 0; i < n; ++i) {
-    if (i % interval == 0 && fn && !fn(user)) break;
+    if (i % interval == 0 && progress && !progress->Step()) break;
     b[i] = Process(b[i]);
   }
 }

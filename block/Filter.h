@@ -27,7 +27,7 @@ class CFilter {
   // Loads the designed coefficients into the running sections and clears their state.
   virtual void Reset();
   double Process(double x);
-  void FilterBlock(Block& b, ProgressFn fn, void* user, int steps);
+  void FilterBlock(Block& b, Progress* progress, int steps);
 
   // Whether Design(f0, B, Power) can make every section: callers with
   // frequencies from the user refuse the others instead of failing inside it.

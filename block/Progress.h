@@ -9,7 +9,7 @@
 class Progress {
  public:
   virtual ~Progress() = default;
-  // The work is about to take `steps` steps (at least 1).
+  // The work is about to take `steps` steps (0 when there is nothing to do).
   virtual void Begin(std::int64_t steps) { (void)steps; }
   // One more step is done; false asks the work to stop where it can.
   virtual bool Step() = 0;

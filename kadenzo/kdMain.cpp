@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -71,6 +73,7 @@ TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
   m_pPrompts = prompts;
   m_pEnvelope = std::make_unique<SeamlessCo>(kEnvelopeCount, RhythmImage, 0.5, RhythmGrid);
   m_pEnvelope->Resize(kEnvelopeCount);
+  m_Progress = ProgressBarProgress(ProgressBar1);
   ConnectHandlers();
 }
 
@@ -160,11 +163,22 @@ void TForm1::CreateControls() {
   ProgressBar1->setFixedHeight(16);
   ProgressBar1->setFocusPolicy(Qt::NoFocus);
 
+  SeedLabel = new QLabel(QStringLiteral("Seed"), this);
+  SeedEdit = new QLineEdit(this);
+  SeedEdit->setReadOnly(true);
+  SeedEdit->setFixedWidth(100);
+  SeedEdit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,20}")), SeedEdit));
+  SeedEdit->setToolTip(QStringLiteral("The seed of the last Create or Rhythm"));
+  SeedLabel->setBuddy(SeedEdit);
+  KeepSeedBox = new QCheckBox(QStringLiteral("Keep seed"), this);
+  KeepSeedBox->setToolTip(QStringLiteral("Create and Rhythm use this seed instead of the clock,\n"
+                                         "so that the same settings give the same sound"));
+
   const QList<QWidget*> tabOrder = {TestButton,        RhythmLoadButton, RhythmSaveButton, RhythmApplyBtn,
                                     PeriodEdit,        MaxDelayEdit,     TimeDeviationEdit, MagnDeviationEdit,
                                     NoiseButton,       LoadButton,       RhythmButton,     PlayBtn,
                                     SaveButton,        ExitButton,       RhythmGrid,       ModulationRadio,
-                                    AssignEdit,        AssignButton};
+                                    AssignEdit,        AssignButton,     SeedEdit,         KeepSeedBox};
   for (int i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
 
@@ -208,6 +222,10 @@ void TForm1::PlaceControls() {
   commands->addWidget(PlayBtn);
   commands->addWidget(SaveButton);
   commands->addStretch();
+  commands->addWidget(SeedLabel);
+  commands->addWidget(SeedEdit);
+  commands->addWidget(KeepSeedBox);
+  commands->addStretch();
   commands->addWidget(ExitButton);
 
   auto* window = new QVBoxLayout(this);
@@ -239,6 +257,7 @@ void TForm1::ConnectHandlers() {
   connect(RhythmSaveButton, &QPushButton::clicked, this, guarded(&TForm1::RhythmSaveButtonClick));
   connect(RhythmApplyBtn, &QPushButton::clicked, this, guarded(&TForm1::RhythmApplyBtnClick));
   connect(AssignButton, &QPushButton::clicked, this, guarded(&TForm1::AssignButtonClick));
+  connect(KeepSeedBox, &QCheckBox::clicked, this, guarded(&TForm1::KeepSeedBoxClick));
   connect(RhythmImage, &PictureWidget::MouseReleased, this,
           [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseUp(x, y); }); });
   // A picture that changes size is drawn again.
@@ -268,19 +287,45 @@ void TForm1::ShowSound() {
   Image1->update();
 }
 
-SynthesisContext TForm1::Context() { return {*m_pPrompts, *Image1, ProgressBar1, m_Random}; }
+bool TForm1::MakeContext(std::optional<SynthesisContext>& context) {
+  std::optional<std::uint64_t> keptSeed;
+  if (KeepSeedBox->isChecked()) {
+    bool number = false;
+    keptSeed = SeedEdit->text().toULongLong(&number);
+    if (!number) {
+      m_pPrompts->ShowMessage(QStringLiteral("Wrong seed value."));
+      return false;
+    }
+  }
+  context.emplace(SynthesisContext{*m_pPrompts, &Image1->Image(), &m_Progress, m_Random, keptSeed});
+  return true;
+}
+
+void TForm1::ShowSeed() { SeedEdit->setText(QString::number(m_Random.GetSeed())); }
 
 void TForm1::NoiseButtonClick() {
-  const WaveSignal* previous = m_pSound.get();
-  CreateSound(m_pSound, m_SourceSettings, Context());
-  if (m_pSound.get() != previous) ShowPlaying(false);
+  std::optional<SynthesisContext> context;
+  if (!MakeContext(context)) return;
+  if (CreateSound(m_pSound, m_SourceSettings, *context) == CommandOutcome::Unchanged) return;
+  ShowPlaying(false);
+  ShowSeed();
+  ShowSound();
 }
 
 void TForm1::RhythmButtonClick() {
   const RhythmTexts texts{PeriodEdit->text(), TimeDeviationEdit->text(), MagnDeviationEdit->text(),
                           MaxDelayEdit->text()};
-  RunRhythm(texts, ModulationItems->checkedId(), m_pSound.get(), *m_pEnvelope, m_ModulatorSettings, Context());
+  std::optional<SynthesisContext> context;
+  if (!MakeContext(context)) return;
+  if (RunRhythm(texts, ModulationItems->checkedId(), m_pSound.get(), *m_pEnvelope, m_ModulatorSettings, *context) ==
+      CommandOutcome::Unchanged) {
+    return;
+  }
+  ShowSeed();
+  ShowSound();
 }
+
+void TForm1::KeepSeedBoxClick() { SeedEdit->setReadOnly(!KeepSeedBox->isChecked()); }
 
 void TForm1::LoadButtonClick() {
   const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kSoundFilter, kSoundSuffix));

@@ -10,12 +10,14 @@
 
 #include "KadenzoCommands.h"
 #include "MorphCoeffs.h"
+#include "ProgressBarProgress.h"
 #include "RandomGenerator.h"
 #include "WaveSignal.h"
 
 class KadenzoPrompts;
 class PictureWidget;
 class QButtonGroup;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -66,6 +68,9 @@ class TForm1 : public QWidget {
   QPushButton* SaveButton;
   QPushButton* ExitButton;
   QProgressBar* ProgressBar1;
+  QLabel* SeedLabel;
+  QLineEdit* SeedEdit;
+  QCheckBox* KeepSeedBox;
 
   void NoiseButtonClick();
   void LoadButtonClick();
@@ -81,6 +86,7 @@ class TForm1 : public QWidget {
   void RhythmApplyBtnClick();
   void AssignButtonClick();
   void RhythmImageMouseUp(int X, int Y);
+  void KeepSeedBoxClick();
 
  private:
   void CreateControls();
@@ -92,7 +98,11 @@ class TForm1 : public QWidget {
   void ShowSound();
   // The Play button's caption and hint for a playing or an idle sound.
   void ShowPlaying(bool playing);
-  SynthesisContext Context();
+  // The context of Create and Rhythm; false, after saying so, when the kept
+  // seed is no number.
+  bool MakeContext(std::optional<SynthesisContext>& context);
+  // The seed field after a run.
+  void ShowSeed();
   // Runs a handler's body; an error escaping it is shown in a message box.
   void RunCommand(const std::function<void()>& command);
 
@@ -101,6 +111,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<WaveSignal> m_pSound;
   std::unique_ptr<SeamlessCo> m_pEnvelope;
   RandomGenerator m_Random;
+  ProgressBarProgress m_Progress{nullptr};
   // The Model dialog's answers, kept for the program's life.
   SourceSettings m_SourceSettings;
   ModulatorSettings m_ModulatorSettings;

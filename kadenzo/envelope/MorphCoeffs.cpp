@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "LocaleNumbers.h"
 #include "PictureWidget.h"
@@ -103,31 +104,11 @@ void MorphCoeffs::EditAt(int X, int Y) {
 }
 
 void MorphCoeffs::LoadFromFile(const QString& fileName) {
-  Block file;
-  if (!file.ReadFromFile(QFile::encodeName(fileName).constData(), 0, -1)) return;
-  const int m = file.GetSize();
+  std::vector<double> points;
   const int hidden = m_iCount - GetCount();  // values stored but not shown
-  if (m - hidden < 2) return;
-  const double* values = file.GetData();
-  if (!std::all_of(values, values + m, [](double v) { return std::isfinite(v); })) return;
-  BlockExtremes range;
-  file.MinMax(range);
-  const double span = range.max - range.min;
-  // All equal; or so far apart that the span overflows and the scale would be 0.
-  if (!(span > 0.0 && std::isfinite(span))) return;
-  file += -range.min;
-  file *= 1.0 / span;
-
-  Resize(m);
-  const int n = GetCount();
-  // Resize(m) leaves n = m or m - 1 points, so the file never has fewer values
-  // than there are points: take every (m / n)-th value, or all of them.
-  if (m > n) {
-    const double step = static_cast<double>(m) / n;
-    for (int i = 0; i < n; ++i) (*this)[i] = file[static_cast<int>(std::floor(i * step))];
-  } else {
-    CopyRange(file, 0, n - 1, 0);
-  }
+  if (!EnvelopePointsFromFile(QFile::encodeName(fileName).toStdString(), hidden, points)) return;
+  Resize(static_cast<int>(points.size()) + hidden);
+  std::copy(points.begin(), points.end(), GetData());
   ToGrid();
   Draw();
 }

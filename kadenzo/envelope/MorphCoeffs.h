@@ -7,26 +7,12 @@
 // table row i; column 0 holds its offset (read-only), column 1 its value.
 
 #include <QString>
-#include <cmath>
 
 #include "Block.h"
+#include "EnvelopeCurve.h"
 
 class PictureWidget;
 class QTableWidget;
-
-// values[0 .. last] spread evenly over the phases 0 .. 1, read at phase x
-// (clamped to [0, 1]) by linear interpolation; the weight of the upper value
-// is rounded to single precision.
-inline double InterpolateEnvelope(const double* values, int last, double x) {
-  if (!(x >= 0.0)) x = 0.0;
-  if (x > 1.0) x = 1.0;
-  const int k = static_cast<int>(std::floor(last * x));
-  if (k < last) {
-    const double f = static_cast<float>((x - static_cast<double>(k) / last) * last);
-    return values[k] * (1.0 - f) + values[k + 1] * f;
-  }
-  return values[last];
-}
 
 class MorphCoeffs : public Block {
  public:
@@ -84,4 +70,7 @@ class SeamlessCo : public MorphCoeffs {
 
   int GetCount() const override { return m_iCount - 1; }
   void SetCount(int n) override { m_iCount = n + 1; }
+
+  // The points and the seam point, for the rhythm engine.
+  RhythmEnvelope ForEngine() { return {GetData(), GetCount()}; }
 };

@@ -1,60 +1,78 @@
-// Reading and writing WaveSignal as RIFF WAVE PCM files.
-#include <QFile>
-#include <QSaveFile>
-#include <QtEndian>
+#include "WaveFile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <fstream>
 #include <limits>
 #include <vector>
 
-#include "KadenzoPrompts.h"
-#include "WaveSignal.h"
+#include "SaveFile.h"
 
-int LoadChannel = 0;
+static_assert(std::endian::native == std::endian::little,
+              "WAV files are little-endian and are read and written as the machine stores them");
 
 namespace {
 
 constexpr int kHeadSize = 8000;
 constexpr int kHeaderSize = 44;
-// Frames converted per read, so that loading needs no copy of the whole file.
-constexpr qint64 kChunkBytes = 1 << 16;
+// Bytes converted per read, so that loading needs no copy of the whole file.
+constexpr std::int64_t kChunkBytes = 1 << 16;
 
-const QString kErrorCaption = QStringLiteral("Error");
-
-// One sample of each frame to 16 bits: 8-bit samples are unsigned around 128,
-// 16-bit ones signed little-endian. The frame layout is a compile-time
-// constant so that the loop becomes a plain vectorisable copy.
-template <int BytesPerSample, int FrameBytes>
-void TakeChannel(const unsigned char* frames, int count, int channel, std::int16_t* out) {
-  const unsigned char* sample = frames + channel * BytesPerSample;
-  for (int i = 0; i < count; ++i, sample += FrameBytes) {
-    if constexpr (BytesPerSample == 1) {
-      out[i] = static_cast<std::int16_t>((sample[0] - 128) * 256);
-    } else {
-      out[i] = static_cast<std::int16_t>(sample[0] | (sample[1] << 8));
-    }
-  }
+template <typename T>
+T ReadField(const char* bytes) {
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
 }
 
-using ChannelTaker = void (*)(const unsigned char*, int, int, std::int16_t*);
+template <typename T>
+void WriteField(unsigned char* bytes, T value) {
+  std::memcpy(bytes, &value, sizeof value);
+}
+
+// The head of a WAV file: the data size in bytes (0 when unusable), its format
+// record and where the data start.
+std::int32_t ReadHead(std::ifstream& file, WAVEFORMATEX& format, std::int64_t& dataOffset) {
+  char head[kHeadSize];
+  file.read(head, kHeadSize);
+  const int n = static_cast<int>(file.gcount());
+  if (n < 4) return 0;
+
+  // Both tags, the format record and the size field must lie in the bytes read.
+  const int p = FindTag(head, "fmt ", n - 4);
+  if (p == 0 || p + 4 + static_cast<int>(sizeof(WAVEFORMATEX)) > n) return 0;
+  const int q = FindTag(head, "data", n - 4);
+  if (q == 0 || q + 4 > n) return 0;
+
+  WAVEFORMATEX read;
+  std::memcpy(&read, head + p + 4, sizeof read);
+  // The rate is used as a signed 32-bit number from here on.
+  if (read.nSamplesPerSec == 0 || read.nSamplesPerSec > std::numeric_limits<std::int32_t>::max()) return 0;
+  // A size of 2^31 or more reads as negative.
+  const std::int32_t size = ReadField<std::int32_t>(head + q);
+  if (size <= 0) return 0;
+  format = read;
+  dataOffset = q + 4;
+  return size;
+}
 
 // The accepted layouts: 8-bit with 1 to 4 channels, 16-bit with 1 or 2.
-ChannelTaker TakerFor(int bytesPerSample, int frameBytes) {
-  if (bytesPerSample == 1) {
-    switch (frameBytes) {
-      case 1: return &TakeChannel<1, 1>;
-      case 2: return &TakeChannel<1, 2>;
-      case 3: return &TakeChannel<1, 3>;
-      case 4: return &TakeChannel<1, 4>;
-      default: return nullptr;
-    }
-  }
+bool Accepted(const WAVEFORMATEX& format) {
+  const int bytesPerSample = format.wBitsPerSample / 8;
+  const int channels = format.nChannels;
+  return (bytesPerSample == 1 && channels >= 1 && channels <= 4) ||
+         (bytesPerSample == 2 && (channels == 1 || channels == 2));
+}
+
+// Samples to 16 bits: 8-bit samples are unsigned around 128, 16-bit ones
+// signed little-endian.
+void ConvertSamples(const unsigned char* bytes, std::int64_t count, int bytesPerSample, std::int16_t* out) {
   if (bytesPerSample == 2) {
-    if (frameBytes == 2) return &TakeChannel<2, 2>;
-    if (frameBytes == 4) return &TakeChannel<2, 4>;
+    std::memcpy(out, bytes, static_cast<std::size_t>(count) * 2);
+    return;
   }
-  return nullptr;
+  for (std::int64_t i = 0; i < count; ++i) out[i] = static_cast<std::int16_t>((bytes[i] - 128) * 256);
 }
 
 }  // namespace
@@ -66,134 +84,87 @@ int FindTag(const char* head, const char* tag, int count) {
   return 0;
 }
 
-std::int32_t ReadWaveHeader(const QString& fileName, WAVEFORMATEX& format, std::int64_t* dataOffset) {
-  QFile file(fileName);
-  if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) return 0;
-  char head[kHeadSize];
-  const int n = static_cast<int>(file.read(head, kHeadSize));
-  if (n < 4) return 0;
-
-  // Both tags, the format record and the size field must lie in the bytes read.
-  const int p = FindTag(head, "fmt ", n - 4);
-  if (p == 0 || p + 4 + static_cast<int>(sizeof(WAVEFORMATEX)) > n) return 0;
-  const int q = FindTag(head, "data", n - 4);
-  if (q == 0 || q + 4 > n) return 0;
-
-  WAVEFORMATEX read;
-  std::memcpy(&read, head + p + 4, sizeof read);
-  read.wFormatTag = qFromLittleEndian(read.wFormatTag);
-  read.nChannels = qFromLittleEndian(read.nChannels);
-  read.nSamplesPerSec = qFromLittleEndian(read.nSamplesPerSec);
-  read.nAvgBytesPerSec = qFromLittleEndian(read.nAvgBytesPerSec);
-  read.nBlockAlign = qFromLittleEndian(read.nBlockAlign);
-  read.wBitsPerSample = qFromLittleEndian(read.wBitsPerSample);
-  read.cbSize = qFromLittleEndian(read.cbSize);
-  // The rate is used as a signed 32-bit number from here on.
-  if (read.nSamplesPerSec == 0 || read.nSamplesPerSec > std::numeric_limits<std::int32_t>::max()) return 0;
-
-  // A size of 2^31 or more reads as negative.
-  const std::int32_t size = qFromLittleEndian<std::int32_t>(head + q);
-  if (size <= 0) return 0;
-  format = read;
-  if (dataOffset) *dataOffset = q + 4;
-  return size;
-}
-
-void WaveSignal::Load(const QString& fileName) {
-  WAVEFORMATEX format = {};
+WaveFileContent ReadWaveFile(const std::string& fileName) {
+  WaveFileContent content;
+  if (fileName.empty()) return content;
+  std::ifstream file(fileName, std::ios::binary);
+  if (!file) return content;
   std::int64_t dataOffset = 0;
-  const std::int32_t size = ReadWaveHeader(fileName, format, &dataOffset);
-  if (size == 0) {
-    if (!fileName.isEmpty()) ShowMessage(QStringLiteral("Can not load ") + fileName, kErrorCaption);
-    return;
+  const std::int32_t size = ReadHead(file, content.format, dataOffset);
+  if (size == 0) return content;
+  if (!Accepted(content.format)) {
+    content.result = WaveReadResult::StrangeData;
+    return content;
   }
 
-  if (format.nChannels == 2) {
-    if (m_pPrompts) m_pPrompts->AskChannel(fileName, LoadChannel);
-  } else {
-    LoadChannel = 0;
-  }
-
-  const int bytesPerSample = format.wBitsPerSample / 8;
-  const int frameBytes = format.nChannels * bytesPerSample;
-  const ChannelTaker takeChannel = TakerFor(bytesPerSample, frameBytes);
-  if (!takeChannel) {
-    ShowMessage(QStringLiteral("Strange kind of data!"), kErrorCaption);
-    return;
-  }
-  const int channel = std::clamp(LoadChannel, 0, format.nChannels - 1);
-
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly) || !file.seek(dataOffset)) {
-    ShowMessage(QStringLiteral("Can not load ") + fileName, kErrorCaption);
-    return;
-  }
+  file.clear();
+  file.seekg(0, std::ios::end);
+  const std::int64_t fileSize = file.tellg();
+  file.seekg(dataOffset);
+  if (!file || fileSize < 0) return content;
+  const int bytesPerSample = content.format.wBitsPerSample / 8;
+  const int frameBytes = content.format.nChannels * bytesPerSample;
   // Only whole frames that the file really holds.
-  const qint64 present = std::max<qint64>(file.size() - dataOffset, 0);
-  const int frames = static_cast<int>(std::min<qint64>(size, present) / frameBytes);
+  const std::int64_t present = std::max<std::int64_t>(fileSize - dataOffset, 0);
+  const std::int64_t frames = std::min<std::int64_t>(size, present) / frameBytes;
 
   LargeArray<std::int16_t> samples;
   // Every sample is written below before it is used: no need to clear them first.
-  if (frames > 0) samples = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(frames));
-  const qint64 framesPerChunk = kChunkBytes / frameBytes;
-  std::vector<unsigned char> chunk(static_cast<std::size_t>(std::min<qint64>(frames, framesPerChunk) * frameBytes));
-  int done = 0;
+  if (frames > 0) samples = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(frames * content.format.nChannels));
+  const std::int64_t framesPerChunk = kChunkBytes / frameBytes;
+  std::vector<unsigned char> chunk(static_cast<std::size_t>(std::min(frames, framesPerChunk) * frameBytes));
+  std::int64_t done = 0;
   while (done < frames) {
-    const qint64 want = std::min<qint64>(frames - done, framesPerChunk) * frameBytes;
-    const qint64 got = file.read(reinterpret_cast<char*>(chunk.data()), want);
-    const int whole = got > 0 ? static_cast<int>(got / frameBytes) : 0;
-    takeChannel(chunk.data(), whole, channel, samples.get() + done);
+    const std::int64_t want = std::min(frames - done, framesPerChunk) * frameBytes;
+    file.read(reinterpret_cast<char*>(chunk.data()), want);
+    const std::int64_t got = file.gcount();
+    const std::int64_t whole = got / frameBytes;
+    ConvertSamples(chunk.data(), whole * content.format.nChannels, bytesPerSample,
+                   samples.get() + done * content.format.nChannels);
     done += whole;
     if (got != want) break;  // the file shrank while being read
   }
-
-  Stop();
-  SetFormat(static_cast<int>(format.nSamplesPerSec));
-  m_pSamples = done > 0 ? std::move(samples) : nullptr;
-  m_iLength = done;
+  content.result = WaveReadResult::Loaded;
+  content.frames = static_cast<int>(done);
+  if (done > 0) content.samples = std::move(samples);
+  return content;
 }
 
-void WaveSignal::Save(const QString& fileName) {
-  const std::uint16_t channels = m_Format.nChannels;
-  const std::uint16_t bits = m_Format.wBitsPerSample;
+LargeArray<std::int16_t> TakeWaveChannel(const WaveFileContent& content, int channel) {
+  const int channels = std::max<int>(content.format.nChannels, 1);
+  if (content.frames <= 0 || !content.samples) return nullptr;
+  channel = std::clamp(channel, 0, channels - 1);
+  LargeArray<std::int16_t> out = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(content.frames));
+  const std::int16_t* in = content.samples.get() + channel;
+  for (int i = 0; i < content.frames; ++i) out[i] = in[static_cast<std::int64_t>(i) * channels];
+  return out;
+}
+
+bool WriteWaveFile(const SoundStore& sound, const std::string& fileName) {
+  const WAVEFORMATEX& format = sound.GetFormat();
+  const int length = sound.GetLength();
+  const std::uint16_t channels = format.nChannels;
+  const std::uint16_t bits = format.wBitsPerSample;
   const std::uint16_t blockAlign = static_cast<std::uint16_t>(channels * (bits / 8));
-  const std::uint64_t dataBytes = static_cast<std::uint64_t>(m_iLength) * (bits / 8);
-  const std::uint64_t sampleBytes = static_cast<std::uint64_t>(m_iLength) * sizeof(std::int16_t);
+  const std::uint64_t dataBytes = static_cast<std::uint64_t>(length) * (bits / 8);
+  const std::uint64_t sampleBytes = static_cast<std::uint64_t>(length) * sizeof(std::int16_t);
+  if (dataBytes + 36 > std::numeric_limits<std::uint32_t>::max()) return false;
 
-  // The file replaces an existing one only once it has been written whole.
-  QSaveFile file(fileName);
-  bool written = dataBytes + 36 <= std::numeric_limits<std::uint32_t>::max() && !fileName.isEmpty() &&
-                 file.open(QIODevice::WriteOnly);
-  if (written) {
-    unsigned char header[kHeaderSize];
-    std::memcpy(header + 0, "RIFF", 4);
-    qToLittleEndian<std::uint32_t>(static_cast<std::uint32_t>(dataBytes + 36), header + 4);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
-    qToLittleEndian<std::uint32_t>(16, header + 16);
-    qToLittleEndian<std::uint16_t>(1, header + 20);
-    qToLittleEndian<std::uint16_t>(channels, header + 22);
-    qToLittleEndian<std::uint32_t>(m_Format.nSamplesPerSec, header + 24);
-    qToLittleEndian<std::uint32_t>(blockAlign * m_Format.nSamplesPerSec, header + 28);
-    qToLittleEndian<std::uint16_t>(blockAlign, header + 32);
-    qToLittleEndian<std::uint16_t>(bits, header + 34);
-    std::memcpy(header + 36, "data", 4);
-    qToLittleEndian<std::uint32_t>(static_cast<std::uint32_t>(dataBytes), header + 40);
-    written = file.write(reinterpret_cast<const char*>(header), kHeaderSize) == kHeaderSize;
-  }
-  if (written && sampleBytes > 0) {
-    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-      written = file.write(reinterpret_cast<const char*>(m_pSamples.get()), static_cast<qint64>(sampleBytes)) ==
-                static_cast<qint64>(sampleBytes);
-    } else {
-      std::vector<std::int16_t> little(m_pSamples.get(), m_pSamples.get() + m_iLength);
-      qToLittleEndian<std::int16_t>(little.data(), m_iLength, little.data());
-      written = file.write(reinterpret_cast<const char*>(little.data()), static_cast<qint64>(sampleBytes)) ==
-                static_cast<qint64>(sampleBytes);
-    }
-  }
-  if (!written || !file.commit()) ShowMessage(QStringLiteral("Can not create ") + fileName, kErrorCaption);
-}
+  unsigned char header[kHeaderSize];
+  std::memcpy(header + 0, "RIFF", 4);
+  WriteField<std::uint32_t>(header + 4, static_cast<std::uint32_t>(dataBytes + 36));
+  std::memcpy(header + 8, "WAVEfmt ", 8);
+  WriteField<std::uint32_t>(header + 16, 16);
+  WriteField<std::uint16_t>(header + 20, 1);
+  WriteField<std::uint16_t>(header + 22, channels);
+  WriteField<std::uint32_t>(header + 24, format.nSamplesPerSec);
+  WriteField<std::uint32_t>(header + 28, blockAlign * format.nSamplesPerSec);
+  WriteField<std::uint16_t>(header + 32, blockAlign);
+  WriteField<std::uint16_t>(header + 34, bits);
+  std::memcpy(header + 36, "data", 4);
+  WriteField<std::uint32_t>(header + 40, static_cast<std::uint32_t>(dataBytes));
 
-void StereoWaveSignal::Load(const QString&) {
-  ShowMessage(QStringLiteral("StereoWaveSignal::Load"), QStringLiteral("not implemented"));
+  SaveFile file(fileName);
+  return file.Open() && file.Write(header, kHeaderSize) &&
+         (sampleBytes == 0 || file.Write(sound.GetSamples(0), sampleBytes)) && file.Commit();
 }

@@ -10,7 +10,6 @@
 #include <cstring>
 #include <limits>
 
-#include "Block.h"
 #include "KadenzoPrompts.h"
 #include "LocaleNumbers.h"
 #include "PictureWidget.h"
@@ -28,13 +27,6 @@ QPen CosmeticPen(const QColor& colour) {
 // Line from (x1, y1) to (x2, y2) without the end point; nothing when they meet.
 void LineWithoutEnd(QPainter& painter, int x1, int y1, int x2, int y2) {
   if (x1 != x2 || y1 != y2) painter.drawLine(x1, y1, x2, y2);
-}
-
-// Scaled values are within +-32767 by construction; infinities and undefined
-// values (from such input values) are pinned instead of overflowing.
-std::int16_t ToSample(double scaled) {
-  if (std::isnan(scaled)) return 0;
-  return static_cast<std::int16_t>(std::clamp(scaled, -32767.0, 32767.0));
 }
 
 struct SampleRange {
@@ -93,56 +85,9 @@ void WaveSignal::ShowMessage(const QString& text, const QString& caption) const 
   if (m_pPrompts) m_pPrompts->ShowMessage(text, caption);
 }
 
-void WaveSignal::SetFormat(int rate) {
-  m_Format.wFormatTag = 1;
-  m_Format.nChannels = 1;
-  m_Format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
-  m_Format.nAvgBytesPerSec = 2 * static_cast<std::uint32_t>(rate);
-  m_Format.nBlockAlign = 2;
-  m_Format.wBitsPerSample = 16;
-  m_Format.cbSize = 0;
-}
-
 void WaveSignal::SetLength(int count) {
   Stop();
-  count = std::max(count, 0);
-  m_pSamples = count > 0 ? MakeZeroedLargeArray<std::int16_t>(static_cast<std::size_t>(count)) : nullptr;
-  m_iLength = count;
-}
-
-bool WaveSignal::SetFromBlock(const Block& block, int rate) {
-  SetFormat(rate);
-  const int size = block.GetSize();
-  if (size == 0) return false;
-  BlockExtremes extremes;
-  block.MinMax(extremes, 0, size - 1);
-  const double peak = std::max(extremes.max, std::fabs(extremes.min));
-  if (peak == 0) return false;
-  const double scale = 32767 / peak;
-  const double* values = block.GetData();
-  // The block is repeated when it is shorter than the sound.
-  for (int start = 0; start < m_iLength; start += size) {
-    const int count = std::min(size, m_iLength - start);
-    std::int16_t* samples = m_pSamples.get() + start;
-    for (int i = 0; i < count; ++i) samples[i] = ToSample(values[i] * scale);
-  }
-  return true;
-}
-
-bool WaveSignal::SetFromFloats(const float* values, int rate) {
-  SetFormat(rate);
-  float max = 0;
-  float min = 0;
-  for (int j = 0; j < m_iLength; ++j) {
-    max = std::max(max, values[j]);
-    min = std::min(min, values[j]);
-  }
-  const float peak = std::max(max, std::fabs(min));
-  if (peak == 0) return false;
-  const float scale = 32767 / peak;
-  // The product in single precision, as the values and the scale are.
-  for (int j = 0; j < m_iLength; ++j) m_pSamples[j] = ToSample(values[j] * scale);
-  return true;
+  SoundStore::SetLength(count);
 }
 
 void WaveSignal::Draw(QImage* canvas) {

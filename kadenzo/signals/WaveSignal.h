@@ -1,7 +1,7 @@
 #pragma once
-// The current sound of kadenzo: signed 16-bit mono samples with their format
-// record, the conversion of numeric results into samples, the waveform view,
-// WAV files and playback.
+// The current sound of kadenzo in the window: the samples of a SoundStore
+// with their waveform view, loading and saving with the window's questions and
+// messages, and playback.
 
 #include <cstdint>
 #include <functional>
@@ -10,44 +10,17 @@
 #include <QAudio>
 #include <QString>
 
-#include "LargeArray.h"
+#include "SoundStore.h"
 
-class Block;
 class KadenzoPrompts;
 class PictureWidget;
 class QImage;
 class QObject;
 class QRect;
 
-// The platform's 18-byte packed PCM format record.
-#pragma pack(push, 1)
-struct WAVEFORMATEX {
-  std::uint16_t wFormatTag;
-  std::uint16_t nChannels;
-  std::uint32_t nSamplesPerSec;
-  std::uint32_t nAvgBytesPerSec;
-  std::uint16_t nBlockAlign;
-  std::uint16_t wBitsPerSample;
-  std::uint16_t cbSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(WAVEFORMATEX) == 18);
-
 // The channel taken from two-channel files (0 left, 1 right); lives for the
 // whole program, set by the channel question and reset to 0 by other files.
 extern int LoadChannel;
-
-// The position just after the first occurrence of the four-byte tag among the
-// first count positions of head (its start + 4), or 0 when it does not occur.
-int FindTag(const char* head, const char* tag, int count);
-
-// Reads the head of a WAV file: the format record after "fmt " and the data
-// size after "data", both found in the first 8000 bytes. Returns the data size
-// in bytes, 0 when the file cannot be read or its head is unusable (a missing
-// tag, a field outside the bytes read, a size of 2^31 or more, a rate of 0 or
-// of 2^31 or more).
-std::int32_t ReadWaveHeader(const QString& fileName, WAVEFORMATEX& format,
-                            std::int64_t* dataOffset = nullptr);
 
 class TSignalBase {
  public:
@@ -70,7 +43,7 @@ class TSignalBase {
   QImage* m_pCanvas;  // not owned
 };
 
-class WaveSignal : public TSignalBase {
+class WaveSignal : public TSignalBase, public SoundStore {
  public:
   // The prompts show the reader's and writer's messages and ask the channel
   // question; they must outlive the sound.
@@ -84,20 +57,6 @@ class WaveSignal : public TSignalBase {
   void UpdateHint(PictureWidget* control) override;
   // Replaces the samples by count zero samples (stopping playback first).
   virtual void SetLength(int count);
-
-  int GetSampleRate() const { return static_cast<int>(m_Format.nSamplesPerSec); }
-  int GetLength() const { return m_iLength; }
-  std::int16_t* GetSamples(int index) { return m_pSamples.get() + index; }
-  const std::int16_t* GetSamples(int index) const { return m_pSamples.get() + index; }
-  const WAVEFORMATEX& GetFormat() const { return m_Format; }
-
-  // 16-bit mono PCM at the given rate.
-  void SetFormat(int rate);
-  // Fill the existing samples peak-normalised to 32767 (truncated toward zero);
-  // false, with the samples unchanged, when the peak is 0. A shorter block is
-  // repeated, a longer one cut; SetFromFloats reads GetLength() values.
-  bool SetFromBlock(const Block& block, int rate);
-  bool SetFromFloats(const float* values, int rate);
 
   // Plays the samples once on the default output. At the end of the sound
   // `done` is called on window's thread through its event queue (not if window
@@ -116,10 +75,7 @@ class WaveSignal : public TSignalBase {
   void ShowMessage(const QString& text, const QString& caption) const;
 
   KadenzoPrompts* m_pPrompts;  // not owned
-  LargeArray<std::int16_t> m_pSamples;
-  int m_iLength = 0;
   bool m_bPlaying = false;
-  WAVEFORMATEX m_Format = {};
   struct Playback;  // the output device while playing
   std::unique_ptr<Playback> m_pPlayback;
 };

@@ -1,7 +1,8 @@
 #pragma once
-// The one pseudo-random generator of kadenzo: uniform 31-bit integers, seeded
-// with the time in whole seconds at the start of every rhythm run and every
-// source generation. The clock can be replaced, so that with a fixed clock a
+// The one pseudo-random generator of kadenzo: uniform 31-bit integers. Every
+// run of "&Create" and "&Rhythm" draws from one 64-bit seed, by default the
+// time in whole seconds; every source generation within a run starts again
+// from the run's seed. The clock can be replaced, so that with a fixed clock a
 // run is reproducible bit for bit.
 
 #include <cstdint>
@@ -15,13 +16,23 @@ class RandomGenerator {
 
   // Seconds since the epoch from the system clock.
   static std::int64_t SystemSeconds();
+  // The same as a seed.
+  static std::uint64_t ClockSeconds() { return static_cast<std::uint64_t>(SystemSeconds()); }
 
   explicit RandomGenerator(Clock clock = SystemSeconds) : m_clock(std::move(clock)) {
     SeedFromClock();
   }
 
-  void SeedFromClock() { Seed(static_cast<std::uint64_t>(m_clock())); }
-  void Seed(std::uint64_t seed) { m_state = seed; }
+  // The seed of a run that keeps none: the clock's time in whole seconds.
+  std::uint64_t ClockSeed() const { return static_cast<std::uint64_t>(m_clock()); }
+  void SeedFromClock() { Seed(ClockSeed()); }
+  void Seed(std::uint64_t seed) {
+    m_iSeed = seed;
+    m_state = seed;
+  }
+  // The draws start again from the last seed.
+  void Restart() { m_state = m_iSeed; }
+  std::uint64_t GetSeed() const { return m_iSeed; }
 
   // Uniform in 0 .. 2^31 - 1 (SplitMix64, top 31 bits).
   std::int32_t Next() {
@@ -39,5 +50,6 @@ class RandomGenerator {
 
  private:
   Clock m_clock;
+  std::uint64_t m_iSeed = 0;
   std::uint64_t m_state = 0;
 };

@@ -4,15 +4,16 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <climits>
+
 #include "Block.h"
 #include "Gain.h"
 #include "Lagrange.h"
-#include "MorphCoeffs.h"
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
+#include "SoundStore.h"
 #include "SourceGenerator.h"
 #include "VectorKernels.h"
-#include "WaveSignal.h"
 
 namespace {
 
@@ -35,19 +36,26 @@ bool ReadsShifted(int type) {
 // and the envelope level S of every sample.
 class PeriodWalk {
  public:
-  PeriodWalk(const RhythmParameters& parameters, int fs, SeamlessCo& envelope,
-             RandomGenerator& random)
+  PeriodWalk(const RhythmParameters& parameters, int fs, RhythmEnvelope envelope,
+             RandomGenerator& random, std::vector<PeriodRecord>* periods)
       : m_dP(parameters.period),
         m_dTd(parameters.timeDeviation),
         m_dMd(parameters.magnDeviation),
         m_dFs(fs),
         m_dOneSample(1.0 / fs),
         m_envelope(envelope),
-        m_random(random) {
+        m_random(random),
+        m_pPeriods(periods) {
     m_dPc = DrawPeriod();
     m_dMc = RandomDeviation(m_dMd, 1, m_random);
     m_dMn = RandomDeviation(m_dMd, 1, m_random);
     WriteSeam();
+    Record(0);
+  }
+
+  // The last period ends with the sound's N samples.
+  void Finish(int N) {
+    if (m_pPeriods && !m_pPeriods->empty()) m_pPeriods->back().length = N - m_pPeriods->back().first;
   }
 
   // The level S and the magnitude Mc of the samples first .. first + count - 1.
@@ -91,12 +99,19 @@ class PeriodWalk {
       m_dMc = m_dMn;
       m_dMn = RandomDeviation(m_dMd, 1, m_random);
       WriteSeam();
+      Record(i);
       m_bWaiting = true;
       m_bSign = x >= 0;
     }
     // A new period takes effect only where the source changes sign.
     if (m_bWaiting && (x > 0) != m_bSign) m_bWaiting = false;
     if (!m_bWaiting) m_dS = m_envelope.ValueAt(t / m_dPc) * m_dMc;
+  }
+
+  void Record(int i) {
+    if (!m_pPeriods) return;
+    if (!m_pPeriods->empty()) m_pPeriods->back().length = i - m_pPeriods->back().first;
+    m_pPeriods->push_back({i, 0, m_dMc});
   }
 
   bool Reached(int i) const { return i / m_dFs - m_dT0 >= m_dPc; }
@@ -117,8 +132,9 @@ class PeriodWalk {
   const double m_dMd;
   const double m_dFs;
   const double m_dOneSample;
-  SeamlessCo& m_envelope;
+  const RhythmEnvelope m_envelope;
   RandomGenerator& m_random;
+  std::vector<PeriodRecord>* m_pPeriods;
 
   double m_dT0 = 0.0;  // start of the current period, seconds
   double m_dPc = 0.0;  // length of the current period
@@ -131,10 +147,10 @@ class PeriodWalk {
 
 }  // namespace
 
-void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, double Mc,
+void PeriodLevels(const RhythmEnvelope& envelope, double fs, double T0, double Pc, double Mc,
                   int first, int count, double* level, VectorPath path) {
-  const double* values = envelope.GetData();
-  const int last = envelope.GetSize() - 1;
+  const double* values = envelope.values;
+  const int last = envelope.points;
   if (!VectorPathSupported(path)) path = VectorPath::Portable;
   switch (path) {
     case VectorPath::Avx512:
@@ -202,16 +218,17 @@ void RecentPeaks(const std::int16_t* s, int first, int count, int* peak) {
 }
 
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
-                 const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
-                 QProgressBar* progressBar, float* out) {
+                 const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                 Progress* progress, float* out, std::vector<PeriodRecord>* periods) {
   const int type = parameters.type;
   const double D = parameters.maxDelay;
   const double* m = modulator != nullptr ? modulator->GetData() : nullptr;
   const int Np = modulator != nullptr ? modulator->GetSize() : 0;
 
-  PeriodWalk walk(parameters, fs, envelope, random);
-  TProgressWrapper progress;
-  progress.start(progressBar, N);
+  if (periods) periods->clear();
+  PeriodWalk walk(parameters, fs, envelope, random, periods);
+  TProgressWrapper progressSteps;
+  progressSteps.start(progress, N);
   double w[kLagrangePoints];
   LagrangeWeights(w);
 
@@ -225,7 +242,7 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
   int modulatorIndex = 0;  // i mod Np
   for (int first = 0; first < N; first += kChunk) {
     const int count = std::min(kChunk, N - first);
-    progress.tick(count);
+    progressSteps.tick(count);
     walk.Run(s, first, count, level, magnitude);
     if (UsesGain(type)) {
       RhythmGains(level, count, gain);
@@ -265,29 +282,30 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
       sum += value[k];
     }
   }
-  progress.end();
+  walk.Finish(N);
+  progressSteps.end();
   return sum;
 }
 
 bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random,
-                   QProgressBar* progressBar) {
+                   Progress* progress) {
   m.SetSize(Np);
-  if (!GenerateSource(m, a, b, random, progressBar)) return false;
+  if (!GenerateSource(m, a, b, random, progress)) return false;
   BlockExtremes extremes;
   m.MinMax(extremes);
   if (extremes.max != 0) m *= 1 / extremes.max;
   return true;
 }
 
-RhythmOutcome RhythmizeSound(WaveSignal& sound, const RhythmParameters& parameters,
-                             const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
-                             QProgressBar* progressBar) {
+RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
+                             const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                             Progress* progress, std::vector<PeriodRecord>* periods) {
   const int N = sound.GetLength();
   const int fs = sound.GetSampleRate();
   const LargeArray<float> buffer = MakeLargeArray<float>(static_cast<std::size_t>(N));
   float* out = buffer.get();
   const double sum = Rhythmize(sound.GetSamples(0), N, fs, parameters, modulator, envelope, random,
-                               progressBar, out);
+                               progress, out, periods);
   const double mean = sum / N;
   bool finite = true;
   for (int k = 0; k < N; ++k) {
@@ -297,4 +315,32 @@ RhythmOutcome RhythmizeSound(WaveSignal& sound, const RhythmParameters& paramete
   if (!finite) return RhythmOutcome::Overflow;
   sound.SetFromFloats(out, fs);
   return RhythmOutcome::Stored;
+}
+
+bool UsesModulator(int type) { return type == mtFrequency || type == mtAmpFreq; }
+
+RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength) {
+  // A rate of 0 gives no time.
+  if (sound == nullptr || sound->GetLength() <= 0 || sound->GetSampleRate() <= 0) return RhythmCheck::NoSource;
+  if (!(period > 0)) return RhythmCheck::WrongPeriod;
+  if (!UsesModulator(type)) return RhythmCheck::Ready;
+  const double length = period * sound->GetSampleRate();
+  if (length > INT_MAX) return RhythmCheck::WrongPeriod;
+  const int Np = static_cast<int>(length);
+  if (modulatorLength) *modulatorLength = Np;
+  return Np == 0 ? RhythmCheck::NoModulator : RhythmCheck::Ready;
+}
+
+std::optional<RhythmParameters> MakeRhythmParameters(const RhythmFields& fields, int fs) {
+  RhythmParameters parameters;
+  parameters.period = fields.period;
+  parameters.timeDeviation = fields.timeDeviation * 0.01;
+  parameters.magnDeviation = fields.magnDeviation * 0.01;
+  parameters.maxDelay = fields.maxDelay * 0.001 * fs;
+  parameters.type = fields.type;
+  if (!(std::isfinite(parameters.timeDeviation) && std::isfinite(parameters.magnDeviation) &&
+        std::isfinite(parameters.maxDelay))) {
+    return std::nullopt;
+  }
+  return parameters;
 }

@@ -6,15 +6,16 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
+#include "EnvelopeCurve.h"
 #include "VectorPath.h"
 
 class Block;
-class MorphCoeffs;
-class QProgressBar;
+class Progress;
 class RandomGenerator;
-class SeamlessCo;
-class WaveSignal;
+class SoundStore;
 
 // The items of the modulation radio group, in order.
 enum ModulationType : int {
@@ -32,6 +33,14 @@ struct RhythmParameters {
   double magnDeviation;  // md: spread of the period magnitudes
   double maxDelay;       // D: largest shift of the time-shifting types, samples
   int type;              // a ModulationType; any other value copies the source
+};
+
+// Where one period of a rhythm fell: its first sample, its length in samples
+// (the last one ends with the sound) and its magnitude.
+struct PeriodRecord {
+  std::int64_t first;
+  std::int64_t length;
+  double magnitude;
 };
 
 // b * ((u - 0.5) * a + 1) with a fresh uniform draw u: in [b (1 - a/2), b (1 + a/2)).
@@ -63,7 +72,7 @@ void Distort(const std::int16_t* x, const int* peak, const double* gain, const d
 // started at T0 seconds and lasts Pc seconds, with magnitude Mc:
 //   level[j] = envelope.ValueAt(((first + j) / fs - T0) / Pc) * Mc
 // on the given path if this processor supports it (else the portable one).
-void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, double Mc,
+void PeriodLevels(const RhythmEnvelope& envelope, double fs, double T0, double Pc, double Mc,
                   int first, int count, double* level, VectorPath path = FastestVectorPath());
 
 // The rhythm over the N samples s at fs samples per second (N, fs > 0): out[i]
@@ -72,17 +81,18 @@ void PeriodLevels(const MorphCoeffs& envelope, double fs, double T0, double Pc, 
 // which the caller has seeded, and writes the envelope's seam point at the
 // start of every period. modulator holds the Np modulator values of the
 // Frequency types (null for the others). A period drawn shorter than one
-// sample counts as one sample. The progress bar may be null.
+// sample counts as one sample. The progress may be null; so may periods, which
+// otherwise receives where every period began.
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
-                 const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
-                 QProgressBar* progressBar, float* out);
+                 const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                 Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr);
 
 // The modulator of the Frequency types: Np values (Np >= 1) from GenerateSource
 // with band a and centre b (cycles per sample; they must pass
 // SourceParametersUsable), scaled so that the largest value is 1 unless it is
 // 0. False when the generated values are not all finite.
 bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random,
-                   QProgressBar* progressBar);
+                   Progress* progress);
 
 enum class RhythmOutcome {
   Stored,    // the sound holds the rhythm (unless it came out all zeros)
@@ -92,6 +102,31 @@ enum class RhythmOutcome {
 // The rhythm on the samples of sound (with samples and a rate > 0), in place:
 // Rhythmize, then the mean removed in single precision, then stored
 // peak-normalised by the sound. Does not draw.
-RhythmOutcome RhythmizeSound(WaveSignal& sound, const RhythmParameters& parameters,
-                             const Block* modulator, SeamlessCo& envelope, RandomGenerator& random,
-                             QProgressBar* progressBar);
+RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
+                             const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                             Progress* progress, std::vector<PeriodRecord>* periods = nullptr);
+
+// What the rhythm's number fields hold, in their own units.
+struct RhythmFields {
+  double period;         // seconds
+  double timeDeviation;  // percent
+  double magnDeviation;  // percent
+  double maxDelay;       // milliseconds
+  int type;              // a ModulationType
+};
+
+// The checks of "&Rhythm" before it asks for anything, in order.
+enum class RhythmCheck {
+  Ready,        // go on (for the Frequency types with the modulator's length)
+  NoSource,     // no sound with samples and a rate
+  WrongPeriod,  // a period that is not positive, or a modulator too long
+  NoModulator,  // a modulator of no values: the command ends silently
+};
+RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength);
+
+// Whether the type reads a modulator ("Frequency", "Amp+Freq").
+bool UsesModulator(int type);
+
+// The engine's parameters at fs samples per second; nothing when a deviation
+// or the delay is not a finite number.
+std::optional<RhythmParameters> MakeRhythmParameters(const RhythmFields& fields, int fs);

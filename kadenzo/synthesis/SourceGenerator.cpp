@@ -1,11 +1,13 @@
 #include "SourceGenerator.h"
 
+#include <climits>
 #include <cmath>
 
 #include "Block.h"
 #include "PhasorOscillator.h"
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
+#include "SoundStore.h"
 
 namespace {
 
@@ -24,14 +26,14 @@ bool SourceParametersUsable(double a, double b) {
 }
 
 bool GenerateSource(Block& block, double a, double b, RandomGenerator& random,
-                    QProgressBar* progressBar) {
+                    Progress* progress) {
   const int n = block.GetSize();
   double* values = block.GetData();
-  TProgressWrapper progress;
-  progress.start(progressBar, n);
+  TProgressWrapper steps;
+  steps.start(progress, n);
   if (a != 0 || b == 0) {
     const bool filtered = a != 0 && b != 0;
-    random.SeedFromClock();
+    random.Restart();
     CFilter filter;
     if (filtered) {
       filter.Design(b, a, kFilterPower);
@@ -39,7 +41,7 @@ bool GenerateSource(Block& block, double a, double b, RandomGenerator& random,
       for (int i = 0; i < kWarmUpValues; ++i) filter.Process(random.Next32763());
     }
     for (int i = 0; i < n; ++i) {
-      progress.tick();
+      steps.tick();
       const double v = random.Next32763();
       values[i] = filtered ? filter.Process(v) : v;
     }
@@ -47,13 +49,28 @@ bool GenerateSource(Block& block, double a, double b, RandomGenerator& random,
     PhasorOscillator oscillator;
     oscillator.start(kSineAmplitude, kTwoPi * b, 0.0);
     for (int i = 0; i < n; ++i) {
-      progress.tick();
+      steps.tick();
       values[i] = oscillator.next();
     }
   }
   block.RemoveMean();
-  progress.end();
+  steps.end();
   bool finite = true;
   for (int i = 0; i < n; ++i) finite &= std::isfinite(values[i]);
   return finite;
+}
+
+SourceOutcome CreateSource(const SourceSettings& settings, RandomGenerator& random, Progress* progress,
+                           SoundStore& sound) {
+  const double length = kCreatedRate * settings.duration;
+  if (!(length >= 1.0 && length <= INT_MAX)) return SourceOutcome::WrongDuration;
+  const int n = static_cast<int>(length);
+  const double a = settings.band / kCreatedRate;
+  const double b = settings.frequency / kCreatedRate;
+  if (!SourceParametersUsable(a, b)) return SourceOutcome::WrongModel;
+  Block block(n);
+  if (!GenerateSource(block, a, b, random, progress)) return SourceOutcome::Overflow;
+  sound.SetLength(n);
+  sound.SetFromBlock(block, kCreatedRate);
+  return SourceOutcome::Created;
 }

@@ -6,8 +6,9 @@
 //   a = 0, b != 0    a sine of frequency b and amplitude 32767
 
 class Block;
-class QProgressBar;
+class Progress;
 class RandomGenerator;
+class SoundStore;
 
 // Whether GenerateSource can make a signal from a and b: they must be finite
 // where used, and the band-pass filter must have a pole pair in every section
@@ -16,11 +17,39 @@ class RandomGenerator;
 bool SourceParametersUsable(double a, double b);
 
 // Fills every value of block (at least one) and removes the mean. Noise is
-// r mod 32763 per value from the generator, which is seeded from its clock
-// first; the filter runs 10000 warm-up values before the first kept one. No
+// r mod 32763 per value from the generator, which starts again from its
+// seed first; the filter runs 10000 warm-up values before the first kept one. No
 // amplitude normalisation: white noise stays within about +-16381, a sine has
-// amplitude 32767. a and b must pass SourceParametersUsable. The progress bar
+// amplitude 32767. a and b must pass SourceParametersUsable. The progress
 // may be null. False when a value came out beyond the range of numbers (a
 // filter far too sharp).
 bool GenerateSource(Block& block, double a, double b, RandomGenerator& random,
-                    QProgressBar* progressBar);
+                    Progress* progress);
+
+// The Model dialog's values for "&Create".
+struct SourceSettings {
+  double duration = 10.0;     // seconds
+  double frequency = 1000.0;  // Hz; 0 makes white noise
+  double band = 400.0;        // Hz; 0 makes a sine
+};
+
+// The Model dialog's values for the modulator of "Frequency" and "Amp+Freq".
+struct ModulatorSettings {
+  double frequency = 100.0;
+  double band = 40.0;
+};
+
+// The rate of every created sound.
+constexpr int kCreatedRate = 44100;
+
+enum class SourceOutcome {
+  Created,        // sound holds duration x 44100 samples, peak-normalised
+  WrongDuration,  // fewer than one sample, or more than a sound can hold
+  WrongModel,     // a frequency and band the generator cannot use
+  Overflow,       // a value beyond the range of numbers: sound unchanged
+};
+
+// The source of "&Create" into sound: noise or a sine of the settings' duration
+// at 44100 samples per second, drawn from the generator's current seed.
+SourceOutcome CreateSource(const SourceSettings& settings, RandomGenerator& random, Progress* progress,
+                           SoundStore& sound);

@@ -3,7 +3,7 @@
 #include "Gain.h"
 #include "GainLaw.h"
 #include "Lagrange.h"
-#include "MorphCoeffs.h"
+#include "EnvelopeCurve.h"
 #include "RhythmEngine.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)

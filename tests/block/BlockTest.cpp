@@ -234,13 +234,13 @@ TEST(BlockConvolve, KernelOrientationEvenKernelsAndStopping) {
   for (const auto& [kernelValues, expected] : cases) {
     SCOPED_TRACE(::testing::PrintToString(kernelValues));
     Block b = MakeBlock({0, 0, 1, 0, 0}), kernel = MakeBlock(kernelValues);
-    b.Convolve(kernel, nullptr, nullptr, 0);
+    b.Convolve(kernel, nullptr, 0);
     EXPECT_EQ(ValuesOf(b), expected);
     EXPECT_TRUE(kernel.SetCheckRange(true));  // switched back on
   }
   Block b = MakeBlock({1, 1, 1, 1, 1, 1}), kernel = MakeBlock({1, 1, 1});
-  ProgressCounter progress{.stopAt = 2};  // steps 3: calls at 0, 2, 4; the second stops
-  b.Convolve(kernel, &ProgressCounter::Step, &progress, 3);
+  ProgressCounter progress(2);  // steps 3: calls at 0, 2, 4; the second stops
+  b.Convolve(kernel, &progress, 3);
   EXPECT_EQ(progress.calls, 2);
   EXPECT_EQ(ValuesOf(b), (std::vector<double>{2, 3, 1, 1, 1, 1}));
 }

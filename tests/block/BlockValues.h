@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Block.h"
+#include "Progress.h"
 
 inline Block MakeBlock(const std::vector<double>& values) {
   Block b(static_cast<int>(values.size()));
@@ -31,11 +32,9 @@ inline auto Contents(const Block& b) {
 }
 
 // Counts the progress calls; asks to stop at call number stopAt.
-struct ProgressCounter {
+struct ProgressCounter : Progress {
+  explicit ProgressCounter(int stop = -1) : stopAt(stop) {}
   int calls = 0;
-  int stopAt = -1;
-  static bool Step(void* self) {
-    auto* counter = static_cast<ProgressCounter*>(self);
-    return ++counter->calls != counter->stopAt;
-  }
+  int stopAt;
+  bool Step() override { return ++calls != stopAt; }
 };

@@ -126,20 +126,20 @@ TEST(FilterBlock, FiltersInPlaceFromClearedStateAndStopsWhenAsked) {
   std::vector<double> input(100), expected(100);
   for (int i = 0; i < 100; ++i) expected[i] = filter.Process(input[i] = i % 7 - 3.0);
   // The filter is left with state that every FilterBlock must clear.
-  auto filterBlock = [&](ProgressFn fn, ProgressCounter* progress, int steps) {
+  auto filterBlock = [&](ProgressCounter* progress, int steps) {
     Block b = MakeBlock(input);
-    filter.FilterBlock(b, fn, progress, steps);
+    filter.FilterBlock(b, progress, steps);
     return ValuesOf(b);
   };
-  ProgressCounter all, stopping{.stopAt = 3};
-  EXPECT_EQ(filterBlock(&ProgressCounter::Step, &all, 4), expected);
+  ProgressCounter all, stopping(3);
+  EXPECT_EQ(filterBlock(&all, 4), expected);
   EXPECT_EQ(all.calls, 4);  // at 0, 25, 50, 75
   std::vector<double> firstHalf(expected.begin(), expected.begin() + 50);
   firstHalf.insert(firstHalf.end(), input.begin() + 50, input.end());
   // The call at 50 says stop.
-  EXPECT_EQ(filterBlock(&ProgressCounter::Step, &stopping, 4), firstHalf);
+  EXPECT_EQ(filterBlock(&stopping, 4), firstHalf);
   // No callback, and more steps than values: every value is filtered.
-  EXPECT_EQ(filterBlock(nullptr, nullptr, 1000), expected);
+  EXPECT_EQ(filterBlock(nullptr, 1000), expected);
 }
 
 TEST(FilterDeathTest, PowerAboveEightyAndDegenerateSections) {

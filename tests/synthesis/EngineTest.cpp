@@ -113,7 +113,7 @@ EngineRun Engine(const std::vector<std::int16_t>& s, int fs, const RhythmParamet
   RandomGenerator random = FixedClock();
   EngineRun run;
   run.out.resize(s.size());
-  run.sum = Rhythmize(s.data(), static_cast<int>(s.size()), fs, p, modulator, envelope, random,
+  run.sum = Rhythmize(s.data(), static_cast<int>(s.size()), fs, p, modulator, envelope.ForEngine(), random,
                       nullptr, run.out.data());
   return run;
 }

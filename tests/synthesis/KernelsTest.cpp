@@ -113,13 +113,13 @@ TEST(PeriodLevels, EveryVectorPathEqualsThePortableOneBitForBit) {
     for (const double start : {0.0, 0.5, 123.456}) {
       const int first = static_cast<int>(start * 44100) + 3;
       ExpectPathsEqual(2053, [&](VectorPath path, double* level) {
-        PeriodLevels(envelope, 44100.0, start, period, 1.07, first, 2053, level, path);
+        PeriodLevels(envelope.ForEngine(), 44100.0, start, period, 1.07, first, 2053, level, path);
       });
     }
   }
   // The portable path is the envelope's own reading.
   double level[3];
-  PeriodLevels(envelope, 100.0, 0.0, 1.0, 2.0, 10, 3, level, VectorPath::Portable);
+  PeriodLevels(envelope.ForEngine(), 100.0, 0.0, 1.0, 2.0, 10, 3, level, VectorPath::Portable);
   for (int j = 0; j < 3; ++j) EXPECT_EQ(level[j], envelope.ValueAt((10 + j) / 100.0) * 2.0);
 }
 

@@ -1,7 +1,7 @@
 // The "&Create" and "&Rhythm" commands as the window calls them: their checks
 // and messages in order, what they leave unchanged, the sound they store
-// (checked against the peak normalisation worked out here), and the progress
-// bar they drive.
+// (checked against the peak normalisation worked out here), the seeds they
+// draw from, and the progress bar they drive.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include "KadenzoCommands.h"
 #include "MorphCoeffs.h"
 #include "PictureWidget.h"
+#include "ProgressBarProgress.h"
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
 #include "RhythmEngine.h"
@@ -48,7 +49,8 @@ void ExpectNormalised(const WaveSignal& sound, const std::vector<std::int16_t>& 
 class CommandsTest : public testing::Test {
  protected:
   CommandsTest()
-      : random([] { return std::int64_t{1650000000}; }), context{prompts, image1, &bar, random} {
+      : random([] { return std::int64_t{1650000000}; }),
+        context{prompts, &image1.Image(), &progress, random, std::nullopt} {
     image1.resize(539, 89);
     bar.resize(539, 16);
     prompts.modelAnswer = true;
@@ -66,14 +68,15 @@ class CommandsTest : public testing::Test {
     return sound;
   }
 
-  void Rhythm(WaveSignal* sound, const RhythmTexts& texts, int type) {
+  CommandOutcome Rhythm(WaveSignal* sound, const RhythmTexts& texts, int type) {
     prompts.messages.clear();
-    RunRhythm(texts, type, sound, envelope, modulator, context);
+    return RunRhythm(texts, type, sound, envelope, modulator, context);
   }
 
   ScriptedKadenzoPrompts prompts;
   PictureWidget image1;
   QProgressBar bar;
+  ProgressBarProgress progress{&bar};
   RandomGenerator random;
   SynthesisContext context;
   SeamlessCo envelope{539, nullptr, 0.0, nullptr};
@@ -91,23 +94,25 @@ TEST(TProgressWrapper, MovesInAboutHundredSteps) {
   };
   for (const Case& c : cases) {
     QProgressBar bar, other;
+    ProgressBarProgress shown(&bar), otherShown(&other);
     bar.hide();
     TProgressWrapper one, many;
-    one.start(&bar, c.total);
+    one.start(&shown, c.total);
     EXPECT_FALSE(bar.isHidden());
     EXPECT_EQ(bar.maximum(), c.maximum) << c.total;
     for (int i = 0; i < c.ticks; ++i) one.tick();
     EXPECT_EQ(bar.value(), c.value) << c.total << " after " << c.ticks;
     // Ticking many passes at once moves the bar as far.
-    many.start(&other, c.total);
+    many.start(&otherShown, c.total);
     many.tick(c.ticks / 3);
     many.tick(c.ticks - c.ticks / 3);
     EXPECT_EQ(other.value(), c.value) << c.total << " after " << c.ticks;
   }
   // The longest sound: no overflow in the number of steps.
   QProgressBar bar;
+  ProgressBarProgress shown(&bar);
   TProgressWrapper longest;
-  longest.start(&bar, 2147483647);
+  longest.start(&shown, 2147483647);
   EXPECT_EQ(bar.maximum(), 101);
 }
 
@@ -117,7 +122,7 @@ TEST_F(CommandsTest, CreateMakesPeakNormalisedBandLimitedNoise) {
   prompts.modelBand = 400.0;
   SourceSettings settings;
   std::unique_ptr<WaveSignal> sound;
-  CreateSound(sound, settings, context);
+  EXPECT_EQ(CreateSound(sound, settings, context), CommandOutcome::Changed);
   ASSERT_NE(sound, nullptr);
   EXPECT_EQ(sound->GetLength(), 441000);
   EXPECT_EQ(sound->GetSampleRate(), 44100);
@@ -125,8 +130,7 @@ TEST_F(CommandsTest, CreateMakesPeakNormalisedBandLimitedNoise) {
   int peak = 0;
   for (const std::int16_t v : first) peak = std::max(peak, std::abs(int{v}));
   EXPECT_EQ(peak, 32767);
-  EXPECT_EQ(image1.Hint(), "441000 counts\n10.00 sec");
-  EXPECT_TRUE(image1.HintShown());
+  EXPECT_EQ(random.GetSeed(), 1650000000u);  // the clock's seconds
   EXPECT_EQ(bar.value(), 0);
   EXPECT_TRUE(prompts.messages.isEmpty());
   // Within the same clock second the same noise again, in a new sound.
@@ -134,6 +138,14 @@ TEST_F(CommandsTest, CreateMakesPeakNormalisedBandLimitedNoise) {
   CreateSound(sound, settings, context);
   EXPECT_NE(sound.get(), before);
   EXPECT_EQ(Samples(*sound), first);
+  // A kept seed replaces the clock: another seed, other noise; the same one, the same noise.
+  context.keptSeed = 77;
+  CreateSound(sound, settings, context);
+  const std::vector<std::int16_t> kept = Samples(*sound);
+  EXPECT_NE(kept, first);
+  EXPECT_EQ(random.GetSeed(), 77u);
+  CreateSound(sound, settings, context);
+  EXPECT_EQ(Samples(*sound), kept);
 }
 
 TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
@@ -163,7 +175,7 @@ TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
     prompts.modelDuration = c.duration;
     prompts.modelFrequency = c.frequency;
     prompts.modelBand = c.band;
-    CreateSound(sound, settings, context);
+    EXPECT_EQ(CreateSound(sound, settings, context), CommandOutcome::Unchanged);
     EXPECT_EQ(prompts.messages, QStringList{c.message}) << c.duration << " " << c.frequency;
     EXPECT_EQ(sound.get(), kept);
     EXPECT_EQ(Samples(*sound), samples);
@@ -203,7 +215,7 @@ TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
   };
   prompts.modelFrequency = 555;
   for (const Case& c : cases) {
-    Rhythm(c.sound, c.texts, c.type);
+    EXPECT_EQ(Rhythm(c.sound, c.texts, c.type), CommandOutcome::Unchanged);
     EXPECT_EQ(prompts.messages, c.messages) << c.texts.period.toStdString() << " type " << c.type;
     EXPECT_EQ(modulator.frequency, 100.0) << "no dialog before the checks";
   }
@@ -223,12 +235,19 @@ TEST_F(CommandsTest, RhythmStoresTheResultAndASecondRunWorksOnIt) {
   // Level 1 everywhere, no magnitude deviation: the gain is 1, so the result
   // is the source without its mean, peak-normalised.
   envelope.Fill(1.0);
-  Rhythm(sound.get(), {"0.2", "10", "0", "100"}, mtAmplitude);
+  std::vector<PeriodRecord> periods;
+  EXPECT_EQ(RunRhythm({"0.2", "10", "0", "100"}, mtAmplitude, sound.get(), envelope, modulator, context, &periods),
+            CommandOutcome::Changed);
   EXPECT_TRUE(prompts.messages.isEmpty());
   ExpectNormalised(*sound, source);
   EXPECT_EQ(envelope[539], 1.0);
-  EXPECT_EQ(image1.Hint(), "30000 counts\n0.68 sec");
   EXPECT_EQ(bar.value(), 0);
+  // Periods of 0.2 s +- 5 % over 0.68 s: three whole ones and the rest, which ends with the sound.
+  ASSERT_EQ(periods.size(), 4u);
+  EXPECT_EQ(periods[0].first, 0);
+  std::int64_t total = 0;
+  for (const PeriodRecord& period : periods) total += period.length;
+  EXPECT_EQ(total, 30000);
   // Level 0 everywhere: gain 0.05, which normalisation undoes; the second
   // run starts from the first one's samples.
   const std::vector<std::int16_t> first = Samples(*sound);

@@ -1,0 +1,259 @@
+// kadenzo-render: the rhythm of kadenzo's window from the command line, for
+// batch work and scripting. The same settings and seed give the same file as
+// the window, byte for byte.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Block.h"
+#include "CommandLine.h"
+#include "EnvelopeCurve.h"
+#include "Messages.h"
+#include "RandomGenerator.h"
+#include "RhythmEngine.h"
+#include "SaveFile.h"
+#include "SoundStore.h"
+#include "SourceGenerator.h"
+#include "WaveFile.h"
+
+namespace {
+
+// The window's envelope: 539 points and the seam point.
+constexpr int kEnvelopeValues = 540;
+
+struct Options {
+  std::string in;
+  std::string channel = "right";
+  bool create = false;
+  SourceSettings source;
+  std::string envelopeFile;
+  std::vector<double> points;
+  RhythmFields rhythm{1.0, 10.0, 10.0, 100.0, mtAmpDet};
+  std::string type = "amp+det";
+  ModulatorSettings modulator;
+  std::optional<std::uint64_t> seed;
+  int variations = 1;
+  std::string periodsFile;
+  std::string out;
+  bool quiet = false;
+};
+
+// The window reads its number fields in single precision.
+double Single(double value) { return static_cast<float>(value); }
+
+std::optional<int> ParseType(std::string name) {
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  static const std::map<std::string, int> kTypes = {
+      {"amplitude", mtAmplitude},   {"detonation", mtDetonation}, {"amp+det", mtAmpDet},
+      {"distortion", mtDistortion}, {"frequency", mtFrequency},   {"amp+freq", mtAmpFreq},
+      {"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}, {"4", 4}, {"5", 5}};
+  const auto found = kTypes.find(name);
+  if (found == kTypes.end()) return std::nullopt;
+  return found->second;
+}
+
+// NAME-<seed>.EXT for one of several variations.
+std::string VariationName(const std::string& name, std::uint64_t seed) {
+  const std::size_t slash = name.find_last_of('/');
+  const std::size_t dot = name.find_last_of('.');
+  const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  const std::string stem = extension ? name.substr(0, dot) : name;
+  return stem + "-" + std::to_string(seed) + (extension ? name.substr(dot) : std::string());
+}
+
+bool WritePeriods(const std::vector<PeriodRecord>& periods, const std::string& fileName) {
+  std::string text = "index,first_sample,length,magnitude\n";
+  char row[128];
+  for (std::size_t i = 0; i < periods.size(); ++i) {
+    std::snprintf(row, sizeof row, "%zu,%lld,%lld,%.17g\n", i, static_cast<long long>(periods[i].first),
+                  static_cast<long long>(periods[i].length), periods[i].magnitude);
+    text += row;
+  }
+  SaveFile file(fileName);
+  return file.Open() && file.Write(text.data(), text.size()) && file.Commit();
+}
+
+// The envelope's points and seam point, as the window holds them after
+// "L&oad", "Test" or typed anchors.
+std::optional<std::vector<double>> MakeEnvelope(const Options& options) {
+  std::vector<double> values;
+  if (!options.envelopeFile.empty()) {
+    if (!EnvelopePointsFromFile(options.envelopeFile, 1, values)) return std::nullopt;
+  } else {
+    const std::vector<double> anchors = options.points.empty() ? TestCurveAnchors() : options.points;
+    values = CyclicCurve(anchors, kEnvelopeValues);
+    values.pop_back();
+    for (double& v : values) v = TableValue(v);
+  }
+  values.push_back(0.0);  // the seam point, which the engine writes
+  return values;
+}
+
+class Renderer {
+ public:
+  Renderer(const Options& options, std::vector<double> envelope, cli::TerminalProgress& progress)
+      : m_options(options), m_envelope(std::move(envelope)), m_progress(progress) {}
+
+  // The loaded source, once for every variation.
+  std::optional<std::string> LoadSource() {
+    const WaveFileContent content = ReadWaveFile(m_options.in);
+    if (content.result == WaveReadResult::CannotLoad) return "Can not load " + m_options.in;
+    if (content.result == WaveReadResult::StrangeData) return std::string("Strange kind of data!");
+    const int channel = content.format.nChannels == 2 && m_options.channel == "right" ? 1 : 0;
+    m_loaded.SetFormat(static_cast<int>(content.format.nSamplesPerSec));
+    m_loaded.TakeSamples(TakeWaveChannel(content, channel), content.frames);
+    return std::nullopt;
+  }
+
+  // One render with the given seed into sound; the refusal's message otherwise.
+  std::optional<std::string> Render(std::uint64_t seed, SoundStore& sound, std::vector<PeriodRecord>& periods) {
+    RandomGenerator random;
+    if (m_options.create) {
+      random.Seed(seed);
+      switch (CreateSource(m_options.source, random, &m_progress, sound)) {
+        case SourceOutcome::Created: break;
+        case SourceOutcome::WrongDuration: return std::string(messages::kWrongDuration);
+        case SourceOutcome::WrongModel: return std::string(messages::kWrongModel);
+        case SourceOutcome::Overflow: return std::string(messages::kOverflow);
+      }
+    } else {
+      sound.SetLength(m_loaded.GetLength());
+      sound.SetFormat(m_loaded.GetSampleRate());
+      if (m_loaded.GetLength() > 0) {
+        std::copy(m_loaded.GetSamples(0), m_loaded.GetSamples(0) + m_loaded.GetLength(), sound.GetSamples(0));
+      }
+    }
+
+    random.Seed(seed);
+    const RhythmFields& fields = m_options.rhythm;
+    int Np = 0;
+    switch (CheckRhythm(&sound, fields.period, fields.type, &Np)) {
+      case RhythmCheck::NoSource: return std::string(messages::kNoSource);
+      case RhythmCheck::WrongPeriod: return std::string(messages::kWrongPeriod);
+      case RhythmCheck::NoModulator: return std::string(messages::kWrongPeriod);
+      case RhythmCheck::Ready: break;
+    }
+    const int fs = sound.GetSampleRate();
+    Block modulator;
+    if (UsesModulator(fields.type)) {
+      const double a = m_options.modulator.band / fs;
+      const double b = m_options.modulator.frequency / fs;
+      if (!SourceParametersUsable(a, b)) return std::string(messages::kWrongModel);
+      if (!MakeModulator(modulator, Np, a, b, random, &m_progress)) return std::string(messages::kOverflow);
+    }
+    const std::optional<RhythmParameters> parameters = MakeRhythmParameters(fields, fs);
+    if (!parameters) return std::string(messages::kInvalid);
+    std::vector<double> envelope = m_envelope;
+    if (RhythmizeSound(sound, *parameters, UsesModulator(fields.type) ? &modulator : nullptr,
+                       {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,
+                       &periods) == RhythmOutcome::Overflow) {
+      return std::string(messages::kOverflow);
+    }
+    return std::nullopt;
+  }
+
+ private:
+  const Options& m_options;
+  const std::vector<double> m_envelope;
+  cli::TerminalProgress& m_progress;
+  SoundStore m_loaded;
+};
+
+void Describe(CLI::App& app, Options& o) {
+  app.description(
+      "Imposes a rhythm on a sound as kadenzo's \"Rhythm\" does and writes it as a 16-bit WAV file.\n"
+      "Numbers are read strictly, then rounded to single precision as the window's fields are.");
+  cli::AddVersion(app);
+
+  auto* source = app.add_option_group("source", "one of");
+  source->add_option("-i,--in", o.in, "a sound file, read as \"Load\" reads it")->type_name("FILE");
+  source->add_flag("--create", o.create, "make the source as \"Create\" does");
+  source->require_option(1);
+  app.add_option("--channel", o.channel, "the channel of a two-channel file")
+      ->check(CLI::IsMember({"left", "right"}))
+      ->capture_default_str();
+  app.add_option("--duration", o.source.duration, "seconds of the created source")->capture_default_str();
+  app.add_option("--frequency", o.source.frequency, "Hz; 0 makes white noise")->capture_default_str();
+  app.add_option("--band", o.source.band, "Hz; 0 makes a sine")->capture_default_str();
+
+  auto* envelope = app.add_option_group("envelope", "at most one of (default: the \"Test\" curve)");
+  envelope->add_option("-e,--envelope", o.envelopeFile, "an envelope file, loaded as \"Load\" loads it")
+      ->type_name("FILE.env");
+  envelope->add_option("--points", o.points,
+                       "anchor values spread evenly over one period, filled between with the cyclic cubic of \"Test\"")
+      ->delimiter(',')
+      ->type_name("V,V,...");
+  envelope->require_option(0, 1);
+  app.add_option("--period", o.rhythm.period, "seconds")->capture_default_str();
+  app.add_option("--time-deviation", o.rhythm.timeDeviation, "percent")->capture_default_str();
+  app.add_option("--magnitude-deviation", o.rhythm.magnDeviation, "percent")->capture_default_str();
+  app.add_option("--max-delay", o.rhythm.maxDelay, "milliseconds")->capture_default_str();
+  app.add_option("-t,--type", o.type,
+                 "amplitude, detonation, amp+det, distortion, frequency, amp+freq, or 0..5")
+      ->check(CLI::Validator(
+          [](std::string& name) { return ParseType(name) ? std::string() : "unknown modulation type " + name; },
+          "TYPE"))
+      ->capture_default_str();
+  app.add_option("--modulator-frequency", o.modulator.frequency, "Hz, for frequency and amp+freq")
+      ->capture_default_str();
+  app.add_option("--modulator-band", o.modulator.band, "Hz")->capture_default_str();
+  app.add_option("--seed", o.seed, "the seed of every random draw (default: the clock in whole seconds)");
+  app.add_option("--variations", o.variations, "K files OUT-<seed>.wav for seeds N .. N+K-1")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--periods", o.periodsFile, "one row per period: index, first sample, length in samples, magnitude")
+      ->type_name("FILE.csv");
+  app.add_option("-o,--out", o.out, "the WAV file to write")->required()->type_name("OUT.wav");
+  app.add_flag("-q,--quiet", o.quiet, "no progress bar, no summary");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app("", "kadenzo-render");
+  Options options;
+  Describe(app, options);
+  if (const std::optional<int> exit = cli::Parse(app, argc, argv)) return *exit;
+
+  options.rhythm.type = *ParseType(options.type);
+  for (double* field : {&options.rhythm.period, &options.rhythm.timeDeviation, &options.rhythm.magnDeviation,
+                        &options.rhythm.maxDelay, &options.source.duration, &options.source.frequency,
+                        &options.source.band, &options.modulator.frequency, &options.modulator.band}) {
+    *field = Single(*field);
+  }
+  for (double& point : options.points) point = Single(point);
+
+  const std::optional<std::vector<double>> envelope = MakeEnvelope(options);
+  if (!envelope) return cli::Refuse("Can not load " + options.envelopeFile);
+
+  cli::TerminalProgress progress(options.quiet);
+  Renderer renderer(options, *envelope, progress);
+  if (!options.create) {
+    if (const std::optional<std::string> refusal = renderer.LoadSource()) return cli::Refuse(*refusal);
+  }
+
+  const std::uint64_t first = options.seed ? *options.seed : RandomGenerator::ClockSeconds();
+  for (int k = 0; k < options.variations; ++k) {
+    const std::uint64_t seed = first + static_cast<std::uint64_t>(k);
+    const bool several = options.variations > 1;
+    const std::string out = several ? VariationName(options.out, seed) : options.out;
+    SoundStore sound;
+    std::vector<PeriodRecord> periods;
+    const std::optional<std::string> refusal = renderer.Render(seed, sound, periods);
+    progress.End();
+    if (refusal) return cli::Refuse(*refusal);
+    if (!WriteWaveFile(sound, out)) return cli::Refuse("Can not create " + out);
+    if (!options.periodsFile.empty()) {
+      const std::string periodsOut = several ? VariationName(options.periodsFile, seed) : options.periodsFile;
+      if (!WritePeriods(periods, periodsOut)) return cli::Refuse("Can not create " + periodsOut);
+    }
+    if (!options.quiet) std::cout << "seed=" << seed << " out=" << out << '\n';
+  }
+  return cli::kDone;
+}

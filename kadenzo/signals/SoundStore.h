@@ -1,0 +1,50 @@
+#pragma once
+// The samples of kadenzo's current sound with their format record, and the
+// conversion of numeric results into samples. Window-free: the engine, the
+// renderer and the tests use it alone.
+
+#include <cstdint>
+
+#include "LargeArray.h"
+
+class Block;
+
+// The platform's 18-byte packed PCM format record.
+#pragma pack(push, 1)
+struct WAVEFORMATEX {
+  std::uint16_t wFormatTag;
+  std::uint16_t nChannels;
+  std::uint32_t nSamplesPerSec;
+  std::uint32_t nAvgBytesPerSec;
+  std::uint16_t nBlockAlign;
+  std::uint16_t wBitsPerSample;
+  std::uint16_t cbSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(WAVEFORMATEX) == 18);
+
+class SoundStore {
+ public:
+  int GetSampleRate() const { return static_cast<int>(m_Format.nSamplesPerSec); }
+  int GetLength() const { return m_iLength; }
+  std::int16_t* GetSamples(int index) { return m_pSamples.get() + index; }
+  const std::int16_t* GetSamples(int index) const { return m_pSamples.get() + index; }
+  const WAVEFORMATEX& GetFormat() const { return m_Format; }
+
+  // 16-bit mono PCM at the given rate.
+  void SetFormat(int rate);
+  // Replaces the samples by count zero samples.
+  void SetLength(int count);
+  // Takes count samples (null when count is 0) as the new ones.
+  void TakeSamples(LargeArray<std::int16_t> samples, int count);
+  // Fill the existing samples peak-normalised to 32767 (truncated toward zero);
+  // false, with the samples unchanged, when the peak is 0. A shorter block is
+  // repeated, a longer one cut; SetFromFloats reads GetLength() values.
+  bool SetFromBlock(const Block& block, int rate);
+  bool SetFromFloats(const float* values, int rate);
+
+ protected:
+  LargeArray<std::int16_t> m_pSamples;
+  int m_iLength = 0;
+  WAVEFORMATEX m_Format = {};
+};

@@ -1,0 +1,48 @@
+// Loading and saving WaveSignal as WAV files, with the window's questions and
+// messages around the window-free reader and writer.
+#include <QFile>
+
+#include "KadenzoPrompts.h"
+#include "WaveFile.h"
+#include "WaveSignal.h"
+
+int LoadChannel = 0;
+
+namespace {
+
+const QString kErrorCaption = QStringLiteral("Error");
+
+std::string LocalName(const QString& fileName) { return QFile::encodeName(fileName).toStdString(); }
+
+}  // namespace
+
+void WaveSignal::Load(const QString& fileName) {
+  const WaveFileContent content = ReadWaveFile(LocalName(fileName));
+  if (content.result == WaveReadResult::CannotLoad) {
+    if (!fileName.isEmpty()) ShowMessage(QStringLiteral("Can not load ") + fileName, kErrorCaption);
+    return;
+  }
+  if (content.format.nChannels == 2) {
+    if (m_pPrompts) m_pPrompts->AskChannel(fileName, LoadChannel);
+  } else {
+    LoadChannel = 0;
+  }
+  if (content.result == WaveReadResult::StrangeData) {
+    ShowMessage(QStringLiteral("Strange kind of data!"), kErrorCaption);
+    return;
+  }
+  LargeArray<std::int16_t> samples = TakeWaveChannel(content, LoadChannel);
+  Stop();
+  SetFormat(static_cast<int>(content.format.nSamplesPerSec));
+  TakeSamples(std::move(samples), content.frames);
+}
+
+void WaveSignal::Save(const QString& fileName) {
+  if (!WriteWaveFile(*this, LocalName(fileName))) {
+    ShowMessage(QStringLiteral("Can not create ") + fileName, kErrorCaption);
+  }
+}
+
+void StereoWaveSignal::Load(const QString&) {
+  ShowMessage(QStringLiteral("StereoWaveSignal::Load"), QStringLiteral("not implemented"));
+}
