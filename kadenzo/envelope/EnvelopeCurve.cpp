@@ -48,17 +48,61 @@ std::vector<double> CyclicCurve(const std::vector<double>& anchors, int count) {
 
 std::vector<double> TestCurveAnchors() { return {1.0, 0.1, 0.7, 0.2}; }
 
+namespace {
+
+// Adds one to the number whose digits end at `last` (digits and one '.' at most).
+void RoundUp(std::string& digits, std::size_t last) {
+  for (std::size_t i = last + 1; i-- > 0;) {
+    if (digits[i] == '.') continue;
+    if (digits[i] != '9') {
+      ++digits[i];
+      return;
+    }
+    digits[i] = '0';
+  }
+  digits.insert(digits.begin(), '1');
+}
+
+// The printed form of |value| cut after `kept` characters, rounded half away
+// from zero on its exact decimal expansion, as the table's formatting rounds.
+std::string CutHalfAway(std::string digits, std::size_t kept) {
+  const bool up = kept < digits.size() && digits[kept] >= '5';
+  digits.resize(kept);
+  if (up) RoundUp(digits, kept - 1);
+  return digits;
+}
+
+// value with `decimals` decimals.
+double Fixed(double value, int decimals) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%.120f", std::fabs(value));
+  const std::string digits = text;
+  const std::string cut = CutHalfAway(digits, digits.find('.') + 1 + decimals);
+  const double magnitude = TextToNumber(cut, ".");
+  return value < 0 ? -magnitude : magnitude;
+}
+
+// value with `precision` significant digits.
+double Significant(double value, int precision) {
+  char text[512];
+  std::snprintf(text, sizeof text, "%.120e", std::fabs(value));
+  const std::string printed = text;
+  const std::size_t e = printed.find('e');
+  const std::string mantissa = CutHalfAway(printed.substr(0, e), precision + 1);  // "d." and precision - 1 digits
+  const double magnitude = TextToNumber(mantissa + printed.substr(e), ".");
+  return value < 0 ? -magnitude : magnitude;
+}
+
+}  // namespace
+
 double TableValue(double value) {
   // At most 4 significant digits first, then 2 decimals, as the table writes it.
-  char text[64];
-  std::snprintf(text, sizeof text, "%.3e", value);
-  const double rounded = TextToNumber(text, ".");
-  if (std::isfinite(rounded) && rounded != 0 && std::fabs(rounded) >= 1e4) {
-    std::snprintf(text, sizeof text, "%.3e", rounded);
-  } else {
-    std::snprintf(text, sizeof text, "%.2f", rounded);
+  double v = value;
+  if (std::isfinite(value) && value != 0) {
+    const double rounded = Significant(value, 4);
+    v = std::fabs(rounded) >= 1e4 ? rounded : Fixed(rounded, 2);
   }
-  const double v = TextToNumberSingle(text, ".");
+  v = static_cast<float>(v);
   if (!(v >= 0.0)) return 0.0;
   return v > 1.0 ? 1.0 : v;
 }

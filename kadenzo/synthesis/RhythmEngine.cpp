@@ -322,7 +322,8 @@ bool UsesModulator(int type) { return type == mtFrequency || type == mtAmpFreq; 
 RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength) {
   // A rate of 0 gives no time.
   if (sound == nullptr || sound->GetLength() <= 0 || sound->GetSampleRate() <= 0) return RhythmCheck::NoSource;
-  if (!(period > 0)) return RhythmCheck::WrongPeriod;
+  // An infinite period would hold the first period's level for ever.
+  if (!(period > 0 && std::isfinite(period))) return RhythmCheck::WrongPeriod;
   if (!UsesModulator(type)) return RhythmCheck::Ready;
   const double length = period * sound->GetSampleRate();
   if (length > INT_MAX) return RhythmCheck::WrongPeriod;

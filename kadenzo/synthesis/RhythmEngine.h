@@ -119,7 +119,7 @@ struct RhythmFields {
 enum class RhythmCheck {
   Ready,        // go on (for the Frequency types with the modulator's length)
   NoSource,     // no sound with samples and a rate
-  WrongPeriod,  // a period that is not positive, or a modulator too long
+  WrongPeriod,  // a period that is not a positive number, or a modulator too long
   NoModulator,  // a modulator of no values: the command ends silently
 };
 RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength);

@@ -11,9 +11,11 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "Block.h"
+#include "EnvelopeCurve.h"
 #include "MorphCoeffs.h"
 #include "PictureWidget.h"
 
@@ -202,4 +204,15 @@ TEST_F(EnvelopeTest, FilesThatCannotGiveAnEnvelopeAreIgnored) {
 TEST(SeamlessCoDeathTest, ResizeMustLeaveTwoPoints) {
   SeamlessCo envelope(539, nullptr, 0.0, nullptr);
   EXPECT_DEATH(envelope.Resize(2), "Assertion failed: GetCount\\(\\) >= 2");
+}
+
+TEST(TableValue, RoundsAsTheTableWritesAndReads) {
+  // Ties round away from zero, as the table's formatting does; then single
+  // precision and [0, 1].
+  const std::pair<double, double> cases[] = {
+      {0.625, 0.63f},   {0.615, 0.61f},   {0.995, 0.99f},  {0.12345, 0.12f}, {0.005, 0.01f},
+      {0.0049, 0.0},    {-0.2, 0.0},      {1.7, 1.0},      {0.0, 0.0},       {1e-300, 0.0},
+      {0.999949, 1.0},  {0.3125, 0.31f},  {0.375, 0.38f},  {0.015625, 0.02f},
+  };
+  for (const auto& [value, table] : cases) EXPECT_EQ(TableValue(value), table) << value;
 }

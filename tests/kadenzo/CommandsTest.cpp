@@ -207,6 +207,7 @@ TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
       // A modulator longer than 2^31 - 1 samples, before the dialog.
       {sound.get(), {"1e9", "10", "10", "100"}, mtFrequency, {wrongPeriod}},
       {sound.get(), {"1e999", "10", "10", "100"}, mtAmpFreq, {wrongPeriod}},
+      {sound.get(), {"1e999", "10", "10", "100"}, mtAmplitude, {wrongPeriod}},
       // A modulator shorter than one sample: silently nothing, no dialog.
       {sound.get(), {"0.00001", "10", "10", "100"}, mtFrequency, {}},
       {sound.get(), {"0.01", "1e999", "10", "100"}, mtAmplitude, {invalid}},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
@@ -353,3 +355,50 @@ TEST(PreconditionReporterDeathTest, ShowsTheFailureBeforeTheProgramEnds) {
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, KeptSeedGivesTheRenderersFileByteForByte) {
+  // The German separator in the fields: the window's numbers are the locale's.
+  auto form = Window(QLocale(QLocale::German));
+  EXPECT_TRUE(form->SeedEdit->isReadOnly());
+  Create(*form, prompts, 1.5, 800, 300);
+  EXPECT_EQ(form->SeedEdit->text(), QStringLiteral("1700000000"));  // the clock's
+
+  QTest::mouseClick(form->KeepSeedBox, Qt::LeftButton);
+  EXPECT_FALSE(form->SeedEdit->isReadOnly());
+  form->SeedEdit->setText(QStringLiteral("987654321"));
+  Create(*form, prompts, 1.5, 800, 300);
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  form->PeriodEdit->setText(QStringLiteral("0,3"));
+  form->TimeDeviationEdit->setText(QStringLiteral("15"));
+  form->MagnDeviationEdit->setText(QStringLiteral("20"));
+  form->MaxDelayEdit->setText(QStringLiteral("40"));
+  prompts.modelFrequency = 120;
+  prompts.modelBand = 30;
+  form->ModulationItems->button(5)->click();  // Amp+Freq: the modulator draws from the seed too
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  EXPECT_TRUE(prompts.messages.isEmpty());
+  EXPECT_EQ(form->SeedEdit->text(), QStringLiteral("987654321"));
+  const QString windowFile = folder.filePath(QStringLiteral("window.wav"));
+  prompts.fileNames = {windowFile};
+  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+
+  const QString renderFile = folder.filePath(QStringLiteral("render.wav"));
+  const QString command = QStringLiteral(KADENZO_RENDER) +
+                          QStringLiteral(" -q --create --duration 1.5 --frequency 800 --band 300 --period 0.3"
+                                         " --time-deviation 15 --magnitude-deviation 20 --max-delay 40 -t amp+freq"
+                                         " --modulator-frequency 120 --modulator-band 30 --seed 987654321 -o ") +
+                          renderFile;
+  ASSERT_EQ(std::system(command.toLocal8Bit().constData()), 0);
+  QFile window(windowFile), render(renderFile);
+  ASSERT_TRUE(window.open(QIODevice::ReadOnly));
+  ASSERT_TRUE(render.open(QIODevice::ReadOnly));
+  const QByteArray bytes = window.readAll();
+  EXPECT_EQ(bytes.size(), 44 + 2 * 66150);
+  EXPECT_TRUE(bytes == render.readAll());
+
+  // A kept seed that is no number refuses the run.
+  form->SeedEdit->setText(QString());
+  prompts.messages.clear();
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("Wrong seed value.")});
+}

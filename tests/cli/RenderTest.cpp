@@ -1,0 +1,204 @@
+// kadenzo-render run as a program: its output against the engine called
+// directly, the seeds it prints and repeats, its variations and periods file,
+// and its exit codes and messages, with nothing written on failure.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Block.h"
+#include "EnvelopeCurve.h"
+#include "RandomGenerator.h"
+#include "RhythmEngine.h"
+#include "SoundStore.h"
+#include "SourceGenerator.h"
+#include "WaveFile.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ProgramRun {
+  int exit;
+  std::string out;
+  std::string err;
+};
+
+class RenderTest : public testing::Test {
+ protected:
+  RenderTest() : m_dir(fs::temp_directory_path() / ("render_test_" + std::to_string(::getpid()))) {
+    fs::create_directories(m_dir);
+  }
+  ~RenderTest() override { fs::remove_all(m_dir); }
+
+  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+  ProgramRun Render(const std::string& arguments) const {
+    const std::string command = std::string(KADENZO_RENDER) + " " + arguments + " >" + Path("stdout") + " 2>" +
+                                Path("stderr") + " </dev/null";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(Path("stdout")), Text(Path("stderr"))};
+  }
+
+  static std::string Text(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_dir)) {
+      const std::string name = entry.path().filename().string();
+      if (name != "stdout" && name != "stderr") names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path m_dir;
+};
+
+std::vector<std::int16_t> SamplesOf(const std::string& path) {
+  const WaveFileContent content = ReadWaveFile(path);
+  if (content.result != WaveReadResult::Loaded) return {};
+  return {content.samples.get(), content.samples.get() + content.frames * content.format.nChannels};
+}
+
+// The rhythm of the engine itself on a created second of noise, with no
+// deviations: what the renderer must give for the same seed.
+std::vector<std::int16_t> EngineRhythm(int type, std::uint64_t seed) {
+  RandomGenerator random;
+  random.Seed(seed);
+  SoundStore sound;
+  SourceSettings source;
+  source.duration = 1;
+  EXPECT_EQ(CreateSource(source, random, nullptr, sound), SourceOutcome::Created);
+  random.Seed(seed);
+  std::vector<double> envelope = CyclicCurve(TestCurveAnchors(), 540);
+  envelope.pop_back();
+  for (double& v : envelope) v = TableValue(v);
+  envelope.push_back(0.0);
+  Block modulator;
+  const int Np = static_cast<int>(static_cast<float>(0.5) * 44100);
+  if (UsesModulator(type)) MakeModulator(modulator, Np, 40.0 / 44100, 100.0 / 44100, random, nullptr);
+  const RhythmParameters parameters = *MakeRhythmParameters({static_cast<float>(0.5), 0, 0, 100, type}, 44100);
+  EXPECT_EQ(RhythmizeSound(sound, parameters, UsesModulator(type) ? &modulator : nullptr, {envelope.data(), 539},
+                           random, nullptr),
+            RhythmOutcome::Stored);
+  return {sound.GetSamples(0), sound.GetSamples(0) + sound.GetLength()};
+}
+
+}  // namespace
+
+TEST_F(RenderTest, WithoutDeviationsEveryTypeEqualsTheEngine) {
+  for (int type = 0; type < 6; ++type) {
+    SCOPED_TRACE(type);
+    const ProgramRun run = Render("-q --create --duration 1 --period 0.5 --time-deviation 0 --magnitude-deviation 0 -t " +
+                           std::to_string(type) + " --seed 5 -o " + Path("out.wav"));
+    ASSERT_EQ(run.exit, 0) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(SamplesOf(Path("out.wav")), EngineRhythm(type, 5));
+  }
+}
+
+TEST_F(RenderTest, SeedsRepeatVariationsAndPeriods) {
+  const std::string common = "--create --duration 2 --period 0.3 -t amplitude ";
+  ProgramRun run = Render(common + "--seed 11 -o " + Path("a.wav") + " --periods " + Path("a.csv"));
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(run.out, "seed=11 out=" + Path("a.wav") + "\n");
+  ASSERT_EQ(Render(common + "--seed 11 -q -o " + Path("b.wav")).exit, 0);
+  ASSERT_EQ(Render(common + "--seed 12 -q -o " + Path("c.wav")).exit, 0);
+  EXPECT_EQ(Text(Path("a.wav")), Text(Path("b.wav")));
+  EXPECT_NE(Text(Path("a.wav")), Text(Path("c.wav")));
+
+  // Periods of 0.3 s +- 5 %: their lengths add up to the sound's 88200 samples.
+  std::istringstream rows(Text(Path("a.csv")));
+  std::string row;
+  std::getline(rows, row);
+  EXPECT_EQ(row, "index,first_sample,length,magnitude");
+  long long next = 0, index = 0;
+  while (std::getline(rows, row)) {
+    long long i, first, length;
+    double magnitude;
+    ASSERT_EQ(std::sscanf(row.c_str(), "%lld,%lld,%lld,%lf", &i, &first, &length, &magnitude), 4) << row;
+    EXPECT_EQ(i, index++);
+    EXPECT_EQ(first, next);
+    EXPECT_GE(magnitude, 0.95);
+    EXPECT_LT(magnitude, 1.05);
+    if (first + length < 88200) {
+      EXPECT_GE(length, static_cast<long long>(0.3 * 0.95 * 44100)) << row;
+      EXPECT_LE(length, static_cast<long long>(0.3 * 1.05 * 44100) + 1) << row;
+    }
+    next = first + length;
+  }
+  EXPECT_EQ(next, 88200);
+  EXPECT_EQ(index, 7);
+
+  // Three variations are the seeds 11, 12 and 13, each as one render alone.
+  run = Render(common + "--seed 11 --variations 3 -o " + Path("v.wav"));
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(run.out, "seed=11 out=" + Path("v-11.wav") + "\nseed=12 out=" + Path("v-12.wav") + "\nseed=13 out=" +
+                         Path("v-13.wav") + "\n");
+  EXPECT_EQ(Text(Path("v-11.wav")), Text(Path("a.wav")));
+  EXPECT_EQ(Text(Path("v-12.wav")), Text(Path("c.wav")));
+}
+
+TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
+  const std::string out = " -o " + Path("out.wav");
+  struct Case {
+    std::string arguments;
+    int exit;
+    std::string message;  // refused: all of standard error; usage: a part of it
+  } cases[] = {
+      {"--create --period 1x" + out, 2, "--period"},
+      {"--create --bogus" + out, 2, "The following argument was not expected: --bogus"},
+      {"--create -t sideways" + out, 2, "--type"},
+      {"--create --in x.wav" + out, 2, ""},
+      {"--create", 2, "--out is required"},
+      {"--create --variations 0" + out, 2, "--variations"},
+      {"--create --period 0" + out, 1, "Wrong period value.\n"},
+      {"--create --period -1" + out, 1, "Wrong period value.\n"},
+      {"--create --duration 0" + out, 1, "Wrong duration value.\n"},
+      {"--create --frequency 22050" + out, 1, "Wrong frequency or band value.\n"},
+      {"--create --duration 0.1 --time-deviation 1e999" + out, 1, "Invalid floating point operation\n"},
+      {"--create --duration 0.1 --magnitude-deviation 100000 -t amplitude --period 0.01" + out, 1,
+       "Floating point overflow\n"},
+      {"--in " + Path("missing.wav") + out, 1, "Can not load " + Path("missing.wav") + "\n"},
+      {"--create --envelope " + Path("missing.env") + out, 1, "Can not load " + Path("missing.env") + "\n"},
+      {"--create --duration 0.1 -o " + Path("no-such-folder/out.wav"), 1,
+       "Can not create " + Path("no-such-folder/out.wav") + "\n"},
+  };
+  for (const Case& c : cases) {
+    const ProgramRun run = Render(c.arguments);
+    EXPECT_EQ(run.exit, c.exit) << c.arguments << "\n" << run.err;
+    if (c.exit == 1) {
+      EXPECT_EQ(run.err, c.message) << c.arguments;
+    } else {
+      EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << "\n" << run.err;
+    }
+    EXPECT_TRUE(Files().empty()) << c.arguments;
+  }
+  // A refused render leaves an existing output as it was.
+  { std::ofstream(Path("out.wav")) << "precious"; }
+  EXPECT_EQ(Render("--create --period 0" + out).exit, 1);
+  EXPECT_EQ(Text(Path("out.wav")), "precious");
+
+  const ProgramRun help = Render("--help");
+  EXPECT_EQ(help.exit, 0);
+  EXPECT_NE(help.out.find("--variations"), std::string::npos);
+  const ProgramRun version = Render("--version");
+  EXPECT_EQ(version.exit, 0);
+  EXPECT_EQ(version.out.rfind("kadenzo-render ", 0), 0u) << version.out;
+}
