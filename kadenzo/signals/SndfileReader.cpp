@@ -228,12 +228,18 @@ SoundFileContent ReadWithSndfile(const std::string& path) {
   if (claimedFrames <= 0) return Refusal(SoundFileRefusal::CannotOpen);
 
   const int channels = info.channels;
-  // Without a length in the header libsndfile says SF_COUNT_MAX; the store then
-  // grows as the frames come.
+  // Without a length in the header libsndfile says SF_COUNT_MAX. A length is
+  // checked against memory at once, but only trusted as far as one frame per
+  // byte of the file (what every uncompressed format takes at least): beyond
+  // that, as for a compressed file whose header may lie, the store grows as
+  // the frames come.
   const bool lengthKnown = claimedFrames != SF_COUNT_MAX;
-  std::int64_t capacity = lengthKnown ? claimedFrames : kFirstGuessFrames;
-  if (!FitsStore(capacity, channels)) return TooLarge(capacity, channels);
   const std::int64_t maxFrames = kMaxSamples / channels;
+  const std::int64_t lastFrames = lengthKnown ? claimedFrames : maxFrames;
+  if (lengthKnown && !FitsStore(claimedFrames, channels)) return TooLarge(claimedFrames, channels);
+  const std::int64_t fileBytes = std::max<std::int64_t>(status.st_size, kFirstGuessFrames);
+  std::int64_t capacity = std::min({lastFrames, fileBytes, maxFrames});
+  if (!FitsStore(capacity, channels)) return TooLarge(capacity, channels);
 
   LargeArray<std::int16_t> samples = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(capacity * channels));
   const std::int64_t chunkFrames = std::max<std::int64_t>(1, kChunkSamples / channels);
@@ -241,12 +247,12 @@ SoundFileContent ReadWithSndfile(const std::string& path) {
   std::int64_t frames = 0;
   for (;;) {
     if (frames == capacity) {
-      if (lengthKnown) break;
-      if (capacity == maxFrames) return TooLarge(capacity + 1, channels);
-      const std::int64_t grown = std::min(capacity * 2, maxFrames);
-      if (!FitsInMemory(static_cast<std::uint64_t>(grown) * channels, sizeof(std::int16_t))) {
-        return TooLarge(grown, channels);
+      if (capacity == lastFrames) {
+        if (lengthKnown) break;
+        return TooLarge(capacity + 1, channels);
       }
+      const std::int64_t grown = std::min(capacity * 2, lastFrames);
+      if (!FitsStore(grown, channels)) return TooLarge(grown, channels);
       samples = Resized(samples, frames, grown, channels);
       capacity = grown;
     }
