@@ -40,7 +40,8 @@ struct SoundFileContent {
 // file (a named pipe would block). A file shorter than its header says gives
 // the frames that could be decoded. A WAV sample layout libsndfile would
 // misread (a block alignment other than channels × the container of the
-// sample type, as in 20-bit samples in 32-bit containers) is Unsupported.
+// sample type, as in 20-bit samples in 32-bit containers) is Unsupported; a
+// WAV packet format (ADPCM, GSM) ends at the frame count of its "fact" chunk.
 // At most 2^31 − 1 samples in all, so that callers can count them in an int.
 SoundFileContent ReadWithSndfile(const std::string& path);
 
