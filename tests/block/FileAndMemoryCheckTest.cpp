@@ -1,0 +1,82 @@
+// The checks every reader makes before opening a file and before allocating
+// a buffer whose size a file or a user gives.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "FileCheck.h"
+#include "MemoryBudget.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(FileCheckTest, OnlyRegularFilesAfterFollowingLinksPass) {
+  std::string pattern = (fs::temp_directory_path() / "filecheck_XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path dir = pattern;
+  std::ofstream(dir / "sound.wav") << "RIFF";
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  fs::create_directory(dir / "folder");
+  fs::create_symlink(dir / "sound.wav", dir / "link-to-file");
+  fs::create_symlink(dir / "pipe", dir / "link-to-pipe");
+  fs::create_symlink(dir / "folder", dir / "link-to-folder");
+  fs::create_symlink(dir / "gone", dir / "dangling-link");
+
+  const struct {
+    fs::path path;
+    bool regular;
+  } cases[] = {
+      {dir / "sound.wav", true},       {dir / "link-to-file", true},  {dir / "pipe", false},
+      {dir / "link-to-pipe", false},   {dir / "folder", false},       {dir / "link-to-folder", false},
+      {dir / "dangling-link", false},  {dir / "missing", false},      {"/dev/null", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsRegularFile(c.path.string()), c.regular) << c.path;
+  fs::remove_all(dir);
+}
+
+TEST(MemoryBudgetTest, MeminfoGivesAvailableMemoryPlusFreeSwap) {
+  const struct {
+    const char* name;
+    const char* meminfo;
+    std::optional<std::uint64_t> bytes;
+  } cases[] = {
+      {"both", "MemTotal:       16000 kB\nMemFree:         1000 kB\nMemAvailable:    4000 kB\nSwapFree:        2000 kB\n",
+       6000 * 1024ull},
+      {"no swap line", "MemAvailable: 4000 kB\n", 4000 * 1024ull},
+      {"last line without newline", "SwapFree: 1 kB\nMemAvailable: 3 kB", 4 * 1024ull},
+      {"look-alike names", "MemAvailableX: 9 kB\nMemAvailable: 5 kB\nXSwapFree: 7 kB\n", 5 * 1024ull},
+      {"old kernel without MemAvailable", "MemTotal: 16000 kB\nMemFree: 1000 kB\n", std::nullopt},
+      {"no number", "MemAvailable: kB\n", std::nullopt},
+      {"empty", "", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AvailableBytesFromMeminfo(c.meminfo), c.bytes) << c.name;
+}
+
+TEST(MemoryBudgetTest, AbsurdBuffersDoNotFitAndSmallOnesDo) {
+  ASSERT_TRUE(AvailableMemoryBytes().has_value());
+  EXPECT_GT(*AvailableMemoryBytes(), 1u << 20);
+  EXPECT_TRUE(FitsInMemory(0, 2));
+  EXPECT_TRUE(FitsInMemory(1 << 20, 2));
+  EXPECT_TRUE(FitsInMemory(*AvailableMemoryBytes() / 4, 2));
+  EXPECT_FALSE(FitsInMemory(std::uint64_t{1} << 62, 2));           // 8 EiB
+  EXPECT_FALSE(FitsInMemory(UINT64_MAX / 2 + 1, 2));                // the byte count overflows
+  EXPECT_FALSE(FitsInMemory(*AvailableMemoryBytes(), 2));  // twice what there is
+}
+
+TEST(MemoryBudgetTest, MessageNamesThePlainCount) {
+  EXPECT_EQ(NotEnoughMemoryMessage(2147483647), "Not enough memory for 2147483647 samples.");
+  EXPECT_EQ(NotEnoughMemoryMessage(68719476735ull), "Not enough memory for 68719476735 samples.");
+  EXPECT_EQ(NotEnoughMemoryMessage(0), "Not enough memory for 0 samples.");
+}
+
+}  // namespace
