@@ -20,6 +20,7 @@
 #include "RhythmEngine.h"
 #include "SaveFile.h"
 #include "SoundStore.h"
+#include "SoundFile.h"
 #include "SourceGenerator.h"
 #include "WaveFile.h"
 
@@ -103,9 +104,8 @@ class Renderer {
 
   // The loaded source, once for every variation.
   std::optional<std::string> LoadSource() {
-    const WaveFileContent content = ReadWaveFile(m_options.in);
-    if (content.result == WaveReadResult::CannotLoad) return "Can not load " + m_options.in;
-    if (content.result == WaveReadResult::StrangeData) return std::string("Strange kind of data!");
+    const WaveFileContent content = ReadSoundFile(m_options.in);
+    if (content.result != WaveReadResult::Loaded) return ReadRefusalMessage(content, m_options.in);
     const int channel = content.format.nChannels == 2 && m_options.channel == "right" ? 1 : 0;
     m_loaded.SetFormat(static_cast<int>(content.format.nSamplesPerSec));
     m_loaded.TakeSamples(TakeWaveChannel(content, channel), content.frames);
@@ -173,7 +173,7 @@ void Describe(CLI::App& app, Options& o) {
   cli::AddVersion(app);
 
   auto* source = app.add_option_group("source", "one of");
-  source->add_option("-i,--in", o.in, "a sound file, read as \"Load\" reads it")->type_name("FILE");
+  source->add_option("-i,--in", o.in, "a sound file (WAV, FLAC, Ogg, AIFF, ...), read as \"Load\" reads it")->type_name("FILE");
   source->add_flag("--create", o.create, "make the source as \"Create\" does");
   source->require_option(1);
   app.add_option("--channel", o.channel, "the channel of a two-channel file")

@@ -39,6 +39,9 @@ const QString kStopHint = QStringLiteral("Stop playback");
 const QString kApplyHint = QStringLiteral("Transfer values from table");
 
 const QString kSoundFilter = QStringLiteral("Sound files (*.wav)");
+// Every sound file "&Load" reads first, then the WAV files alone.
+const QString kSoundOpenFilter =
+    QStringLiteral("Sound files (*.wav *.flac *.ogg *.aif *.aiff);;Sound files (*.wav)");
 const QString kSoundSuffix = QStringLiteral("wav");
 const QString kEnvelopeFilter = QStringLiteral("Envelop files (*.env)");
 const QString kEnvelopeSuffix = QStringLiteral("env");
@@ -267,12 +270,11 @@ void TForm1::ConnectHandlers() {
 
 void TForm1::RunCommand(const std::function<void()>& command) { RunGuarded(*m_pPrompts, command); }
 
-WaveSignal& TForm1::ReplaceSound() {
+void TForm1::ReplaceSound(std::unique_ptr<WaveSignal> sound) {
   // The old sound stops playing before its samples go (its destructor sees to it).
   m_pSound.reset();
   ShowPlaying(false);
-  m_pSound = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
-  return *m_pSound;
+  m_pSound = std::move(sound);
 }
 
 void TForm1::ShowPlaying(bool playing) {
@@ -328,9 +330,13 @@ void TForm1::RhythmButtonClick() {
 void TForm1::KeepSeedBoxClick() { SeedEdit->setReadOnly(!KeepSeedBox->isChecked()); }
 
 void TForm1::LoadButtonClick() {
-  const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kSoundFilter, kSoundSuffix));
+  const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kSoundOpenFilter, kSoundSuffix));
   if (fileName.isEmpty()) return;
-  ReplaceSound().Load(fileName);
+  // Read aside: a file that does not load keeps the current sound and its view.
+  auto loaded = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
+  loaded->Load(fileName);
+  if (loaded->GetLength() == 0) return;
+  ReplaceSound(std::move(loaded));
   ShowSound();
 }
 

@@ -92,8 +92,8 @@ class TForm1 : public QWidget {
   void CreateControls();
   void PlaceControls();
   void ConnectHandlers();
-  // Stops and destroys the current sound and makes a fresh, empty one.
-  WaveSignal& ReplaceSound();
+  // Stops and destroys the current sound and puts sound in its place.
+  void ReplaceSound(std::unique_ptr<WaveSignal> sound);
   // Draws the current sound (or nothing) into Image1 and updates its hint.
   void ShowSound();
   // The Play button's caption and hint for a playing or an idle sound.

@@ -5,11 +5,13 @@
 #include <limits>
 
 #include "Block.h"
+#include "FileCheck.h"
 #include "TextToNumber.h"
 
 bool EnvelopePointsFromFile(const std::string& fileName, int hidden, std::vector<double>& points) {
   Block file;
-  if (!file.ReadFromFile(fileName.c_str(), 0, -1)) return false;
+  // A named pipe would block the read.
+  if (!IsRegularFile(fileName) || !file.ReadFromFile(fileName.c_str(), 0, -1)) return false;
   const int m = file.GetSize();
   const int n = m - hidden;
   if (n < 2) return false;

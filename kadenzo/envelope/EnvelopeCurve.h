@@ -25,7 +25,8 @@ inline double InterpolateEnvelope(const double* values, int last, double x) {
 // The shown points an envelope with `hidden` values beyond its points takes
 // from an envelope file: the file's values normalised to span [0, 1], every
 // (m / n)-th of the m values for the n = m - hidden points. False, with points
-// untouched, when the file is to be ignored: it cannot be read, its values are
+// untouched, when the file is to be ignored: it is no regular file or cannot
+// be read, its values are
 // all equal or not all finite, the normalised values would not all be finite
 // numbers in [0, 1], or it would give fewer than two points.
 bool EnvelopePointsFromFile(const std::string& fileName, int hidden, std::vector<double>& points);

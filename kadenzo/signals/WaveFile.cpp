@@ -18,6 +18,8 @@ constexpr int kHeadSize = 8000;
 constexpr int kHeaderSize = 44;
 // Bytes converted per read, so that loading needs no copy of the whole file.
 constexpr std::int64_t kChunkBytes = 1 << 16;
+constexpr std::uint16_t kPcm = 1;
+constexpr std::uint16_t kExtensible = 0xFFFE;
 
 template <typename T>
 T ReadField(const char* bytes) {
@@ -32,12 +34,15 @@ void WriteField(unsigned char* bytes, T value) {
 }
 
 // The head of a WAV file: the data size in bytes (0 when unusable), its format
-// record and where the data start.
-std::int32_t ReadHead(std::ifstream& file, WAVEFORMATEX& format, std::int64_t& dataOffset) {
+// record, the encoding of its samples, where the data start and whether it is
+// a RIFF file at all.
+std::int32_t ReadHead(std::ifstream& file, WAVEFORMATEX& format, std::uint16_t& encoding, std::int64_t& dataOffset,
+                      bool& riff) {
   char head[kHeadSize];
   file.read(head, kHeadSize);
   const int n = static_cast<int>(file.gcount());
   if (n < 4) return 0;
+  riff = std::memcmp(head, "RIFF", 4) == 0;
 
   // Both tags, the format record and the size field must lie in the bytes read.
   const int p = FindTag(head, "fmt ", n - 4);
@@ -47,6 +52,12 @@ std::int32_t ReadHead(std::ifstream& file, WAVEFORMATEX& format, std::int64_t& d
 
   WAVEFORMATEX read;
   std::memcpy(&read, head + p + 4, sizeof read);
+  // An extensible record names its encoding in the first two bytes of its sub-format.
+  constexpr int kSubFormat = sizeof(WAVEFORMATEX) + 6;
+  encoding = read.wFormatTag;
+  if (encoding == kExtensible) {
+    encoding = read.cbSize >= 22 && p + 4 + kSubFormat + 2 <= n ? ReadField<std::uint16_t>(head + p + 4 + kSubFormat) : 0;
+  }
   // The rate is used as a signed 32-bit number from here on.
   if (read.nSamplesPerSec == 0 || read.nSamplesPerSec > std::numeric_limits<std::int32_t>::max()) return 0;
   // A size of 2^31 or more reads as negative.
@@ -57,12 +68,14 @@ std::int32_t ReadHead(std::ifstream& file, WAVEFORMATEX& format, std::int64_t& d
   return size;
 }
 
-// The accepted layouts: 8-bit with 1 to 4 channels, 16-bit with 1 or 2.
-bool Accepted(const WAVEFORMATEX& format) {
-  const int bytesPerSample = format.wBitsPerSample / 8;
+// The accepted layouts: PCM, 8-bit with 1 to 4 channels, 16-bit with 1 or 2.
+// Other sample sizes (12 bits in 16-bit containers, say) and other encodings
+// are for a reader that knows them.
+bool Accepted(const WAVEFORMATEX& format, std::uint16_t encoding) {
+  const int bits = format.wBitsPerSample;
   const int channels = format.nChannels;
-  return (bytesPerSample == 1 && channels >= 1 && channels <= 4) ||
-         (bytesPerSample == 2 && (channels == 1 || channels == 2));
+  return encoding == kPcm &&
+         ((bits == 8 && channels >= 1 && channels <= 4) || (bits == 16 && (channels == 1 || channels == 2)));
 }
 
 // Samples to 16 bits: 8-bit samples are unsigned around 128, 16-bit ones
@@ -90,9 +103,10 @@ WaveFileContent ReadWaveFile(const std::string& fileName) {
   std::ifstream file(fileName, std::ios::binary);
   if (!file) return content;
   std::int64_t dataOffset = 0;
-  const std::int32_t size = ReadHead(file, content.format, dataOffset);
+  std::uint16_t encoding = 0;
+  const std::int32_t size = ReadHead(file, content.format, encoding, dataOffset, content.riff);
   if (size == 0) return content;
-  if (!Accepted(content.format)) {
+  if (!Accepted(content.format, encoding)) {
     content.result = WaveReadResult::StrangeData;
     return content;
   }

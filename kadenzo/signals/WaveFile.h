@@ -18,6 +18,7 @@ enum class WaveReadResult {
   Loaded,       // format, frames and samples hold the file's sound
   CannotLoad,   // no such readable file, or its head is unusable
   StrangeData,  // a usable head, but a layout the reader does not take
+  TooLarge,     // more samples than the machine's memory holds
 };
 
 struct WaveFileContent {
@@ -29,9 +30,14 @@ struct WaveFileContent {
   // no whole frames.
   LargeArray<std::int16_t> samples;
   int frames = 0;
+  // For TooLarge: the samples the file claims.
+  std::uint64_t claimedSamples = 0;
+  // The file begins with "RIFF": its verdict is this reader's.
+  bool riff = false;
 };
 
-// Reads the whole file, opened once. Its head, the format record after "fmt "
+// Reads the whole file, opened once: PCM (or extensible PCM) with 8 or 16 bits
+// per sample; any other format tag or sample size is StrangeData. Its head, the format record after "fmt "
 // and the data size after "data", must lie in the first 8000 bytes; a missing
 // tag, a field outside the bytes read, a size of 2^31 or more, or a rate of 0
 // or of 2^31 or more makes it CannotLoad. Only whole frames that the file

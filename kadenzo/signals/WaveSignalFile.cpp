@@ -3,7 +3,7 @@
 #include <QFile>
 
 #include "KadenzoPrompts.h"
-#include "WaveFile.h"
+#include "SoundFile.h"
 #include "WaveSignal.h"
 
 int LoadChannel = 0;
@@ -17,9 +17,10 @@ std::string LocalName(const QString& fileName) { return QFile::encodeName(fileNa
 }  // namespace
 
 void WaveSignal::Load(const QString& fileName) {
-  const WaveFileContent content = ReadWaveFile(LocalName(fileName));
+  const WaveFileContent content = ReadSoundFile(LocalName(fileName));
+  const QString refusal = QString::fromStdString(ReadRefusalMessage(content, fileName.toStdString()));
   if (content.result == WaveReadResult::CannotLoad) {
-    if (!fileName.isEmpty()) ShowMessage(QStringLiteral("Can not load ") + fileName, kErrorCaption);
+    if (!fileName.isEmpty()) ShowMessage(refusal, kErrorCaption);
     return;
   }
   if (content.format.nChannels == 2) {
@@ -27,8 +28,8 @@ void WaveSignal::Load(const QString& fileName) {
   } else {
     LoadChannel = 0;
   }
-  if (content.result == WaveReadResult::StrangeData) {
-    ShowMessage(QStringLiteral("Strange kind of data!"), kErrorCaption);
+  if (content.result != WaveReadResult::Loaded) {
+    ShowMessage(refusal, kErrorCaption);
     return;
   }
   LargeArray<std::int16_t> samples = TakeWaveChannel(content, LoadChannel);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@
 #include "EnvelopeCurve.h"
 #include "RandomGenerator.h"
 #include "RhythmEngine.h"
+#include "SoundFile.h"
 #include "SoundStore.h"
 #include "SourceGenerator.h"
 #include "WaveFile.h"
@@ -201,4 +203,29 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
   const ProgramRun version = Render("--version");
   EXPECT_EQ(version.exit, 0);
   EXPECT_EQ(version.out.rfind("kadenzo-render ", 0), 0u) << version.out;
+}
+
+TEST_F(RenderTest, ReadsEverySoundFileAsTheWindowDoes) {
+  const std::string flac = Path("x.flac");
+  ASSERT_EQ(std::system(("sox -D -n -r 32000 -b 24 -c 2 " + flac + " synth 1 sine 300 sine 500").c_str()), 0);
+  // The right channel, as the kit's own WAV reader would give it after "&Load".
+  WaveFileContent content = ReadSoundFile(flac);
+  ASSERT_EQ(content.result, WaveReadResult::Loaded);
+  SoundStore right;
+  right.SetFormat(32000);
+  right.TakeSamples(TakeWaveChannel(content, 1), content.frames);
+  ASSERT_TRUE(WriteWaveFile(right, Path("right.wav")));
+  const std::string rhythm = " -q --seed 9 --period 0.2 -t amp+det -o ";
+  ASSERT_EQ(Render("-i " + flac + rhythm + Path("a.wav")).exit, 0);
+  ASSERT_EQ(Render("-i " + Path("right.wav") + rhythm + Path("b.wav")).exit, 0);
+  EXPECT_EQ(Text(Path("a.wav")), Text(Path("b.wav")));
+  EXPECT_EQ(SamplesOf(Path("a.wav")).size(), 32000u);
+
+  // A named pipe is refused at once, never opened.
+  const std::string pipe = Path("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const ProgramRun run = Render("-i " + pipe + rhythm + Path("c.wav"));
+  EXPECT_EQ(run.exit, 1);
+  EXPECT_EQ(run.err, "Can not load " + pipe + "\n");
+  EXPECT_FALSE(fs::exists(Path("c.wav")));
 }

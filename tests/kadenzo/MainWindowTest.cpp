@@ -18,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -401,4 +403,38 @@ TEST_F(MainWindowTest, KeptSeedGivesTheRenderersFileByteForByte) {
   prompts.messages.clear();
   QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
   EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("Wrong seed value.")});
+}
+
+TEST_F(MainWindowTest, FailedLoadsKeepTheSoundAndNothingHangsOnAPipe) {
+  auto form = Window();
+  Create(*form, prompts, 0.5, 1000, 400);
+  const WaveSignal* sound = form->CurrentSound();
+  ASSERT_NE(sound, nullptr);
+  const std::vector<std::int16_t> samples(sound->GetSamples(0), sound->GetSamples(0) + sound->GetLength());
+  const QString pipe = folder.filePath(QStringLiteral("pipe"));
+  ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+  const QString garbage = folder.filePath(QStringLiteral("garbage.wav"));
+  {
+    QFile file(garbage);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("RIFF....WAVEnothing useful");
+  }
+  for (const QString& path : {pipe, garbage, folder.path()}) {
+    prompts.messages.clear();
+    prompts.fileNames = {path};
+    QTest::mouseClick(form->LoadButton, Qt::LeftButton);
+    EXPECT_EQ(prompts.messages, QStringList{QStringLiteral("Error: Can not load ") + path});
+    ASSERT_EQ(form->CurrentSound(), sound) << path.toStdString();
+    EXPECT_EQ(std::vector<std::int16_t>(sound->GetSamples(0), sound->GetSamples(0) + sound->GetLength()), samples);
+  }
+  // The open dialog offers every sound file first.
+  EXPECT_EQ(prompts.asked.back().filter,
+            QStringLiteral("Sound files (*.wav *.flac *.ogg *.aif *.aiff);;Sound files (*.wav)"));
+  // An envelope "file" that is a pipe is ignored like an unreadable one.
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  const double before = form->Envelope()[0];
+  prompts.fileNames = {pipe};
+  QTest::mouseClick(form->RhythmLoadButton, Qt::LeftButton);
+  EXPECT_EQ(form->Envelope()[0], before);
+  EXPECT_EQ(form->Envelope().GetCount(), 539);
 }
