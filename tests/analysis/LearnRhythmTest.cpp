@@ -124,3 +124,90 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 0, mtAmpFreq, 60}));
 
 }  // namespace
+
+namespace {
+
+struct Awkward {
+  const char* what;
+  std::vector<std::int16_t> samples;
+  int rate;
+  LearnOptions options;
+};
+
+std::vector<std::int16_t> WhiteNoise(int count, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::uniform_int_distribution<int> sample(-20000, 20000);
+  std::vector<std::int16_t> s(static_cast<std::size_t>(count));
+  for (std::int16_t& v : s) v = static_cast<std::int16_t>(sample(engine));
+  return s;
+}
+
+// Inputs without a rhythm, or outside every sensible range, give a result
+// of the promised form, never a crash or a hang, and a low confidence.
+TEST(LearnRhythm, InputsWithoutARhythmGiveALowConfidence) {
+  LearnOptions odd;
+  odd.points = 0;
+  odd.minPeriod = std::numeric_limits<double>::quiet_NaN();
+  odd.maxPeriod = -3.0;
+  LearnOptions reversed;
+  reversed.minPeriod = 5.0;
+  reversed.maxPeriod = 0.01;
+  LearnOptions tiny;
+  tiny.minPeriod = 1e-9;
+  tiny.maxPeriod = 1e-8;
+  std::vector<std::int16_t> click(100000, 0);
+  click[50000] = 32767;
+  std::vector<Awkward> cases;
+  cases.push_back({"nothing", {}, 44100, {}});
+  cases.push_back({"one sample", {1234}, 44100, {}});
+  cases.push_back({"silence", std::vector<std::int16_t>(441000, 0), 44100, {}});
+  cases.push_back({"constant", std::vector<std::int16_t>(441000, -32768), 44100, {}});
+  cases.push_back({"a click", click, 44100, {}});
+  cases.push_back({"white noise", WhiteNoise(20 * 44100, 3), 44100, {}});
+  cases.push_back({"rate 0", WhiteNoise(44100, 4), 0, {}});
+  cases.push_back({"rate -8000", WhiteNoise(44100, 5), -8000, {}});
+  cases.push_back({"rate 1", WhiteNoise(5000, 6), 1, {}});
+  cases.push_back({"rate INT_MAX", WhiteNoise(5000, 7), std::numeric_limits<int>::max(), {}});
+  cases.push_back({"odd options", WhiteNoise(44100, 8), 44100, odd});
+  cases.push_back({"reversed options", WhiteNoise(44100, 9), 44100, reversed});
+  cases.push_back({"periods below a sample", WhiteNoise(44100, 10), 44100, tiny});
+  for (const Awkward& c : cases) {
+    const LearnedRhythm learned =
+        LearnRhythm(c.samples.data(), static_cast<std::int64_t>(c.samples.size()), c.rate, c.options);
+    const std::size_t points = static_cast<std::size_t>(std::max(2, c.options.points));
+    EXPECT_EQ(learned.envelope.size(), points) << c.what;
+    for (double v : learned.envelope) EXPECT_TRUE(v >= 0.0 && v <= 1.0) << c.what;
+    EXPECT_TRUE(learned.period >= 0.0 && std::isfinite(learned.period)) << c.what;
+    EXPECT_TRUE(learned.timeDeviation >= 0.0 && std::isfinite(learned.timeDeviation)) << c.what;
+    EXPECT_TRUE(learned.magnitudeDeviation >= 0.0 && std::isfinite(learned.magnitudeDeviation)) << c.what;
+    EXPECT_LT(learned.confidence, 0.5) << c.what;
+    EXPECT_GE(learned.confidence, 0.0) << c.what;
+  }
+  // A null pointer with a count is refused, not read.
+  EXPECT_EQ(LearnRhythm(nullptr, 1000, 44100).period, 0.0);
+}
+
+class StoppingProgress : public Progress {
+ public:
+  void Begin(std::int64_t steps) override { begun += 1, total = steps; }
+  bool Step() override { return ++steps < 5; }
+  void End() override { ended += 1; }
+  int begun = 0, ended = 0, steps = 0;
+  std::int64_t total = 0;
+};
+
+// Asked to stop, the learning stops within a step and says it found nothing.
+TEST(LearnRhythm, StopsWhenTheProgressAsks) {
+  const std::vector<std::int16_t> sound =
+      RenderRhythm(RenderSource::WhiteNoise, EnvelopeOf(Shape::Swell), 0.5, 0, 0, mtAmplitude, 10, 3);
+  StoppingProgress progress;
+  const LearnedRhythm learned =
+      LearnRhythm(sound.data(), static_cast<std::int64_t>(sound.size()), kRenderRate, {}, &progress);
+  EXPECT_EQ(progress.begun, 1);
+  EXPECT_EQ(progress.ended, 1);
+  EXPECT_EQ(progress.steps, 5);
+  EXPECT_EQ(learned.period, 0.0);
+  EXPECT_TRUE(learned.periods.empty());
+}
+
+}  // namespace
