@@ -136,7 +136,7 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
       if (isPeak(tau) && (candidate < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(candidate)]))
         candidate = tau;
     }
-    if (candidate > 0 && r[static_cast<std::size_t>(candidate)] >= 0.9 * r[static_cast<std::size_t>(best)]) {
+    if (candidate > 0 && r[static_cast<std::size_t>(candidate)] >= 0.8 * r[static_cast<std::size_t>(best)]) {
       best = candidate;
       break;
     }
