@@ -1,0 +1,439 @@
+#include "LearnRhythm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "Autocorrelation.h"
+#include "Progress.h"
+
+namespace {
+
+constexpr double kLn20 = 2.99573227355399099344;
+// Coarse level points per shortest period: enough to place an autocorrelation
+// peak, few enough that ten minutes transform in a few milliseconds.
+constexpr int kCoarsePointsPerMinPeriod = 16;
+// At most this many coarse points, whatever the shortest period asked for.
+constexpr std::int64_t kMaxCoarsePoints = std::int64_t{1} << 20;
+// Fine level points per period, for the alignment and the envelope.
+constexpr int kFinePointsPerPeriod = 128;
+// The shortest period, in samples, that has a shape at all.
+constexpr double kMinPeriodSamples = 8.0;
+// Phases per period in the resampled periods.
+constexpr int kPhases = 512;
+// The phases fall into interleaved runs of this many, alternately in two sets
+// whose level noise is independent (for the magnitude spread).
+constexpr int kPhaseRun = 32;
+// The next period start is looked for within this fraction of a period
+// around the expected one.
+constexpr double kSearch = 0.25;
+// Levels more than this far (in units of S) below the loudest block are
+// raised to it: silence would otherwise be minus infinity.
+constexpr double kLevelRange = 2.0;
+// Progress steps of the whole learning.
+constexpr int kSteps = 100;
+
+// Progress in kSteps steps over stages of the work, each worth a share.
+class StepCounter {
+ public:
+  explicit StepCounter(Progress* progress) : m_progress(progress) {
+    if (m_progress != nullptr) m_progress->Begin(kSteps);
+  }
+  StepCounter(const StepCounter&) = delete;
+  StepCounter& operator=(const StepCounter&) = delete;
+  ~StepCounter() {
+    if (m_progress != nullptr) m_progress->End();
+  }
+
+  // The work has come to `done` of `total` in the stage from step `first`
+  // worth `share` steps. False once the progress has asked to stop.
+  bool Reach(int first, int share, double done, double total) {
+    const int target = first + static_cast<int>(share * std::min(1.0, done / total));
+    while (m_done < target && !m_stopped) {
+      ++m_done;
+      if (m_progress != nullptr && !m_progress->Step()) m_stopped = true;
+    }
+    return !m_stopped;
+  }
+  bool Stopped() const { return m_stopped; }
+
+ private:
+  Progress* m_progress;
+  int m_done = 0;
+  bool m_stopped = false;
+};
+
+// log20 of the RMS of every whole block of `hop` samples: the level S up to a
+// constant. Levels more than kLevelRange below the loudest are raised to it.
+std::vector<double> BlockLevels(const std::int16_t* s, std::int64_t count, std::int64_t hop,
+                                StepCounter& steps, int firstStep, int share) {
+  const std::int64_t n = count / hop;
+  std::vector<double> level(static_cast<std::size_t>(n));
+  double loudest = 0.0;
+  for (std::int64_t j = 0; j < n; ++j) {
+    const std::int16_t* block = s + j * hop;
+    std::int64_t sum = 0;
+    for (std::int64_t k = 0; k < hop; ++k) sum += std::int32_t{block[k]} * block[k];
+    const double power = static_cast<double>(sum) / static_cast<double>(hop);
+    level[static_cast<std::size_t>(j)] = power;
+    loudest = std::max(loudest, power);
+    if ((j & 4095) == 0 && !steps.Reach(firstStep, share, static_cast<double>(j), static_cast<double>(n)))
+      return {};
+  }
+  // Squared amplitudes: the floor is 20^(-2 kLevelRange) of the loudest power.
+  const double floor = std::max(loudest * std::pow(20.0, -2.0 * kLevelRange), 1e-300);
+  for (double& v : level) v = 0.5 * std::log(std::max(v, floor)) / kLn20;
+  return level;
+}
+
+double Mean(const std::vector<double>& v) {
+  double sum = 0.0;
+  for (double x : v) sum += x;
+  return v.empty() ? 0.0 : sum / static_cast<double>(v.size());
+}
+
+// Where the three values around a peak put its top, -0.5 .. 0.5 from the middle.
+double ParabolicOffset(double before, double at, double after) {
+  const double curvature = before - 2.0 * at + after;
+  if (!(curvature < 0.0)) return 0.0;
+  return std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
+}
+
+struct PeriodPeak {
+  double lag = 0.0;          // coarse points, refined
+  double correlation = 0.0;  // the autocorrelation there over the one at lag 0
+};
+
+// The period as the highest autocorrelation peak of the levels between the
+// lags shortest and longest, past the central lobe. A peak at a whole fraction
+// of it that is nearly as high wins (the same rhythm, once more per period).
+PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
+  const double mean = Mean(level);
+  for (double& v : level) v -= mean;
+  const int n = static_cast<int>(level.size());
+  const std::vector<double> r = Autocorrelation(level.data(), n, longest + 1);
+  if (!(r[0] > 0.0)) return {};
+
+  int start = 1;
+  while (start <= longest && r[static_cast<std::size_t>(start)] > 0.0) ++start;
+  start = std::max(start, shortest);
+  const auto isPeak = [&r](int tau) {
+    return r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(tau - 1)] &&
+           r[static_cast<std::size_t>(tau)] >= r[static_cast<std::size_t>(tau + 1)];
+  };
+  int best = -1;
+  for (int tau = std::max(start, 1); tau <= longest; ++tau) {
+    if (isPeak(tau) && (best < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(best)]))
+      best = tau;
+  }
+  if (best < 0 || !(r[static_cast<std::size_t>(best)] > 0.0)) return {};
+
+  for (int k = best / std::max(start, 1); k >= 2; --k) {
+    const int centre = static_cast<int>(std::lround(static_cast<double>(best) / k));
+    const int reach = std::max(1, centre / 10);
+    int candidate = -1;
+    for (int tau = std::max(start, centre - reach); tau <= std::min(longest, centre + reach); ++tau) {
+      if (isPeak(tau) && (candidate < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(candidate)]))
+        candidate = tau;
+    }
+    if (candidate > 0 && r[static_cast<std::size_t>(candidate)] >= 0.8 * r[static_cast<std::size_t>(best)]) {
+      best = candidate;
+      break;
+    }
+  }
+  const std::size_t b = static_cast<std::size_t>(best);
+  return {best + ParabolicOffset(r[b - 1], r[b], r[b + 1]), r[b] / r[0]};
+}
+
+// The period starts in the fine levels y, in points (fractional). Each start
+// is the shift, within kSearch periods of the expected one, at which the
+// template of `length` points matches best.
+class Aligner {
+ public:
+  Aligner(const std::vector<double>& y, int length) : m_y(y), m_length(length) {}
+
+  // The first pass: the template is the running mean of the aligned periods
+  // so far, beginning with the first `length` points. Returns the starts and
+  // leaves the template as the mean of all of them.
+  std::vector<double> Track(double period, StepCounter& steps, int firstStep, int share) {
+    m_template.assign(m_y.begin(), m_y.begin() + m_length);
+    std::vector<double> sum = m_template;
+    std::vector<double> starts{0.0};
+    double expected = period;
+    while (true) {
+      const double start = NextStart(starts.back(), expected, kSearch * expected);
+      if (start < 0.0) break;
+      starts.push_back(start);
+      const std::size_t first = static_cast<std::size_t>(std::lround(start));
+      for (int j = 0; j < m_length; ++j) sum[static_cast<std::size_t>(j)] += m_y[first + static_cast<std::size_t>(j)];
+      const double cycles = static_cast<double>(starts.size());
+      for (int j = 0; j < m_length; ++j) m_template[static_cast<std::size_t>(j)] = sum[static_cast<std::size_t>(j)] / cycles;
+      // The mean period so far, drawn towards the first guess while there are
+      // few, and kept near it so that the walk cannot run away.
+      expected = std::clamp((start + 2.0 * period) / (cycles + 1.0), 0.5 * period, 2.0 * period);
+      if (!steps.Reach(firstStep, share, start, static_cast<double>(m_y.size()))) return {};
+    }
+    return starts;
+  }
+
+  // The second pass: every start again against the fixed template.
+  std::vector<double> Realign(double period, StepCounter& steps, int firstStep, int share) {
+    std::vector<double> starts;
+    const double first = NextStart(-1.0, 0.5 * period, 0.5 * period);
+    if (first < 0.0) return starts;
+    starts.push_back(first);
+    while (true) {
+      const double start = NextStart(starts.back(), period, kSearch * period);
+      if (start < 0.0) break;
+      starts.push_back(start);
+      if (!steps.Reach(firstStep, share, start, static_cast<double>(m_y.size()))) return {};
+    }
+    return starts;
+  }
+
+ private:
+  // The best-matching start within `reach` points of previous + length, and
+  // after previous, refined between points; -1 when the search would run past
+  // the end of the levels.
+  double NextStart(double previous, double length, double reach) {
+    const int n = static_cast<int>(m_y.size());
+    const int centre = static_cast<int>(std::lround(previous + length));
+    const int spread = std::max(1, static_cast<int>(std::ceil(reach)));
+    const int lowest = std::max(static_cast<int>(std::floor(previous)) + 1, centre - spread);
+    const int highest = std::max(lowest, centre + spread);
+    if (highest + 1 + m_length > n) return -1.0;
+
+    // The template without its mean: a constant added to the levels (the
+    // unknown gain scale) then changes no score.
+    const double mean = Mean(m_template);
+    m_centred.resize(m_template.size());
+    for (std::size_t j = 0; j < m_template.size(); ++j) m_centred[j] = m_template[j] - mean;
+    m_scores.assign(static_cast<std::size_t>(highest - lowest + 1), 0.0);
+    for (int c = lowest; c <= highest; ++c) m_scores[static_cast<std::size_t>(c - lowest)] = Score(c);
+    const std::size_t best = static_cast<std::size_t>(std::max_element(m_scores.begin(), m_scores.end()) - m_scores.begin());
+    double offset = 0.0;
+    if (best > 0 && best + 1 < m_scores.size())
+      offset = ParabolicOffset(m_scores[best - 1], m_scores[best], m_scores[best + 1]);
+    return lowest + static_cast<double>(best) + offset;
+  }
+
+  double Score(int c) const {
+    const double* y = m_y.data() + c;
+    double sum = 0.0;
+    for (int j = 0; j < m_length; ++j) sum += m_centred[static_cast<std::size_t>(j)] * y[j];
+    return sum;
+  }
+
+  const std::vector<double>& m_y;
+  const int m_length;
+  std::vector<double> m_template;
+  std::vector<double> m_centred;
+  std::vector<double> m_scores;
+};
+
+// The fine levels from `from` to `to` (points, fractional) at kPhases evenly
+// spaced phases, read linearly between the points' centres.
+void ResamplePeriod(const std::vector<double>& y, double from, double to, double* phases) {
+  const double last = static_cast<double>(y.size() - 1);
+  const double step = (to - from) / kPhases;
+  for (int i = 0; i < kPhases; ++i) {
+    const double x = std::clamp(from + i * step - 0.5, 0.0, last);
+    const std::size_t k = static_cast<std::size_t>(x);
+    const double f = x - static_cast<double>(k);
+    phases[i] = k + 1 < y.size() ? y[k] * (1.0 - f) + y[k + 1] * f : y[k];
+  }
+}
+
+// The mean of the resampled periods between consecutive starts.
+std::vector<double> MeanPeriod(const std::vector<double>& y, const std::vector<double>& starts) {
+  std::vector<double> mean(kPhases, 0.0);
+  std::vector<double> phases(kPhases);
+  for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
+    ResamplePeriod(y, starts[k], starts[k + 1], phases.data());
+    for (int i = 0; i < kPhases; ++i) mean[static_cast<std::size_t>(i)] += phases[static_cast<std::size_t>(i)];
+  }
+  const double periods = static_cast<double>(starts.size() - 1);
+  for (double& v : mean) v /= periods;
+  return mean;
+}
+
+// The phase (in phases) in the middle of the quietest eighth of the period.
+int QuietestPhase(const std::vector<double>& mean) {
+  constexpr int kWidth = kPhases / 8;
+  double sum = 0.0;
+  for (int i = 0; i < kWidth; ++i) sum += mean[static_cast<std::size_t>(i)];
+  double quietest = sum;
+  int where = 0;
+  for (int i = 1; i < kPhases; ++i) {
+    sum += mean[static_cast<std::size_t>((i + kWidth - 1) % kPhases)] - mean[static_cast<std::size_t>(i - 1)];
+    if (sum < quietest) {
+      quietest = sum;
+      where = i;
+    }
+  }
+  return (where + kWidth / 2) % kPhases;
+}
+
+// The slope of the least-squares line of level against mean over the phases
+// that `in` selects.
+template <typename Select>
+double Slope(const double* level, const std::vector<double>& mean, Select in) {
+  double n = 0.0, sumX = 0.0, sumY = 0.0;
+  for (int i = 0; i < kPhases; ++i) {
+    if (!in(i)) continue;
+    n += 1.0;
+    sumX += mean[static_cast<std::size_t>(i)];
+    sumY += level[i];
+  }
+  const double meanX = sumX / n, meanY = sumY / n;
+  double sxy = 0.0, sxx = 0.0;
+  for (int i = 0; i < kPhases; ++i) {
+    if (!in(i)) continue;
+    const double dx = mean[static_cast<std::size_t>(i)] - meanX;
+    sxy += dx * (level[i] - meanY);
+    sxx += dx * dx;
+  }
+  return sxx > 0.0 ? sxy / sxx : 1.0;
+}
+
+// The mean over k of (a[k] - mean a)(b[k + lag] - mean b).
+double CrossCovariance(const std::vector<double>& a, const std::vector<double>& b, int lag) {
+  const double meanA = Mean(a), meanB = Mean(b);
+  const int n = static_cast<int>(a.size());
+  double sum = 0.0;
+  int terms = 0;
+  for (int k = std::max(0, -lag); k < n && k + lag < n; ++k, ++terms)
+    sum += (a[static_cast<std::size_t>(k)] - meanA) * (b[static_cast<std::size_t>(k + lag)] - meanB);
+  return terms > 0 ? sum / terms : 0.0;
+}
+
+// The spread of a series of draws x[k] = w x'[k] + (1 - w) x'[k+1] + noise of
+// independent draws x' (a period measured across the true boundary takes
+// part of its neighbour): its long-run covariance with a second measurement y
+// of the same draws with independent noise,
+//   C(0) + C(1) + C(-1) = var x',
+// whatever w, and free of the noise.
+double DrawVariance(const std::vector<double>& x, const std::vector<double>& y) {
+  return CrossCovariance(x, y, 0) + CrossCovariance(x, y, 1) + CrossCovariance(x, y, -1);
+}
+
+// The percent deviation of a uniform draw with this variance around 1.
+double DeviationPercent(double variance) { return 100.0 * std::sqrt(12.0 * std::max(0.0, variance)); }
+
+LearnedRhythm NoRhythm(int points) {
+  LearnedRhythm none;
+  none.envelope.assign(static_cast<std::size_t>(points), 1.0);
+  return none;
+}
+
+}  // namespace
+
+LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int rate,
+                          const LearnOptions& options, Progress* progress) {
+  const int points = std::clamp(options.points, 2, 1 << 20);
+  StepCounter steps(progress);
+  if (samples == nullptr || count <= 0 || rate <= 0) return NoRhythm(points);
+
+  // Periods to look for, in samples: at least kMinPeriodSamples, at most half
+  // the sound (two whole periods).
+  const double fs = rate;
+  const double askedMin = std::isfinite(options.minPeriod) && options.minPeriod > 0 ? options.minPeriod : 0.05;
+  const double askedMax = std::isfinite(options.maxPeriod) && options.maxPeriod > 0 ? options.maxPeriod : 10.0;
+  const double shortest = std::max(std::min(askedMin, askedMax) * fs, kMinPeriodSamples);
+  const double longest = std::min(std::max(askedMin, askedMax) * fs, 0.5 * static_cast<double>(count));
+  if (!(shortest < longest)) return NoRhythm(points);
+
+  // 1. Coarse levels and the period from their autocorrelation.
+  const std::int64_t coarseHop = std::max<std::int64_t>(
+      {1, static_cast<std::int64_t>(shortest / kCoarsePointsPerMinPeriod), (count + kMaxCoarsePoints - 1) / kMaxCoarsePoints});
+  const std::vector<double> coarse = BlockLevels(samples, count, coarseHop, steps, 0, 20);
+  if (steps.Stopped()) return NoRhythm(points);
+  const int coarseCount = static_cast<int>(coarse.size());
+  const int shortestLag = std::max(2, static_cast<int>(shortest / static_cast<double>(coarseHop)));
+  const int longestLag = std::min(static_cast<int>(longest / static_cast<double>(coarseHop)), coarseCount / 2 - 1);
+  if (longestLag <= shortestLag) return NoRhythm(points);
+  const PeriodPeak peak = FindPeriod(coarse, shortestLag, longestLag);
+  if (!steps.Reach(20, 5, 1, 1) || peak.lag <= 0.0) return NoRhythm(points);
+  const double roughPeriod = peak.lag * static_cast<double>(coarseHop);  // samples
+
+  // 2. Fine levels, about kFinePointsPerPeriod per period, and the period
+  // starts in them.
+  const std::int64_t fineHop = std::max<std::int64_t>(1, static_cast<std::int64_t>(roughPeriod / kFinePointsPerPeriod));
+  const std::vector<double> fine = BlockLevels(samples, count, fineHop, steps, 25, 15);
+  if (steps.Stopped()) return NoRhythm(points);
+  const double finePeriod = roughPeriod / static_cast<double>(fineHop);
+  const int templateLength = static_cast<int>(std::lround(finePeriod));
+  if (templateLength < 4 || static_cast<double>(fine.size()) < 2.0 * finePeriod + templateLength)
+    return NoRhythm(points);
+  Aligner aligner(fine, templateLength);
+  const std::vector<double> tracked = aligner.Track(finePeriod, steps, 40, 20);
+  if (steps.Stopped() || tracked.size() < 3) return NoRhythm(points);
+  const double trackedPeriod = (tracked.back() - tracked.front()) / static_cast<double>(tracked.size() - 1);
+  const std::vector<double> aligned = aligner.Realign(trackedPeriod, steps, 60, 20);
+  if (steps.Stopped() || aligned.size() < 4) return NoRhythm(points);
+
+  // 3. Periods start at the quietest phase of the mean period: the aligned
+  // starts moved by that share of each period.
+  const double quietest = static_cast<double>(QuietestPhase(MeanPeriod(fine, aligned))) / kPhases;
+  std::vector<double> starts(aligned.size() - 1);
+  for (std::size_t k = 0; k + 1 < aligned.size(); ++k)
+    starts[k] = aligned[k] + quietest * (aligned[k + 1] - aligned[k]);
+  const std::size_t periodCount = starts.size() - 1;
+  const std::vector<double> mean = MeanPeriod(fine, starts);
+  if (!steps.Reach(80, 10, 1, 1)) return NoRhythm(points);
+
+  // 4. Each period's magnitude: the slope of its levels against the mean,
+  // on all phases and on each of two interleaved sets of them whose level
+  // noise is independent.
+  std::vector<double> magnitude(periodCount), magnitudeA(periodCount), magnitudeB(periodCount);
+  std::vector<double> phases(kPhases);
+  const auto inA = [](int i) { return (i / kPhaseRun) % 2 == 0; };
+  const auto inB = [](int i) { return (i / kPhaseRun) % 2 == 1; };
+  for (std::size_t k = 0; k < periodCount; ++k) {
+    ResamplePeriod(fine, starts[k], starts[k + 1], phases.data());
+    magnitude[k] = Slope(phases.data(), mean, [](int) { return true; });
+    magnitudeA[k] = Slope(phases.data(), mean, inA);
+    magnitudeB[k] = Slope(phases.data(), mean, inB);
+  }
+
+  LearnedRhythm learned;
+  std::vector<double> lengths(periodCount);
+  for (std::size_t k = 0; k < periodCount; ++k) {
+    const std::int64_t first = std::llround(starts[k] * static_cast<double>(fineHop));
+    const std::int64_t next = std::llround(starts[k + 1] * static_cast<double>(fineHop));
+    learned.periods.push_back({first, next - first, magnitude[k]});
+    lengths[k] = starts[k + 1] - starts[k];
+  }
+  const double meanLength = Mean(lengths);
+  learned.period = meanLength * static_cast<double>(fineHop) / fs;
+
+  // The deviations. A start found by alignment sits at the true start plus
+  // some share of the period's departure from the mean plus noise; the
+  // lengths are differences of such starts, and their variance plus twice
+  // their lag-1 covariance is that of the true lengths, free of both. The
+  // magnitudes of the two phase sets are two measurements of the same draws.
+  std::vector<double> relative(periodCount);
+  for (std::size_t k = 0; k < periodCount; ++k) relative[k] = lengths[k] / meanLength;
+  learned.timeDeviation = DeviationPercent(DrawVariance(relative, relative));
+  learned.magnitudeDeviation = DeviationPercent(DrawVariance(magnitudeA, magnitudeB));
+
+  // The envelope: the mean level read at the output phases, its highest value at 1.
+  learned.envelope.resize(static_cast<std::size_t>(points));
+  for (int k = 0; k < points; ++k) {
+    const double x = static_cast<double>(k) * kPhases / (points - 1);
+    const int i = static_cast<int>(x) % kPhases;
+    const double f = x - std::floor(x);
+    learned.envelope[static_cast<std::size_t>(k)] =
+        mean[static_cast<std::size_t>(i)] * (1.0 - f) + mean[static_cast<std::size_t>((i + 1) % kPhases)] * f;
+  }
+  const double highest = *std::max_element(learned.envelope.begin(), learned.envelope.end());
+  for (double& v : learned.envelope) v = std::clamp(v - highest + 1.0, 0.0, 1.0);
+
+  // Confidence: how far the autocorrelation peak stands above what noise
+  // alone reaches, with fewer than four whole periods counting less.
+  const double noise = 4.0 / std::sqrt(static_cast<double>(coarseCount));
+  learned.confidence = std::clamp((peak.correlation - noise) / 0.25, 0.0, 1.0) *
+                       std::min(1.0, static_cast<double>(periodCount) / 4.0);
+  steps.Reach(90, 10, 1, 1);
+  return learned;
+}

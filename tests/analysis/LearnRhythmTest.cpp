@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "EngineRender.h"
+#include "LearnRhythm.h"
+#include "Progress.h"
+#include "RhythmEngine.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kEnvelopeValues = 540;
+
+enum class Shape { SinglePeak, TwoPeaks, Swell };
+
+double Bump(double phase, double centre, double width) {
+  const double z = (phase - centre) / width;
+  return std::exp(-0.5 * z * z);
+}
+
+// The window's 540 envelope values, at phases k / 539.
+std::vector<double> EnvelopeOf(Shape shape) {
+  std::vector<double> values(kEnvelopeValues);
+  for (int k = 0; k < kEnvelopeValues; ++k) {
+    const double phase = static_cast<double>(k) / (kEnvelopeValues - 1);
+    double v = 0.0;
+    switch (shape) {
+      case Shape::SinglePeak:
+        v = Bump(phase, 0.5, 0.08);
+        break;
+      case Shape::TwoPeaks:
+        v = Bump(phase, 0.3, 0.05) + 0.6 * Bump(phase, 0.7, 0.07);
+        break;
+      case Shape::Swell:  // rises slowly, falls faster
+        v = std::pow(std::sin(kPi * std::pow(phase, 0.7)), 2.0);
+        break;
+    }
+    values[static_cast<std::size_t>(k)] = v;
+  }
+  return values;
+}
+
+// The correlation of the learned envelope with the true one at the best
+// rotation (where a period starts is not heard), over one period of values.
+double EnvelopeCorrelation(const std::vector<double>& truth, const std::vector<double>& learned) {
+  const int n = static_cast<int>(truth.size()) - 1;
+  double best = -1.0;
+  for (int shift = 0; shift < n; ++shift) {
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    for (int k = 0; k < n; ++k) {
+      const double a = truth[static_cast<std::size_t>(k)];
+      const double b = learned[static_cast<std::size_t>((k + shift) % n)];
+      sa += a, sb += b, saa += a * a, sbb += b * b, sab += a * b;
+    }
+    const double cov = sab - sa * sb / n, va = saa - sa * sa / n, vb = sbb - sb * sb / n;
+    if (va > 0 && vb > 0) best = std::max(best, cov / std::sqrt(va * vb));
+  }
+  return best;
+}
+
+struct RoundTrip {
+  RenderSource source;
+  Shape shape;
+  double period;  // seconds
+  double timeDeviation;
+  double magnitudeDeviation;
+  int type;
+  double seconds;
+};
+
+void PrintTo(const RoundTrip& c, std::ostream* os) {
+  *os << (c.source == RenderSource::WhiteNoise ? "white" : "band") << " shape " << static_cast<int>(c.shape)
+      << " P " << c.period << " td " << c.timeDeviation << " md " << c.magnitudeDeviation << " type " << c.type
+      << " " << c.seconds << " s";
+}
+
+class LearnRoundTrip : public testing::TestWithParam<RoundTrip> {};
+
+// The engine's own renders come back with their period within 1 %, both
+// deviations within 3 percentage points and the envelope's shape.
+TEST_P(LearnRoundTrip, GivesBackTheEnginesSettings) {
+  const RoundTrip& c = GetParam();
+  const std::vector<double> truth = EnvelopeOf(c.shape);
+  const std::vector<std::int16_t> sound =
+      RenderRhythm(c.source, truth, c.period, c.timeDeviation, c.magnitudeDeviation, c.type, c.seconds, 11);
+  const LearnedRhythm learned = LearnRhythm(sound.data(), static_cast<std::int64_t>(sound.size()), kRenderRate);
+
+  const double correlation = EnvelopeCorrelation(truth, learned.envelope);
+  EXPECT_NEAR(learned.period, c.period, 0.01 * c.period);
+  EXPECT_NEAR(learned.timeDeviation, c.timeDeviation, 3.0);
+  EXPECT_NEAR(learned.magnitudeDeviation, c.magnitudeDeviation, 3.0);
+  EXPECT_GE(correlation, 0.95);
+  EXPECT_GE(learned.confidence, 0.5);
+
+  ASSERT_EQ(learned.envelope.size(), static_cast<std::size_t>(kEnvelopeValues));
+  EXPECT_EQ(*std::max_element(learned.envelope.begin(), learned.envelope.end()), 1.0);
+  EXPECT_GE(*std::min_element(learned.envelope.begin(), learned.envelope.end()), 0.0);
+  // The periods follow one another and span most of the sound.
+  ASSERT_GE(learned.periods.size(), 2u);
+  for (std::size_t k = 0; k + 1 < learned.periods.size(); ++k)
+    EXPECT_EQ(learned.periods[k].start + learned.periods[k].length, learned.periods[k + 1].start);
+  const std::int64_t covered = learned.periods.back().start + learned.periods.back().length - learned.periods.front().start;
+  EXPECT_GT(static_cast<double>(covered), static_cast<double>(sound.size()) - 4.5 * c.period * kRenderRate);
+}
+
+// Each deviation of 20 % comes with enough periods (a few hundred) that the
+// drawn lengths and magnitudes themselves spread as the settings say.
+INSTANTIATE_TEST_SUITE_P(
+    EngineRenders, LearnRoundTrip,
+    testing::Values(RoundTrip{RenderSource::WhiteNoise, Shape::SinglePeak, 0.1, 20, 20, mtAmplitude, 45},
+                    RoundTrip{RenderSource::BandNoise, Shape::TwoPeaks, 0.25, 10, 10, mtAmpDet, 60},
+                    RoundTrip{RenderSource::WhiteNoise, Shape::Swell, 2.0, 0, 0, mtAmplitude, 40},
+                    RoundTrip{RenderSource::BandNoise, Shape::Swell, 0.5, 5, 15, mtAmpFreq, 60},
+                    RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 1.0, 2, 0, mtDistortion, 30},
+                    RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.3, 5, 0, mtDistortion, 30},
+                    RoundTrip{RenderSource::WhiteNoise, Shape::Swell, 0.12, 10, 5, mtAmpDet, 45},
+                    RoundTrip{RenderSource::BandNoise, Shape::TwoPeaks, 0.4, 5, 20, mtAmplitude, 80},
+                    RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 0, mtAmpFreq, 60}));
+
+}  // namespace
+
+namespace {
+
+struct Awkward {
+  const char* what;
+  std::vector<std::int16_t> samples;
+  int rate;
+  LearnOptions options;
+};
+
+std::vector<std::int16_t> WhiteNoise(int count, unsigned seed) {
+  std::mt19937 engine(seed);
+  std::uniform_int_distribution<int> sample(-20000, 20000);
+  std::vector<std::int16_t> s(static_cast<std::size_t>(count));
+  for (std::int16_t& v : s) v = static_cast<std::int16_t>(sample(engine));
+  return s;
+}
+
+// Inputs without a rhythm, or outside every sensible range, give a result
+// of the promised form, never a crash or a hang, and a low confidence.
+TEST(LearnRhythm, InputsWithoutARhythmGiveALowConfidence) {
+  LearnOptions odd;
+  odd.points = 0;
+  odd.minPeriod = std::numeric_limits<double>::quiet_NaN();
+  odd.maxPeriod = -3.0;
+  LearnOptions reversed;
+  reversed.minPeriod = 5.0;
+  reversed.maxPeriod = 0.01;
+  LearnOptions tiny;
+  tiny.minPeriod = 1e-9;
+  tiny.maxPeriod = 1e-8;
+  std::vector<std::int16_t> click(100000, 0);
+  click[50000] = 32767;
+  std::vector<Awkward> cases;
+  cases.push_back({"nothing", {}, 44100, {}});
+  cases.push_back({"one sample", {1234}, 44100, {}});
+  cases.push_back({"silence", std::vector<std::int16_t>(441000, 0), 44100, {}});
+  cases.push_back({"constant", std::vector<std::int16_t>(441000, -32768), 44100, {}});
+  cases.push_back({"a click", click, 44100, {}});
+  cases.push_back({"white noise", WhiteNoise(20 * 44100, 3), 44100, {}});
+  cases.push_back({"rate 0", WhiteNoise(44100, 4), 0, {}});
+  cases.push_back({"rate -8000", WhiteNoise(44100, 5), -8000, {}});
+  cases.push_back({"rate 1", WhiteNoise(5000, 6), 1, {}});
+  cases.push_back({"rate INT_MAX", WhiteNoise(5000, 7), std::numeric_limits<int>::max(), {}});
+  cases.push_back({"odd options", WhiteNoise(44100, 8), 44100, odd});
+  cases.push_back({"reversed options", WhiteNoise(44100, 9), 44100, reversed});
+  cases.push_back({"periods below a sample", WhiteNoise(44100, 10), 44100, tiny});
+  for (const Awkward& c : cases) {
+    const LearnedRhythm learned =
+        LearnRhythm(c.samples.data(), static_cast<std::int64_t>(c.samples.size()), c.rate, c.options);
+    const std::size_t points = static_cast<std::size_t>(std::max(2, c.options.points));
+    EXPECT_EQ(learned.envelope.size(), points) << c.what;
+    for (double v : learned.envelope) EXPECT_TRUE(v >= 0.0 && v <= 1.0) << c.what;
+    EXPECT_TRUE(learned.period >= 0.0 && std::isfinite(learned.period)) << c.what;
+    EXPECT_TRUE(learned.timeDeviation >= 0.0 && std::isfinite(learned.timeDeviation)) << c.what;
+    EXPECT_TRUE(learned.magnitudeDeviation >= 0.0 && std::isfinite(learned.magnitudeDeviation)) << c.what;
+    EXPECT_LT(learned.confidence, 0.5) << c.what;
+    EXPECT_GE(learned.confidence, 0.0) << c.what;
+  }
+  // A null pointer with a count is refused, not read.
+  EXPECT_EQ(LearnRhythm(nullptr, 1000, 44100).period, 0.0);
+}
+
+class StoppingProgress : public Progress {
+ public:
+  void Begin(std::int64_t steps) override { begun += 1, total = steps; }
+  bool Step() override { return ++steps < 5; }
+  void End() override { ended += 1; }
+  int begun = 0, ended = 0, steps = 0;
+  std::int64_t total = 0;
+};
+
+// Asked to stop, the learning stops within a step and says it found nothing.
+TEST(LearnRhythm, StopsWhenTheProgressAsks) {
+  const std::vector<std::int16_t> sound =
+      RenderRhythm(RenderSource::WhiteNoise, EnvelopeOf(Shape::Swell), 0.5, 0, 0, mtAmplitude, 10, 3);
+  StoppingProgress progress;
+  const LearnedRhythm learned =
+      LearnRhythm(sound.data(), static_cast<std::int64_t>(sound.size()), kRenderRate, {}, &progress);
+  EXPECT_EQ(progress.begun, 1);
+  EXPECT_EQ(progress.ended, 1);
+  EXPECT_EQ(progress.steps, 5);
+  EXPECT_EQ(learned.period, 0.0);
+  EXPECT_TRUE(learned.periods.empty());
+}
+
+}  // namespace

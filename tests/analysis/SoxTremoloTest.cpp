@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "LearnRhythm.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+struct Tremolo {
+  const char* synth;  // what sox synthesises under the tremolo
+  double speed;       // Hz
+  double depth;       // percent
+};
+
+// 30 s of sox's synth under its tremolo, as raw 16-bit mono samples.
+std::vector<std::int16_t> SoxTremolo(const Tremolo& t) {
+  const std::string file = testing::TempDir() + "tremolo.raw";
+  const std::string command = "sox -n -t raw -r " + std::to_string(kRate) + " -e signed -b 16 -c 1 '" + file +
+                              "' synth 30 " + t.synth + " tremolo " + std::to_string(t.speed) + " " +
+                              std::to_string(t.depth) + " 2>/dev/null";
+  if (std::system(command.c_str()) != 0) return {};
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::remove(file.c_str());
+  std::vector<std::int16_t> samples(bytes.size() / 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const auto lo = static_cast<unsigned char>(bytes[2 * i]);
+    const auto hi = static_cast<unsigned char>(bytes[2 * i + 1]);
+    samples[i] = static_cast<std::int16_t>(lo | (hi << 8));
+  }
+  return samples;
+}
+
+// Another program's rhythm: sox's tremolo repeats every 1 / speed seconds.
+TEST(LearnRhythm, FindsTheTremoloPeriodOfSox) {
+  if (std::system("sox --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
+  for (const Tremolo& t : {Tremolo{"pinknoise", 3, 80}, Tremolo{"whitenoise", 1.5, 60}, Tremolo{"brownnoise", 0.7, 90},
+                           Tremolo{"pinknoise", 7, 50}, Tremolo{"sine 440", 2, 70}, Tremolo{"whitenoise", 11, 40}}) {
+    const std::vector<std::int16_t> samples = SoxTremolo(t);
+    ASSERT_EQ(samples.size(), 30u * kRate) << t.synth;
+    const LearnedRhythm learned = LearnRhythm(samples.data(), static_cast<std::int64_t>(samples.size()), kRate);
+    EXPECT_NEAR(learned.period, 1.0 / t.speed, 0.01 / t.speed) << t.synth << " tremolo " << t.speed;
+    EXPECT_GE(learned.confidence, 0.5) << t.synth << " tremolo " << t.speed;
+  }
+}
+
+}  // namespace
