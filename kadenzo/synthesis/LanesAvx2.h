@@ -81,12 +81,23 @@ KIT_LANE Offset MakeOffset(Index o) {
   return _mm256_or_si256(twice, _mm256_slli_epi64(twicePlusOne, 32));
 }
 KIT_LANE Offset AddOffset(Offset o, int v) { return _mm256_add_epi32(o, _mm256_set1_epi32(2 * v)); }
-KIT_LANE Vec PickOf2(Vec low, Vec high, Offset o) {
+// Bit b of each 32-bit half of o, as the sign that blendv reads.
+KIT_LANE __m256 OffsetBit(Offset o, int b) {
+  return _mm256_castsi256_ps(_mm256_slli_epi32(o, 31 - b));
+}
+KIT_LANE __m256 Permuted(Vec v, Offset o) {
   // The permutation reads the low three bits of each half's index.
-  const __m256i fromLow = _mm256_permutevar8x32_epi32(_mm256_castpd_si256(low), o);
-  const __m256i fromHigh = _mm256_permutevar8x32_epi32(_mm256_castpd_si256(high), o);
-  const __m256i inHigh = _mm256_cmpgt_epi32(o, _mm256_set1_epi32(2 * kLanes - 1));
-  return _mm256_castsi256_pd(_mm256_blendv_epi8(fromLow, fromHigh, inHigh));
+  return _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(_mm256_castpd_si256(v), o));
+}
+KIT_LANE Vec PickOf2(Vec low, Vec high, Offset o) {
+  return _mm256_castps_pd(_mm256_blendv_ps(Permuted(low, o), Permuted(high, o), OffsetBit(o, 3)));
+}
+// The same out of the 4 kLanes values a, b, c, e (0 <= offset[l] < 4 kLanes).
+KIT_LANE Vec PickOf4(Vec a, Vec b, Vec c, Vec e, Offset o) {
+  const __m256 second = OffsetBit(o, 3);
+  const __m256 firstTwo = _mm256_blendv_ps(Permuted(a, o), Permuted(b, o), second);
+  const __m256 lastTwo = _mm256_blendv_ps(Permuted(c, o), Permuted(e, o), second);
+  return _mm256_castps_pd(_mm256_blendv_ps(firstTwo, lastTwo, OffsetBit(o, 4)));
 }
 
 // Per lane the 4 samples s[first[l] .. first[l] + 3].

@@ -82,6 +82,13 @@ KIT_LANE Vec Gather(const double* base, Index i) { return _mm512_i32gather_pd(i,
 KIT_LANE Offset MakeOffset(Index o) { return _mm512_cvtepi32_epi64(o); }
 KIT_LANE Offset AddOffset(Offset o, int v) { return _mm512_add_epi64(o, _mm512_set1_epi64(v)); }
 KIT_LANE Vec PickOf2(Vec low, Vec high, Offset o) { return _mm512_permutex2var_pd(low, o, high); }
+// The same out of the 4 kLanes values a, b, c, e (0 <= offset[l] < 4 kLanes).
+KIT_LANE Vec PickOf4(Vec a, Vec b, Vec c, Vec e, Offset o) {
+  // Each permutation reads the low four bits of the offset.
+  const __mmask8 inLastTwo = _mm512_cmpge_epu64_mask(o, _mm512_set1_epi64(2 * kLanes));
+  return _mm512_mask_blend_pd(inLastTwo, _mm512_permutex2var_pd(a, o, b),
+                              _mm512_permutex2var_pd(c, o, e));
+}
 
 // Per lane the 4 samples s[first[l] .. first[l] + 3].
 KIT_LANE Run GatherRun(const std::int16_t* s, Index first) {
