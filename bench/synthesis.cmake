@@ -3,3 +3,7 @@
 kit_add_bench(synthesis_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/synthesis_commands.cpp
   LIBS kadsynthesis)
+
+kit_add_bench(lagrange_bench
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/synthesis_lagrange.cpp
+  LIBS kadsynthesis)

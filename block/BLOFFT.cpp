@@ -167,52 +167,106 @@ void EnsureTables(int N, TableKind kind) {
   g_tables = std::move(t);
 }
 
+// Stages 1 to 3 of the transform on the 8 consecutive bit-reversed points
+// (r, m), written to (outRe, outIm). Stages 1 and 2 have the twiddles 1 and
+// -i, so t is x[k] itself or (im, -re) of x[k]; stage 3 takes its twiddles
+// from the stage table like every later stage. With kOddZero the points at
+// odd positions are 0 (imaginary part -0), as the inverse transform's
+// zero-padding puts them, and the compiler drops the operations on them that
+// cannot change a value.
+template <bool kOddZero>
+[[gnu::always_inline]] inline void RunFirstThreeStages(double (&r)[8], double (&m)[8],
+                                                       const double* stageSin,
+                                                       const double* stageCos, double* outRe,
+                                                       double* outIm) {
+  if constexpr (kOddZero) {
+    for (int p = 1; p < 8; p += 2) r[p] = 0.0, m[p] = -0.0;
+  }
+  for (int g = 0; g < 8; g += 4) {
+    double r0 = r[g], r1 = r[g + 1], r2 = r[g + 2], r3 = r[g + 3];
+    double i0 = m[g], i1 = m[g + 1], i2 = m[g + 2], i3 = m[g + 3];
+    double tr = r1, ti = i1;
+    r1 = r0 - tr, i1 = i0 - ti, r0 = r0 + tr, i0 = i0 + ti;
+    tr = r3, ti = i3;
+    r3 = r2 - tr, i3 = i2 - ti, r2 = r2 + tr, i2 = i2 + ti;
+    tr = r2, ti = i2;
+    r[g + 2] = r0 - tr, m[g + 2] = i0 - ti, r[g] = r0 + tr, m[g] = i0 + ti;
+    tr = i3, ti = -r3;
+    r[g + 3] = r1 - tr, m[g + 3] = i1 - ti, r[g + 1] = r1 + tr, m[g + 1] = i1 + ti;
+  }
+  for (int j = 0; j < 4; ++j) {
+    const double wr = stageCos[4 + j], wi = stageSin[4 + j];
+    const double tr = r[j + 4] * wr - m[j + 4] * wi;
+    const double ti = r[j + 4] * wi + m[j + 4] * wr;
+    outRe[j + 4] = r[j] - tr, outIm[j + 4] = m[j] - ti;
+    outRe[j] = r[j] + tr, outIm[j] = m[j] + ti;
+  }
+}
+
 // Moves point i of `source` to position reversed[i] of (re, im), n = 2^M
-// points. Large transforms go in tiles of 8 x 8 points (the top and bottom
-// three bits of i), so that every cache line is read and written whole instead
-// of one value per line.
-template <typename Source>
-void PermuteBitReversed(int M, const std::int32_t* reversed, const Source& source, double* re,
-                        double* im) {
+// points, and returns the number of stages it has run on them as well. Large
+// transforms go in tiles of 8 x 8 points (the top and bottom three bits of
+// i), so that every cache line is read and written whole instead of one value
+// per line; each line of 8 points written also goes through the first three
+// stages on the way. With kUpperHalfZero the points n/2 .. n-1 are 0 (-0 in
+// the imaginary part) and source is not asked for them.
+template <bool kUpperHalfZero, typename Source>
+int PermuteBitReversed(int M, const std::int32_t* reversed, const Source& source, double* re,
+                       double* im, const double* stageSin, const double* stageCos) {
   const int n = 1 << M;
   if (M < 6) {
-    for (int i = 0; i < n; ++i) source(i, re[reversed[i]], im[reversed[i]]);
-    return;
+    for (int i = 0; i < n; ++i) {
+      if (kUpperHalfZero && i >= n / 2) {
+        re[reversed[i]] = 0.0, im[reversed[i]] = -0.0;
+      } else {
+        source(i, re[reversed[i]], im[reversed[i]]);
+      }
+    }
+    return 0;
   }
   constexpr int kReversed3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  constexpr int kRows = kUpperHalfZero ? 4 : 8;
   const int shift = M - 3;
-  double tileRe[8][8];
-  double tileIm[8][8];
+  double tileRe[kRows][8];
+  double tileIm[kRows][8];
   for (int middle = 0; middle < n >> 3; middle += 8) {
-    for (int a = 0; a < 8; ++a)
+    for (int a = 0; a < kRows; ++a)
       for (int c = 0; c < 8; ++c) source((a << shift) | middle | c, tileRe[a][c], tileIm[a][c]);
     // With the top and bottom three bits exchanged and reversed, the middle
     // bits reverse among themselves.
     const int reversedMiddle = reversed[middle];
     for (int c = 0; c < 8; ++c) {
-      double* lineRe = re + ((kReversed3[c] << shift) | reversedMiddle);
-      double* lineIm = im + ((kReversed3[c] << shift) | reversedMiddle);
-      for (int a = 0; a < 8; ++a) {
+      double lineRe[8];
+      double lineIm[8];
+      for (int a = 0; a < kRows; ++a) {
         lineRe[kReversed3[a]] = tileRe[a][c];
         lineIm[kReversed3[a]] = tileIm[a][c];
       }
+      const int line = (kReversed3[c] << shift) | reversedMiddle;
+      RunFirstThreeStages<kUpperHalfZero>(lineRe, lineIm, stageSin, stageCos, re + line,
+                                          im + line);
     }
   }
+  return 3;
 }
 
-// Four doubles processed as one; plain element-wise IEEE operations, so the
-// results are those of the scalar code.
-using Pack = double __attribute__((vector_size(32)));
+// Four or eight doubles processed as one; plain element-wise IEEE operations,
+// so the results are those of the scalar code.
+using Pack4 = double __attribute__((vector_size(32)));
+using Pack8 = double __attribute__((vector_size(64)));
 
+template <typename Pack>
 [[gnu::always_inline]] inline void LoadPack(Pack& v, const double* p) {
   std::memcpy(&v, p, sizeof v);
 }
 
+template <typename Pack>
 [[gnu::always_inline]] inline void StorePack(double* p, const Pack& v) {
   std::memcpy(p, &v, sizeof v);
 }
 
-// One butterfly on four lanes: t = b W, b = a - t, a = a + t.
+// One butterfly on every lane: t = b W, b = a - t, a = a + t.
+template <typename Pack>
 [[gnu::always_inline]] inline void Butterfly(Pack& ar, Pack& ai, Pack& br, Pack& bi,
                                              const Pack& wr, const Pack& wi) {
   const Pack tr = br * wr - bi * wi;
@@ -223,76 +277,134 @@ using Pack = double __attribute__((vector_size(32)));
   ai = ai + ti;
 }
 
-// The stages of the decimation-in-time transform on n bit-reversed points.
-// Each butterfly: t = x[k] W, x[k] = x[g] - t, x[g] = x[g] + t.
-__attribute__((target_clones("avx2", "default"))) void RunStages(int n, double* __restrict re,
-                                                                 double* __restrict im,
-                                                                 const double* stageSin,
-                                                                 const double* stageCos) {
-  // Stages 1 and 2 together, four points at a time: their twiddles are 1 and
-  // -i, so t is x[k] itself or (im, -re) of x[k].
-  if (n >= 4) {
-    for (int g = 0; g < n; g += 4) {
-      double r0 = re[g], r1 = re[g + 1], r2 = re[g + 2], r3 = re[g + 3];
-      double i0 = im[g], i1 = im[g + 1], i2 = im[g + 2], i3 = im[g + 3];
-      double tr = r1, ti = i1;
-      r1 = r0 - tr, i1 = i0 - ti, r0 = r0 + tr, i0 = i0 + ti;
-      tr = r3, ti = i3;
-      r3 = r2 - tr, i3 = i2 - ti, r2 = r2 + tr, i2 = i2 + ti;
-      tr = r2, ti = i2;
-      re[g + 2] = r0 - tr, im[g + 2] = i0 - ti, re[g] = r0 + tr, im[g] = i0 + ti;
-      tr = i3, ti = -r3;
-      re[g + 3] = r1 - tr, im[g + 3] = i1 - ti, re[g + 1] = r1 + tr, im[g + 1] = i1 + ti;
-    }
-  } else if (n == 2) {
+// Stages 1 and 2 on n points (n >= 2), four points at a time: their twiddles
+// are 1 and -i, so t is x[k] itself or (im, -re) of x[k].
+[[gnu::always_inline]] inline void RunFirstTwoStages(int n, double* __restrict re,
+                                                     double* __restrict im) {
+  if (n == 2) {
     const double tr = re[1], ti = im[1];
     re[1] = re[0] - tr, im[1] = im[0] - ti, re[0] = re[0] + tr, im[0] = im[0] + ti;
+    return;
   }
-  // From stage 3 on, two stages per pass over the data: the four points
-  // g, g + half, g + 2 half, g + 3 half go through both stages in registers.
-  int half = 4;
+  for (int g = 0; g < n; g += 4) {
+    double r0 = re[g], r1 = re[g + 1], r2 = re[g + 2], r3 = re[g + 3];
+    double i0 = im[g], i1 = im[g + 1], i2 = im[g + 2], i3 = im[g + 3];
+    double tr = r1, ti = i1;
+    r1 = r0 - tr, i1 = i0 - ti, r0 = r0 + tr, i0 = i0 + ti;
+    tr = r3, ti = i3;
+    r3 = r2 - tr, i3 = i2 - ti, r2 = r2 + tr, i2 = i2 + ti;
+    tr = r2, ti = i2;
+    re[g + 2] = r0 - tr, im[g + 2] = i0 - ti, re[g] = r0 + tr, im[g] = i0 + ti;
+    tr = i3, ti = -r3;
+    re[g + 3] = r1 - tr, im[g + 3] = i1 - ti, re[g + 1] = r1 + tr, im[g + 1] = i1 + ti;
+  }
+}
+
+// The stages with half-lengths `half`, 2 half and 4 half .. below n, two per
+// pass over the data: the four points g, g + half, g + 2 half, g + 3 half go
+// through both stages in registers. An odd number of stages leaves the last
+// one to a pass of its own. half >= 4.
+template <typename Pack>
+[[gnu::always_inline]] inline void RunStagePair(int n, int half, double* __restrict re,
+                                                double* __restrict im, const double* stageSin,
+                                                const double* stageCos) {
+  constexpr int kWidth = sizeof(Pack) / sizeof(double);
+  const double* inner = stageCos + half;
+  const double* innerSin = stageSin + half;
+  const double* outer = stageCos + 2 * half;
+  const double* outerSin = stageSin + 2 * half;
+  for (int g0 = 0; g0 < n; g0 += 4 * half) {
+    double* r = re + g0;
+    double* m = im + g0;
+    for (int j = 0; j < half; j += kWidth) {
+      Pack r0, r1, r2, r3, m0, m1, m2, m3, wr, wi;
+      LoadPack(r0, r + j), LoadPack(m0, m + j);
+      LoadPack(r1, r + half + j), LoadPack(m1, m + half + j);
+      LoadPack(r2, r + 2 * half + j), LoadPack(m2, m + 2 * half + j);
+      LoadPack(r3, r + 3 * half + j), LoadPack(m3, m + 3 * half + j);
+      LoadPack(wr, inner + j), LoadPack(wi, innerSin + j);
+      Butterfly(r0, m0, r1, m1, wr, wi);
+      Butterfly(r2, m2, r3, m3, wr, wi);
+      LoadPack(wr, outer + j), LoadPack(wi, outerSin + j);
+      Butterfly(r0, m0, r2, m2, wr, wi);
+      LoadPack(wr, outer + half + j), LoadPack(wi, outerSin + half + j);
+      Butterfly(r1, m1, r3, m3, wr, wi);
+      StorePack(r + j, r0), StorePack(m + j, m0);
+      StorePack(r + half + j, r1), StorePack(m + half + j, m1);
+      StorePack(r + 2 * half + j, r2), StorePack(m + 2 * half + j, m2);
+      StorePack(r + 3 * half + j, r3), StorePack(m + 3 * half + j, m3);
+    }
+  }
+}
+
+template <typename Pack>
+[[gnu::always_inline]] inline void RunLastStage(int n, double* __restrict re,
+                                                double* __restrict im, const double* stageSin,
+                                                const double* stageCos) {
+  constexpr int kWidth = sizeof(Pack) / sizeof(double);
+  const int half = n / 2;
+  const double* wc = stageCos + half;
+  const double* ws = stageSin + half;
+  for (int j = 0; j < half; j += kWidth) {
+    Pack ar, ai, br, bi, wr, wi;
+    LoadPack(ar, re + j), LoadPack(ai, im + j);
+    LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
+    LoadPack(wr, wc + j), LoadPack(wi, ws + j);
+    Butterfly(ar, ai, br, bi, wr, wi);
+    StorePack(re + j, ar), StorePack(im + j, ai);
+    StorePack(re + half + j, br), StorePack(im + half + j, bi);
+  }
+}
+
+// The stages from half-length `half` (>= 4) to the last on n points.
+[[gnu::always_inline]] inline void RunStagesFrom(int half, int n, double* __restrict re,
+                                                 double* __restrict im, const double* stageSin,
+                                                 const double* stageCos) {
   for (; 4 * half <= n; half *= 4) {
-    const double* inner = stageCos + half;
-    const double* innerSin = stageSin + half;
-    const double* outer = stageCos + 2 * half;
-    const double* outerSin = stageSin + 2 * half;
-    for (int g0 = 0; g0 < n; g0 += 4 * half) {
-      double* r = re + g0;
-      double* m = im + g0;
-      for (int j = 0; j < half; j += 4) {
-        Pack r0, r1, r2, r3, m0, m1, m2, m3, wr, wi;
-        LoadPack(r0, r + j), LoadPack(m0, m + j);
-        LoadPack(r1, r + half + j), LoadPack(m1, m + half + j);
-        LoadPack(r2, r + 2 * half + j), LoadPack(m2, m + 2 * half + j);
-        LoadPack(r3, r + 3 * half + j), LoadPack(m3, m + 3 * half + j);
-        LoadPack(wr, inner + j), LoadPack(wi, innerSin + j);
-        Butterfly(r0, m0, r1, m1, wr, wi);
-        Butterfly(r2, m2, r3, m3, wr, wi);
-        LoadPack(wr, outer + j), LoadPack(wi, outerSin + j);
-        Butterfly(r0, m0, r2, m2, wr, wi);
-        LoadPack(wr, outer + half + j), LoadPack(wi, outerSin + half + j);
-        Butterfly(r1, m1, r3, m3, wr, wi);
-        StorePack(r + j, r0), StorePack(m + j, m0);
-        StorePack(r + half + j, r1), StorePack(m + half + j, m1);
-        StorePack(r + 2 * half + j, r2), StorePack(m + 2 * half + j, m2);
-        StorePack(r + 3 * half + j, r3), StorePack(m + 3 * half + j, m3);
+    if (half < 8) {
+      RunStagePair<Pack4>(n, half, re, im, stageSin, stageCos);
+    } else {
+      RunStagePair<Pack8>(n, half, re, im, stageSin, stageCos);
+    }
+  }
+  if (half < n) {
+    if (half < 8) {
+      RunLastStage<Pack4>(n, re, im, stageSin, stageCos);
+    } else {
+      RunLastStage<Pack8>(n, re, im, stageSin, stageCos);
+    }
+  }
+}
+
+// The stages within a block of points concern that block alone, so blocks go
+// through them one after the other while they stay in a cache: the stages up
+// to kInnerBlock points (re and im 32 KB, the level-1 cache), then those up to
+// kOuterBlock points (512 KB, the level-2 cache), then the stages above, which
+// join the outer blocks.
+constexpr int kInnerBlock = 1 << 11;
+constexpr int kOuterBlock = 1 << 15;
+
+// The stages of the decimation-in-time transform on n bit-reversed points,
+// after the first `done` (0 or 3 with n >= 8). Each butterfly:
+// t = x[k] W, x[k] = x[g] - t, x[g] = x[g] + t.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void RunStages(
+    int n, int done, double* __restrict re, double* __restrict im, const double* stageSin,
+    const double* stageCos) {
+  if (n < 2) return;
+  const int outer = n < kOuterBlock ? n : kOuterBlock;
+  const int inner = outer < kInnerBlock ? outer : kInnerBlock;
+  for (int o = 0; o < n; o += outer) {
+    for (int b = o; b < o + outer; b += inner) {
+      if (done == 0) {
+        RunFirstTwoStages(inner, re + b, im + b);
+        if (inner >= 8) RunStagesFrom(4, inner, re + b, im + b, stageSin, stageCos);
+      } else {
+        RunStagesFrom(8, inner, re + b, im + b, stageSin, stageCos);
       }
     }
+    if (inner < outer) RunStagesFrom(inner, outer, re + o, im + o, stageSin, stageCos);
   }
-  // An odd number of stages leaves the last one alone.
-  if (half < n) {
-    const double* wc = stageCos + half;
-    const double* ws = stageSin + half;
-    for (int j = 0; j < half; j += 4) {
-      Pack ar, ai, br, bi, wr, wi;
-      LoadPack(ar, re + j), LoadPack(ai, im + j);
-      LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
-      LoadPack(wr, wc + j), LoadPack(wi, ws + j);
-      Butterfly(ar, ai, br, bi, wr, wi);
-      StorePack(re + j, ar), StorePack(im + j, ai);
-      StorePack(re + half + j, br), StorePack(im + half + j, bi);
-    }
-  }
+  if (outer < n) RunStagesFrom(outer, n, re, im, stageSin, stageCos);
 }
 
 // Given the unscaled transform Z of the h complex values x[2j] + i x[2j+1],
@@ -333,14 +445,16 @@ Block& Block::ForwardFFT() {
   double P = 0.0;
   for (int i = 0; i < h; ++i) P += x[2 * i] - x[2 * i + 1];
   // Even values as real parts, odd ones as imaginary parts, in bit-reversed order.
-  PermuteBitReversed(
+  const double* stageSin = g_tables.stageSin.get();
+  const double* stageCos = g_tables.stageCos.get();
+  const int done = PermuteBitReversed<false>(
       M, g_tables.reversed.get(),
       [x](int i, double& re, double& im) {
         re = x[2 * i];
         im = x[2 * i + 1];
       },
-      dr, di);
-  RunStages(h, dr, di, g_tables.stageSin.get(), g_tables.stageCos.get());
+      dr, di, stageSin, stageCos);
+  RunStages(h, done, dr, di, stageSin, stageCos);
   const double scale = 1.0 / std::sqrt(static_cast<double>(h));
   SplitRealSpectrum(h, g_tables.splitSin.get(), g_tables.splitCos.get(), scale, dr, di, x);
 
@@ -365,14 +479,16 @@ Block& Block::InverseFFT() {
   // The first half of the spectrum in bit-reversed order, conjugated so that
   // the forward stages compute the inverse, then zeros. The Nyquist value in
   // di[0] only reaches the imaginary output.
-  PermuteBitReversed(
+  const double* stageSin = g_tables.stageSin.get();
+  const double* stageCos = g_tables.stageCos.get();
+  const int done = PermuteBitReversed<true>(
       M, g_tables.reversed.get(),
       [x, h](int i, double& re, double& im) {
-        re = i < h ? x[i] : 0.0;
-        im = i < h ? -x[h + i] : -0.0;
+        re = x[i];
+        im = -x[h + i];
       },
-      dr, di);
-  RunStages(N, dr, di, g_tables.stageSin.get(), g_tables.stageCos.get());
+      dr, di, stageSin, stageCos);
+  RunStages(N, done, dr, di, stageSin, stageCos);
 
   // Only the real part is kept, so the closing conjugation has nothing to do.
   const double scale = 1.0 / std::sqrt(static_cast<double>(N));

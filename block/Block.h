@@ -118,6 +118,18 @@ class Block {
   bool ReadFromFile(const char* name, int iStart = 0, int iCount = -1);
 
   // Fourier transform (BLOFFT.cpp, library blockfft; not part of every build).
+  // ForwardFFT: N = 2h values (h a power of two) become the packed spectrum,
+  // every bin (2/sqrt(N)) X_k; InverseFFT: a packed spectrum of N values (a
+  // power of two) becomes N real values. Both in place, m_dStep becomes
+  // 1 / (N m_dStep). The arithmetic is fixed to the order of every operation,
+  // so the results are the same bits on every processor and code path.
+  // Cache: one set of tables per program for the last size and direction
+  // (twiddles per stage, the bit-reversal permutation, the split rotations and
+  // two work arrays: about 3.25 N doubles for a forward transform of N values,
+  // 4.5 N for an inverse one, and 2N more while they are made); made on first
+  // use, rebuilt when the size or the direction changes, freed at exit. A call
+  // with the cache in place allocates nothing. Not
+  // thread-safe: the cache is unguarded module state.
   Block& ForwardFFT();
   Block& InverseFFT();
   Block& PowerSpectrum(bool smooth, bool decibels);

@@ -22,16 +22,8 @@ double RhythmGain(double S) {
 }
 
 void RhythmGains(const double* S, int count, double* g, VectorPath path) {
-  if (!VectorPathSupported(path)) path = VectorPath::Portable;
-  switch (path) {
-    case VectorPath::Avx512:
-      RhythmGainsAvx512(S, count, g);
-      return;
-    case VectorPath::Avx2:
-      RhythmGainsAvx2(S, count, g);
-      return;
-    case VectorPath::Portable:
-      break;
+  if (const auto kernel = VectorKernel(path, avx2::RhythmGains, avx512::RhythmGains)) {
+    return kernel(S, count, g);
   }
   for (int k = 0; k < count; ++k) g[k] = RhythmGain(S[k]);
 }

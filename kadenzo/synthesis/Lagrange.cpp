@@ -36,16 +36,8 @@ double LagrangeRead(const double w[kLagrangePoints], const std::int16_t* s, int 
 
 void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* s, int N,
                       const double* positions, int count, double* results, VectorPath path) {
-  if (!VectorPathSupported(path)) path = VectorPath::Portable;
-  switch (path) {
-    case VectorPath::Avx512:
-      LagrangeReadManyAvx512(w, s, N, positions, count, results);
-      return;
-    case VectorPath::Avx2:
-      LagrangeReadManyAvx2(w, s, N, positions, count, results);
-      return;
-    case VectorPath::Portable:
-      break;
+  if (const auto kernel = VectorKernel(path, avx2::LagrangeReadMany, avx512::LagrangeReadMany)) {
+    return kernel(w, s, N, positions, count, results);
   }
   for (int k = 0; k < count; ++k) results[k] = LagrangeRead(w, s, N, positions[k]);
 }

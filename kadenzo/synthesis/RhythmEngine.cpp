@@ -151,16 +151,8 @@ void PeriodLevels(const RhythmEnvelope& envelope, double fs, double T0, double P
                   int first, int count, double* level, VectorPath path) {
   const double* values = envelope.values;
   const int last = envelope.points;
-  if (!VectorPathSupported(path)) path = VectorPath::Portable;
-  switch (path) {
-    case VectorPath::Avx512:
-      PeriodLevelsAvx512(values, last, fs, T0, Pc, Mc, first, count, level);
-      return;
-    case VectorPath::Avx2:
-      PeriodLevelsAvx2(values, last, fs, T0, Pc, Mc, first, count, level);
-      return;
-    case VectorPath::Portable:
-      break;
+  if (const auto kernel = VectorKernel(path, avx2::PeriodLevels, avx512::PeriodLevels)) {
+    return kernel(values, last, fs, T0, Pc, Mc, first, count, level);
   }
   for (int j = 0; j < count; ++j) level[j] = envelope.ValueAt(((first + j) / fs - T0) / Pc) * Mc;
 }
@@ -177,16 +169,8 @@ int RecentPeak(const std::int16_t* s, int i) {
 
 void Distort(const std::int16_t* x, const int* peak, const double* gain, const double* magnitude,
              int count, double* value, VectorPath path) {
-  if (!VectorPathSupported(path)) path = VectorPath::Portable;
-  switch (path) {
-    case VectorPath::Avx512:
-      DistortAvx512(x, peak, gain, magnitude, count, value);
-      return;
-    case VectorPath::Avx2:
-      DistortAvx2(x, peak, gain, magnitude, count, value);
-      return;
-    case VectorPath::Portable:
-      break;
+  if (const auto kernel = VectorKernel(path, avx2::Distort, avx512::Distort)) {
+    return kernel(x, peak, gain, magnitude, count, value);
   }
   for (int k = 0; k < count; ++k) value[k] = DistortSample(x[k], peak[k], gain[k], magnitude[k]);
 }

@@ -4,11 +4,11 @@
 // drawn length and magnitude; the envelope level S of each sample sets the gain
 // g = 20^(S - 1) and acts on the sound through one of six modulation types.
 
-#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "Distortion.h"
 #include "EnvelopeCurve.h"
 #include "VectorPath.h"
 
@@ -53,15 +53,6 @@ int RecentPeak(const std::int16_t* s, int i);
 // peak[k] = RecentPeak(s, first + k) for k = 0 .. count - 1 (count <= 4096),
 // three comparisons per sample whatever the window.
 void RecentPeaks(const std::int16_t* s, int first, int count, int* peak);
-
-// The Distortion type's output for source sample x with recent peak `peak`,
-// gain g and magnitude Mc: x itself unless |x / Mc| exceeds peak * g; then
-// peak * g with the sign of x.
-inline double DistortSample(int x, int peak, double g, double Mc) {
-  const double limit = peak * g;
-  const double sample = x;
-  return std::fabs(sample / Mc) > limit ? (sample > 0 ? limit : -limit) : sample;
-}
 
 // value[k] = DistortSample(x[k], peak[k], gain[k], magnitude[k]) for
 // k = 0 .. count - 1, on the given path if this processor supports it.

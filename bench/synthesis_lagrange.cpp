@@ -1,0 +1,68 @@
+// The 25-point interpolating read on its own, on each vector path, for the
+// kinds of positions the time-shifting rhythm types make: a delay that drifts
+// slowly (neighbouring reads share their windows), one that moves at up to two
+// samples per sample (the Detonation type under a steep envelope), and one that
+// jumps by hundreds of samples (the Frequency types at a low gain). Items are
+// reads.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "Lagrange.h"
+
+namespace {
+
+constexpr int kSamples = 1 << 20;
+
+enum Positions { kDrifting, kFast, kJumping };
+
+std::vector<double> MakePositions(Positions kind) {
+  std::vector<double> x(kSamples);
+  std::mt19937 engine(7);
+  std::uniform_real_distribution<double> jump(-500.0, 500.0);
+  for (int i = 0; i < kSamples; ++i) {
+    const double delay = kind == kDrifting ? 40.0 * std::sin(i * 1e-4) + 50.0
+                         : kind == kFast   ? 50.0 - 0.9 * (i % 4000)
+                                           : jump(engine) + 600.0;
+    x[i] = i - delay;
+  }
+  return x;
+}
+
+void Read(benchmark::State& state) {
+  const auto kind = static_cast<Positions>(state.range(0));
+  const auto path = static_cast<VectorPath>(state.range(1));
+  if (!VectorPathSupported(path)) {
+    state.SkipWithError("path not supported here");
+    return;
+  }
+  std::mt19937 engine(3);
+  std::uniform_int_distribution<int> value(-32768, 32767);
+  std::vector<std::int16_t> s(kSamples);
+  for (auto& v : s) v = static_cast<std::int16_t>(value(engine));
+  const std::vector<double> x = MakePositions(kind);
+  std::vector<double> results(kSamples);
+  double w[kLagrangePoints];
+  LagrangeWeights(w);
+  for (auto _ : state) {
+    LagrangeReadMany(w, s.data(), kSamples, x.data(), kSamples, results.data(), path);
+    benchmark::DoNotOptimize(results.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+
+}  // namespace
+
+BENCHMARK(Read)
+    ->ArgsProduct({{kDrifting, kFast, kJumping},
+                   {static_cast<int>(VectorPath::Portable), static_cast<int>(VectorPath::Avx2),
+                    static_cast<int>(VectorPath::Avx512)}})
+    ->ArgNames({"positions", "path"})
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
