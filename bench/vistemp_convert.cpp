@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <cmath>
 
-#include "Conversion.h"
+#include "QtPicture.h"
 
 namespace {
 
