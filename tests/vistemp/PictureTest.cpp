@@ -18,6 +18,7 @@
 using namespace vistemp;
 using vistemp_test::Chart;
 using vistemp_test::ChartParts;
+using vistemp_test::PngHeader;
 using vistemp_test::TestFolder;
 using vistemp_test::VistempWindow;
 
@@ -110,34 +111,6 @@ TEST(LoadPicture, TheSameDrawingInEveryLosslessFormatGivesTheSameEnvelope) {
       EXPECT_EQ(envelope(loaded.picture, ink), envelope(drawing, ink)) << name;
     }
   }
-}
-
-std::uint32_t Crc32(const QByteArray& bytes) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (const char byte : bytes) {
-    crc ^= static_cast<unsigned char>(byte);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-QByteArray BigEndian(std::uint32_t value) {
-  QByteArray bytes(4, '\0');
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
-  return bytes;
-}
-
-QByteArray Chunk(const char* type, const QByteArray& data) {
-  const QByteArray typed = QByteArray(type) + data;
-  return BigEndian(static_cast<std::uint32_t>(data.size())) + typed + BigEndian(Crc32(typed));
-}
-
-// A PNG file that promises width x height RGB pixels but holds only a few.
-QByteArray PngHeader(int width, int height) {
-  const QByteArray header = BigEndian(width) + BigEndian(height) + QByteArray("\x08\x02\x00\x00\x00", 5);
-  const QByteArray pixels("\x78\x9c\x63\x60\x00\x00\x00\x02\x00\x01", 10);  // zlib of two zero bytes
-  return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", header) + Chunk("IDAT", pixels) +
-         Chunk("IEND", QByteArray());
 }
 
 TEST(LoadPicture, RefusesLargePicturesNamingTheirSizeAndWhatIsNoRegularFile) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "ScriptedPrompts.h"
@@ -65,6 +67,34 @@ inline QImage Chart(ChartParts parts = {}) {
     }
   }
   return image;
+}
+
+inline std::uint32_t Crc32(const QByteArray& bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const char byte : bytes) {
+    crc ^= static_cast<unsigned char>(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+inline QByteArray BigEndian(std::uint32_t value) {
+  QByteArray bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+  return bytes;
+}
+
+inline QByteArray Chunk(const char* type, const QByteArray& data) {
+  const QByteArray typed = QByteArray(type) + data;
+  return BigEndian(static_cast<std::uint32_t>(data.size())) + typed + BigEndian(Crc32(typed));
+}
+
+// A PNG file that promises width x height RGB pixels but holds only a few.
+inline QByteArray PngHeader(int width, int height) {
+  const QByteArray header = BigEndian(width) + BigEndian(height) + QByteArray("\x08\x02\x00\x00\x00", 5);
+  const QByteArray pixels("\x78\x9c\x63\x60\x00\x00\x00\x02\x00\x01", 10);  // zlib of two zero bytes
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", header) + Chunk("IDAT", pixels) +
+         Chunk("IEND", QByteArray());
 }
 
 // A folder for the files of one test, removed afterwards.
