@@ -1,11 +1,17 @@
-// Tracing a 4000 x 1000 drawing and converting its profile to 8192 samples.
+// Tracing a 4000 x 1000 drawing and converting its profile to 8192 samples;
+// tracing an A4 page at 600 dpi (4960 x 7016) and converting it, by darkness
+// and by colour, from the window's 32-bit pixels and vistemp-trace's RGB rows.
 #include <benchmark/benchmark.h>
 
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <vector>
 
-#include "Conversion.h"
+#include "QtPicture.h"
 
 namespace {
 
@@ -88,6 +94,81 @@ void BM_TraceAndConvert(benchmark::State& state) {
   state.SetLabel("pixels");
 }
 BENCHMARK(BM_TraceAndConvert)->Unit(benchmark::kMillisecond);
+
+constexpr int kPageWidth = 4960;
+constexpr int kPageHeight = 7016;
+
+// A chart on an A4 page: a black frame, a red curve low on the page (so that
+// most of each column is read before its ink) and a blue one above it.
+QImage Page() {
+  QImage image(kPageWidth, kPageHeight, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setPen(QPen(Qt::black, 6));
+  painter.drawRect(200, 200, kPageWidth - 400, kPageHeight - 400);
+  for (const auto& [colour, base] : {std::pair{QColor(230, 20, 10), 5500.0}, {QColor(20, 40, 220), 3000.0}}) {
+    painter.setPen(QPen(colour, 8));
+    QPointF previous(300, base);
+    for (int x = 301; x < kPageWidth - 300; x += 4) {
+      const QPointF point(x, base - 1200 * std::exp(-3 * std::fmod(x / 1100.0, 1.0)));
+      painter.drawLine(previous, point);
+      previous = point;
+    }
+  }
+  return image;
+}
+
+// The page as vistemp-trace decodes it: 8-bit RGB rows.
+std::vector<std::uint8_t> RgbRows(const QImage& page) {
+  const QImage rgb = page.convertToFormat(QImage::Format_RGB888);
+  std::vector<std::uint8_t> rows(static_cast<std::size_t>(rgb.width()) * rgb.height() * 3);
+  for (int y = 0; y < rgb.height(); ++y) {
+    std::memcpy(rows.data() + static_cast<std::size_t>(y) * rgb.width() * 3, rgb.constScanLine(y),
+                static_cast<std::size_t>(rgb.width()) * 3);
+  }
+  return rows;
+}
+
+// Trace (inside the frame when asked) and convert as the save does: log 60,
+// 8192 samples, scaled to 1 when there is ink to scale.
+void TraceAndConvertPage(benchmark::State& state, const vistemp::PixelView& page, const vistemp::InkRule& ink,
+                         std::optional<vistemp::Region> region, bool scaled = true) {
+  vistemp::SaveSettings settings;
+  settings.resampleTo = kSamples;
+  if (scaled) settings.scaleTo = 1.0;
+  for (auto _ : state) {
+    Block profile;
+    vistemp::TraceProfile(profile, page, ink, region);
+    Block out;
+    vistemp::MakeSavedEnvelope(out, profile, settings);
+    benchmark::DoNotOptimize(out.GetData());
+  }
+  state.SetItemsProcessed(state.iterations() * kPageWidth * kPageHeight);
+  state.SetLabel("pixels");
+}
+
+const vistemp::InkRule kRedInk = vistemp::InkRule::Near(vistemp::MakeColour(230, 20, 10), 60);
+const vistemp::Region kInsideFrame{210, 210, kPageWidth - 420, kPageHeight - 420};
+
+void BM_A4Page(benchmark::State& state) {
+  static const QImage page = Page();
+  static const std::vector<std::uint8_t> rgb = RgbRows(page);
+  const vistemp::QImagePixels window(page);
+  vistemp::PixelView command = window.View();
+  command.layout = vistemp::PixelView::Layout::Rgb24;
+  command.pixels = rgb.data();
+  command.stride = static_cast<std::ptrdiff_t>(kPageWidth) * 3;
+  const vistemp::PixelView& pixels = state.range(0) == 0 ? window.View() : command;
+  switch (state.range(1)) {
+    case 0: TraceAndConvertPage(state, pixels, vistemp::InkRule::Darker(0.5), std::nullopt); break;
+    case 1: TraceAndConvertPage(state, pixels, vistemp::InkRule::Darker(0.5), kInsideFrame); break;
+    case 2: TraceAndConvertPage(state, pixels, kRedInk, std::nullopt); break;
+    default: TraceAndConvertPage(state, pixels, vistemp::InkRule::Darker(0.0), std::nullopt, false); break;
+  }
+}
+// Arguments: pixels (0 the window's 32-bit, 1 vistemp-trace's RGB), ink (0 dark,
+// 1 dark inside the frame, 2 the red curve, 3 none at all: every pixel read).
+BENCHMARK(BM_A4Page)->ArgsProduct({{0, 1}, {0, 1, 2, 3}})->ArgNames({"rgb", "ink"})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "Block.h"
+#include "BlockFile.h"
+#include "SaveFile.h"
 
 static_assert(std::endian::native == std::endian::little,
               "block files are little-endian and are read and written as the machine stores them");
@@ -25,6 +27,21 @@ void WriteField(char* bytes, int offset, T value) {
   std::memcpy(bytes + offset, &value, sizeof value);
 }
 
+void FillHeader(char (&header)[BlockFileHeader::kSize], const Block& block) {
+  std::memset(header, 0, sizeof header);
+  std::memcpy(header, kMagic, sizeof kMagic);
+  WriteField<std::int32_t>(header, 4, block.GetSize());
+  WriteField<std::int32_t>(header, 8, BlockFileHeader::kSize);
+  WriteField<double>(header, 12, block.GetStart());
+  WriteField<double>(header, 20, block.GetStep());
+  WriteField<std::uint8_t>(header, 28, static_cast<std::uint8_t>(block.GetDomain()));
+  WriteField<std::uint8_t>(header, 29, block.GetUserFlag());
+}
+
+std::size_t ValueBytes(const Block& block) {
+  return static_cast<std::size_t>(block.GetSize()) * sizeof(double);
+}
+
 }  // namespace
 
 BlockFileHeader::BlockFileHeader(const char* name) {
@@ -43,23 +60,24 @@ BlockFileHeader::BlockFileHeader(const char* name) {
 
 bool Block::WriteToFile(const char* name) const {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  char header[BlockFileHeader::kSize] = {};
-  std::memcpy(header, kMagic, sizeof kMagic);
-  WriteField<std::int32_t>(header, 4, m_iSize);
-  WriteField<std::int32_t>(header, 8, BlockFileHeader::kSize);
-  WriteField<double>(header, 12, m_dStart);
-  WriteField<double>(header, 20, m_dStep);
-  WriteField<std::uint8_t>(header, 28, m_eDomain);
-  WriteField<std::uint8_t>(header, 29, m_bUserFlag);
+  char header[BlockFileHeader::kSize];
+  FillHeader(header, *this);
   out.write(header, sizeof header);
   if (m_iSize > 0) {
-    out.write(reinterpret_cast<const char*>(m_pData.get()),
-              static_cast<std::streamsize>(m_iSize) * static_cast<std::streamsize>(sizeof(double)));
+    out.write(reinterpret_cast<const char*>(m_pData.get()), static_cast<std::streamsize>(ValueBytes(*this)));
   }
   out.flush();
   const bool written = out.good();
   out.close();
   return written && !out.fail();
+}
+
+bool SaveBlockFile(const Block& block, const std::string& name) {
+  char header[BlockFileHeader::kSize];
+  FillHeader(header, block);
+  SaveFile file(name);
+  return file.Open() && file.Write(header, sizeof header) &&
+         (block.GetSize() == 0 || file.Write(block.GetData(), ValueBytes(block))) && file.Commit();
 }
 
 bool Block::ReadFromFile(const char* name, int iStart, int iCount) {

@@ -7,6 +7,9 @@
 //   8  int32 value offset (32)                    30  two padding bytes
 
 #include <cstdint>
+#include <string>
+
+class Block;
 
 class BlockFileHeader {
  public:
@@ -34,3 +37,8 @@ class BlockFileHeader {
   std::uint8_t m_bFlag = 0;
   bool m_bValid = false;
 };
+
+// Writes block as a Block file through SaveFile: the target is replaced only
+// once the whole file is written; on failure it is left as it was, and no
+// temporary file remains.
+bool SaveBlockFile(const Block& block, const std::string& name);

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Conversion.h"
+#include "QtPicture.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Pictures of up to 16 MB keep every run short; larger ones are refused by the reader.

@@ -3,19 +3,23 @@
 #include <QCheckBox>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSpinBox>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
-#include "Conversion.h"
 #include "CommandGuard.h"
 #include "EnvelopeFile.h"
 #include "LocaleNumbers.h"
 #include "PictureWidget.h"
 #include "Plot.h"
 #include "Prompts.h"
+#include "QtPicture.h"
+#include "TracedPictureView.h"
 
 namespace vistemp {
 
@@ -47,6 +51,19 @@ constexpr DesignedPlace kScaleEdit{440, 9, 41, 21};
 constexpr DesignedPlace kSaveButton{496, 8, 57, 25, 57};
 constexpr DesignedPlace kExitButton{560, 8, 57, 25, 57};
 
+// The row of ink and region controls above the preview, and the least room
+// left for the picture above it; the picture takes whatever the window grows.
+constexpr int kPanel3Height = 33;
+constexpr int kLeastPictureHeight = 200;
+constexpr int kFirstPictureHeight = 320;
+constexpr DesignedPlace kPickCheckBox{8, 8, 81, 17, 89};
+constexpr DesignedPlace kColourLabel{97, 7, 19, 19};
+constexpr DesignedPlace kToleranceLabel{128, 10, 50, 17};
+constexpr DesignedPlace kToleranceEdit{180, 6, 41, 21};
+constexpr DesignedPlace kRegionLabel{236, 10, 385, 17};
+
+const QString kWholePicture = QStringLiteral("Drag a rectangle over the picture to trace only that region.");
+
 QRect Scaled(const DesignedPlace& place, double scale) {
   return QRect(static_cast<int>(std::lround(place.x * scale)),
                static_cast<int>(std::lround(place.y * scale)),
@@ -66,6 +83,21 @@ int CaptionWidth(const QWidget* control, const QFontMetrics& metrics) {
   return control->sizeHint().width();
 }
 
+// A colour for the trace that stands out against the ink it follows: the one
+// of a few strong colours farthest from it.
+QColor TraceColour(Colour ink) {
+  const Colour candidates[] = {MakeColour(255, 0, 255), MakeColour(0, 160, 255), MakeColour(255, 140, 0),
+                               MakeColour(0, 170, 0)};
+  const auto distance = [ink](Colour colour) {
+    const int dr = RedOf(colour) - RedOf(ink), dg = GreenOf(colour) - GreenOf(ink), db = BlueOf(colour) - BlueOf(ink);
+    return dr * dr + dg * dg + db * db;
+  };
+  return QColor::fromRgb(*std::max_element(std::begin(candidates), std::end(candidates),
+                                           [&](Colour a, Colour b) { return distance(a) < distance(b); }));
+}
+
+QRect ToQRect(const Region& region) { return QRect(region.x, region.y, region.width, region.height); }
+
 // An up-down control over a read-only edit: the text cannot be typed over; only
 // the arrows and the arrow keys step it.
 class UpDownSpinBox : public QSpinBox {
@@ -83,7 +115,6 @@ TForm1::TForm1(Prompts* prompts, QWidget* parent) : QWidget(parent) {
   m_pPrompts = prompts;
 
   setWindowTitle(QStringLiteral("Image import"));
-  setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
   CreateControls();
   PlaceControls();
   move(200, 108);
@@ -95,6 +126,11 @@ TForm1::TForm1(Prompts* prompts, QWidget* parent) : QWidget(parent) {
   connect(RangeEdit, &QSpinBox::textChanged, this, &TForm1::RangeEditChange);
   connect(ResampleCheckBox, &QCheckBox::toggled, this, &TForm1::ResampleCheckBoxClick);
   connect(ScaleCheckBox, &QCheckBox::toggled, this, &TForm1::ScaleCheckBoxClick);
+  connect(PickCheckBox, &QCheckBox::toggled, this, &TForm1::PickCheckBoxClick);
+  connect(ToleranceEdit, &QLineEdit::textChanged, this, &TForm1::ToleranceEditChange);
+  connect(PictureView, &TracedPictureView::PixelClicked, this, &TForm1::PictureClick);
+  connect(PictureView, &TracedPictureView::RegionDragged, this, &TForm1::PictureDrag);
+  connect(PictureView, &TracedPictureView::RegionCleared, this, &TForm1::PictureDoubleClick);
   // A fresh picture control is blank; it shows the preview again.
   connect(Image1, &PictureWidget::Resized, this, [this] { RunCommand([this] { DrawPreview(); }); });
 }
@@ -102,6 +138,21 @@ TForm1::TForm1(Prompts* prompts, QWidget* parent) : QWidget(parent) {
 TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
+  PictureView = new TracedPictureView(this);
+  Panel3 = new QFrame(this);
+  Panel3->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel3->setLineWidth(1);
+  PickCheckBox = new QCheckBox(QStringLiteral("&Pick colour"), Panel3);
+  PickCheckBox->setToolTip(QStringLiteral("Click the picture to take the colour of the curve to trace"));
+  ColourLabel = new QLabel(Panel3);
+  ColourLabel->setFrameStyle(QFrame::Box | QFrame::Plain);
+  ColourLabel->setAutoFillBackground(true);
+  ToleranceLabel = new QLabel(QStringLiteral("&Tolerance"), Panel3);
+  ToleranceEdit = new QLineEdit(QStringLiteral("60"), Panel3);
+  ToleranceEdit->setToolTip(QStringLiteral("Largest RGB distance from the picked colour that counts as ink"));
+  ToleranceLabel->setBuddy(ToleranceEdit);
+  RegionLabel = new QLabel(kWholePicture, Panel3);
+
   Panel2 = new QFrame(this);
   Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Panel2->setLineWidth(1);
@@ -155,14 +206,39 @@ void TForm1::PlaceControls() {
     }
   }
 
-  const int width = Scaled(kClientWidth, scale);
-  const int height = Scaled(kClientHeight, scale);
-  const int panel1Height = Scaled(kPanel1Height, scale);
-  setFixedSize(width, height);
-  Panel2->setGeometry(0, 0, width, height - panel1Height);
-  Image1->setGeometry(Panel2->contentsRect());
-  Panel1->setGeometry(0, height - panel1Height, width, panel1Height);
+  m_dScale = scale;
   for (const auto& [control, place] : places) control->setGeometry(Scaled(place, scale));
+  const std::pair<QWidget*, DesignedPlace> rowPlaces[] = {{PickCheckBox, kPickCheckBox},
+                                                          {ColourLabel, kColourLabel},
+                                                          {ToleranceLabel, kToleranceLabel},
+                                                          {ToleranceEdit, kToleranceEdit},
+                                                          {RegionLabel, kRegionLabel}};
+  for (const auto& [control, place] : rowPlaces) control->setGeometry(Scaled(place, scale));
+
+  const int width = Scaled(kClientWidth, scale);
+  const int height = Scaled(kClientHeight + kPanel3Height, scale);
+  setMinimumSize(width, height + Scaled(kLeastPictureHeight, scale));
+  resize(width, height + Scaled(kFirstPictureHeight, scale));
+  PlacePanels();
+}
+
+// The panels keep their designed heights at the bottom and widen with the
+// window; the picture takes the room above them.
+void TForm1::PlacePanels() {
+  const int panel1Height = Scaled(kPanel1Height, m_dScale);
+  const int panel2Height = Scaled(kClientHeight - kPanel1Height, m_dScale);
+  const int panel3Height = Scaled(kPanel3Height, m_dScale);
+  const int pictureHeight = std::max(0, height() - panel1Height - panel2Height - panel3Height);
+  PictureView->setGeometry(0, 0, width(), pictureHeight);
+  Panel3->setGeometry(0, pictureHeight, width(), panel3Height);
+  Panel2->setGeometry(0, pictureHeight + panel3Height, width(), panel2Height);
+  Image1->setGeometry(Panel2->contentsRect());
+  Panel1->setGeometry(0, height() - panel1Height, width(), panel1Height);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlacePanels();
 }
 
 void TForm1::RunCommand(const std::function<void()>& command) { RunGuarded(*m_pPrompts, command); }
@@ -183,18 +259,88 @@ void TForm1::DrawPreview() {
 void TForm1::LoadButtonClick() {
   RunCommand([this] {
     const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(
-        QStringLiteral("Bitmap Image (*.bmp)"), QStringLiteral("bmp"), QStringLiteral("Source Image")));
+        QStringLiteral("Pictures (*.png *.jpg *.jpeg *.bmp *.gif *.tif *.tiff *.webp);;Bitmap Image (*.bmp)"),
+        QStringLiteral("bmp"), QStringLiteral("Source Image")));
     if (fileName.isEmpty()) return;
 
     // Loaded aside, so that a bad file leaves the last picture, profile and preview.
-    QImage picture;
-    if (!picture.load(fileName, "BMP")) {
-      m_pPrompts->ShowMessage(QStringLiteral("Bitmap image is not valid"));
+    LoadedPicture loaded = LoadPicture(fileName);
+    if (!loaded.refusal.isEmpty()) {
+      m_pPrompts->ShowMessage(loaded.refusal);
       return;
     }
-    SourceBitmap = std::move(picture);
-    TraceProfile(Profile, SourceBitmap, LocaleTextToNumber(ThreshEdit->text()));
-    LogCheckBoxClick();
+    // A region belongs to pictures of one size: it is kept for the next chart
+    // of the same layout and dropped otherwise.
+    if (loaded.picture.size() != SourceBitmap.size()) m_region.reset();
+    SourceBitmap = std::move(loaded.picture);
+    PictureView->SetPicture(SourceBitmap);
+    m_dThreshold = LocaleTextToNumber(ThreshEdit->text());
+    Retrace();
+  });
+}
+
+InkRule TForm1::CurrentInk() const {
+  if (PickCheckBox->isChecked() && m_picked) {
+    return InkRule::Near(*m_picked, LocaleTextToNumber(ToleranceEdit->text()));
+  }
+  return InkRule::Darker(m_dThreshold);
+}
+
+void TForm1::Retrace() {
+  if (SourceBitmap.isNull()) return;
+  TraceProfile(Profile, SourceBitmap, CurrentInk(), m_region);
+  ShowTrace();
+  LogCheckBoxClick();
+}
+
+void TForm1::ShowTrace() {
+  const Region traced = ClipRegion(m_region.value_or(Region{0, 0, SourceBitmap.width(), SourceBitmap.height()}),
+                                   SourceBitmap.width(), SourceBitmap.height());
+  const bool byColour = PickCheckBox->isChecked() && m_picked;
+  PictureView->SetTrace(std::vector<double>(Profile.GetData(), Profile.GetData() + Profile.GetSize()),
+                        ToQRect(traced), TraceColour(byColour ? *m_picked : MakeColour(0, 0, 0)));
+  PictureView->SetRegion(m_region ? std::optional<QRect>(ToQRect(traced)) : std::nullopt);
+  RegionLabel->setText(m_region ? QStringLiteral("Region: %1, %2, %3 × %4 pixels; double-click clears it.")
+                                      .arg(traced.x)
+                                      .arg(traced.y)
+                                      .arg(traced.width)
+                                      .arg(traced.height)
+                                : kWholePicture);
+}
+
+void TForm1::PickCheckBoxClick() { RunCommand([this] { Retrace(); }); }
+
+void TForm1::ToleranceEditChange() {
+  RunCommand([this] {
+    if (PickCheckBox->isChecked() && m_picked) Retrace();
+  });
+}
+
+void TForm1::PictureClick(QPoint pixel) {
+  RunCommand([this, pixel] {
+    if (!PickCheckBox->isChecked() || !SourceBitmap.valid(pixel)) return;
+    m_picked = SourceBitmap.pixel(pixel) | 0xFF000000u;
+    QPalette swatch = ColourLabel->palette();
+    swatch.setColor(QPalette::Window, QColor::fromRgb(*m_picked));
+    ColourLabel->setPalette(swatch);
+    Retrace();
+  });
+}
+
+void TForm1::PictureDrag(QRect pixels) {
+  RunCommand([this, pixels] {
+    m_region = ClipRegion(Region{pixels.x(), pixels.y(), pixels.width(), pixels.height()}, SourceBitmap.width(),
+                          SourceBitmap.height());
+    if (m_region->width == 0) m_region.reset();
+    Retrace();
+  });
+}
+
+void TForm1::PictureDoubleClick() {
+  RunCommand([this] {
+    if (!m_region) return;
+    m_region.reset();
+    Retrace();
   });
 }
 
@@ -203,11 +349,11 @@ void TForm1::SaveButtonClick() {
     const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForSaving(
         QStringLiteral("Envelope files (*.env)"), QStringLiteral("env"), QStringLiteral("Save sound envelope")));
     if (fileName.isEmpty()) return;
+    if (Profile.GetSize() == 0) return;  // no picture yet
 
-    Block envelope;
-    if (!MakeEnvelope(envelope)) return;  // no picture yet
-
-    bool written;
+    SaveSettings settings;
+    settings.logMapping = LogCheckBox->isChecked();
+    settings.rangeDb = RangeEdit->value();
     if (ResampleCheckBox->isChecked()) {
       bool isInteger = false;
       const int size = SzEdit->text().toInt(&isInteger);
@@ -219,13 +365,12 @@ void TForm1::SaveButtonClick() {
         m_pPrompts->ShowMessage(QStringLiteral("'%1' is not a positive number of samples").arg(SzEdit->text()));
         return;
       }
-      Block resampled = Resample(envelope, size);
-      if (ScaleCheckBox->isChecked()) ScaleTo(resampled, LocaleTextToNumber(ScaleEdit->text()));
-      written = WriteEnvelopeFile(resampled, fileName);
-    } else {
-      written = WriteEnvelopeFile(envelope, fileName);
+      settings.resampleTo = size;
+      if (ScaleCheckBox->isChecked()) settings.scaleTo = LocaleTextToNumber(ScaleEdit->text());
     }
-    if (!written) m_pPrompts->ShowMessage(QStringLiteral("Can not create ") + fileName);
+    Block envelope;
+    if (!MakeSavedEnvelope(envelope, Profile, settings)) return;
+    if (!WriteEnvelopeFile(envelope, fileName)) m_pPrompts->ShowMessage(QStringLiteral("Can not create ") + fileName);
   });
 }
 

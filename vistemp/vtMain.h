@@ -1,22 +1,28 @@
 #pragma once
-// The converter's window: load a BMP drawing, preview its envelope, save it as an
-// envelope file. The handlers read the controls, call the conversion and show
-// the result; the numeric work is in Conversion.h.
+// The converter's window: load a drawing, see it with its trace, choose the ink
+// (darker than the threshold, or near a picked colour) and the region traced,
+// preview the envelope and save it as an envelope file. The handlers read the
+// controls, call the conversion and show the result; the numeric work is in
+// Conversion.h.
 
 #include <QImage>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "Block.h"
+#include "Conversion.h"
 
 class QCheckBox;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class PictureWidget;
 class Prompts;
+class TracedPictureView;
 
 namespace vistemp {
 
@@ -42,9 +48,19 @@ class TForm1 : public QWidget {
   QPushButton* ExitButton;
   QFrame* Panel2;
   PictureWidget* Image1;
+  // Above the preview: the picture with its trace, and the ink and region controls.
+  TracedPictureView* PictureView;
+  QFrame* Panel3;
+  QCheckBox* PickCheckBox;
+  QLabel* ColourLabel;  // a swatch of the picked colour
+  QLabel* ToleranceLabel;
+  QLineEdit* ToleranceEdit;
+  QLabel* RegionLabel;
 
   // The column profile of the last picture loaded; empty before the first load.
   const Block& GetProfile() const { return Profile; }
+  std::optional<Colour> GetPickedColour() const { return m_picked; }
+  std::optional<Region> GetRegion() const { return m_region; }
 
   void LoadButtonClick();
   void SaveButtonClick();
@@ -53,10 +69,24 @@ class TForm1 : public QWidget {
   void RangeEditChange();
   void ResampleCheckBoxClick();
   void ScaleCheckBoxClick();
+  void PickCheckBoxClick();
+  void ToleranceEditChange();
+  // Mouse work on the shown picture, in picture pixels.
+  void PictureClick(QPoint pixel);
+  void PictureDrag(QRect pixels);
+  void PictureDoubleClick();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void CreateControls();
   void PlaceControls();
+  void PlacePanels();
+  InkRule CurrentInk() const;
+  // Traces the loaded picture again with the current ink and region, and shows it.
+  void Retrace();
+  void ShowTrace();
   bool MakeEnvelope(Block& out) const;
   void DrawPreview();
   // Runs a handler's body; an error escaping it is shown in a message box.
@@ -66,6 +96,10 @@ class TForm1 : public QWidget {
   Prompts* m_pPrompts;
   Block Profile;
   QImage SourceBitmap;
+  double m_dThreshold = 0.5;  // read from ThreshEdit at the last load
+  std::optional<Colour> m_picked;
+  std::optional<Region> m_region;
+  double m_dScale = 1.0;  // of the designed layout, for the desktop font
 };
 
 }  // namespace vistemp

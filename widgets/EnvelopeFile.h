@@ -1,7 +1,6 @@
 #pragma once
-// Writing an envelope (a Block file) so that a failed write never leaves a
-// damaged file behind: the block goes to a temporary file beside the target,
-// which replaces the target only once it is complete.
+// Writing an envelope (a Block file) under a file name the user chose, through
+// SaveBlockFile, so that a failed write never leaves a damaged file behind.
 
 #include <QString>
 

@@ -116,8 +116,14 @@ TEST(BlockFileWrite, BlocksGiveTheBytesOfTheFormat) {
     const std::string path = TempPath("written.env");
     ASSERT_TRUE(block->WriteToFile(path.c_str()));
     EXPECT_EQ(ReadBytes(path), expected);
+    // Saved through a temporary file, over the last one: the same bytes.
+    const std::string saved = TempPath("saved.env");
+    WriteBytes(saved, Bytes(100, 'x'));
+    ASSERT_TRUE(SaveBlockFile(*block, saved));
+    EXPECT_EQ(ReadBytes(saved), expected);
   }
   EXPECT_FALSE(three.WriteToFile((TempPath("no") + "/such/dir/file.env").c_str()));
+  EXPECT_FALSE(SaveBlockFile(three, TempPath("no") + "/such/dir/file.env"));
 }
 
 TEST(BlockFileRead, HandWrittenFileAndItsRanges) {

@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "Conversion.h"
+#include "QtPicture.h"
 #include "TestPictures.h"
 
 using namespace vistemp;

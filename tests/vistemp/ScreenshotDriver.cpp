@@ -1,5 +1,7 @@
-// Opens the real Vistemp window, loads a drawing through the window's own Load
-// command (the open dialog answered by script) and writes a PNG of the window.
+// Opens the real Vistemp window, loads a coloured chart (a frame, a red and a
+// blue curve) as a PNG through the window's own Load command (the open dialog
+// answered by script), picks the red curve with a click in pick mode, and
+// writes a PNG of the window with the trace over the picture.
 // Usage: vistemp_screenshot OUTPUT.png
 #include <QApplication>
 #include <QCheckBox>
@@ -11,26 +13,35 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <tuple>
 #include <cstdio>
 
 #include "ScriptedPrompts.h"
+#include "TracedPictureView.h"
 #include "vtMain.h"
 
 namespace {
 
-// A hand-drawn looking beat: a fast attack, a decay and a second smaller bump.
+// A chart: axes in a frame, a red beat curve with a fast attack and a decay,
+// and a blue curve below it.
 QImage Drawing() {
-  QImage image(400, 120, QImage::Format_RGB32);
+  QImage image(600, 300, QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
   painter.setPen(QPen(Qt::black, 2));
-  QPointF previous(0, 110);
-  for (int x = 1; x < image.width(); ++x) {
-    const double t = x / 400.0;
-    const double level = std::exp(-6 * t) * std::min(1.0, 20 * t) + 0.4 * std::exp(-200 * (t - 0.6) * (t - 0.6));
-    const QPointF point(x, 110 - 100 * level);
-    painter.drawLine(previous, point);
-    previous = point;
+  painter.drawRect(20, 10, 560, 270);
+  for (const auto& [colour, base, size] : {std::tuple{QColor(220, 30, 30), 150.0, 120.0},
+                                           std::tuple{QColor(30, 60, 210), 260.0, 70.0}}) {
+    painter.setPen(QPen(colour, 3));
+    QPointF previous(40, base);
+    for (int x = 41; x < 560; ++x) {
+      const double t = (x - 40) / 520.0;
+      const double level = std::exp(-6 * t) * std::min(1.0, 20 * t) + 0.4 * std::exp(-200 * (t - 0.6) * (t - 0.6));
+      const QPointF point(x, base - size * level);
+      painter.drawLine(previous, point);
+      previous = point;
+    }
   }
   return image;
 }
@@ -45,8 +56,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   QTemporaryDir folder;
-  const QString picture = QDir(folder.path()).filePath(QStringLiteral("drawing.bmp"));
-  if (!folder.isValid() || !Drawing().save(picture, "BMP")) return 1;
+  const QString picture = QDir(folder.path()).filePath(QStringLiteral("chart.png"));
+  if (!folder.isValid() || !Drawing().save(picture, "PNG")) return 1;
 
   ScriptedPrompts prompts;
   prompts.fileNames = {picture};
@@ -54,6 +65,16 @@ int main(int argc, char** argv) {
   form.show();
   if (!QTest::qWaitForWindowExposed(&form)) return 1;
   QTest::mouseClick(form.LoadButton, Qt::LeftButton);
+  // Pick the red curve at its attack, then trace it.
+  QTest::mouseClick(form.PickCheckBox, Qt::LeftButton, {}, QPoint(6, form.PickCheckBox->height() / 2));
+  const QRectF area = form.PictureView->PictureArea();
+  const double scale = area.width() / 600.0;
+  const QImage chart = Drawing();
+  int redRow = 0;
+  const auto isRed = [&](int y) { return qRed(chart.pixel(300, y)) > 150 && qGreen(chart.pixel(300, y)) < 100; };
+  while (redRow < chart.height() && !isRed(redRow)) ++redRow;
+  QTest::mouseClick(form.PictureView, Qt::LeftButton, {},
+                    QPointF(area.left() + 300.5 * scale, area.top() + (redRow + 1.5) * scale).toPoint());
   QTest::mouseClick(form.ResampleCheckBox, Qt::LeftButton, {}, QPoint(6, form.ResampleCheckBox->height() / 2));
   QTest::qWait(200);
   return form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -13,6 +14,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "ScriptedPrompts.h"
@@ -38,6 +41,62 @@ inline QImage Rising(int n) {
   return ColumnPicture(heights, n);
 }
 
+// A chart: a black frame (rows 10 and 189, columns 10 and 289), a red curve
+// near the top and a blue one below it, two pixels thick, never crossing;
+// either curve alone on white when the other parts are left out.
+struct ChartParts {
+  bool frame = true, red = true, blue = true;
+};
+inline QImage Chart(ChartParts parts = {}) {
+  QImage image(300, 200, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  for (int x = 10; x < 290 && parts.frame; ++x) {
+    image.setPixel(x, 10, qRgb(0, 0, 0));
+    image.setPixel(x, 189, qRgb(0, 0, 0));
+  }
+  for (int y = 10; y < 190 && parts.frame; ++y) {
+    image.setPixel(10, y, qRgb(0, 0, 0));
+    image.setPixel(289, y, qRgb(0, 0, 0));
+  }
+  for (int x = 20; x < 280; ++x) {
+    const int red = 40 + static_cast<int>(20 * std::sin(x / 20.0));
+    const int blue = 120 + static_cast<int>(25 * std::cos(x / 30.0));
+    for (int dy = 0; dy < 2; ++dy) {
+      if (parts.red) image.setPixel(x, red + dy, qRgb(230, 20, 10));
+      if (parts.blue) image.setPixel(x, blue + dy, qRgb(20, 40, 220));
+    }
+  }
+  return image;
+}
+
+inline std::uint32_t Crc32(const QByteArray& bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const char byte : bytes) {
+    crc ^= static_cast<unsigned char>(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+inline QByteArray BigEndian(std::uint32_t value) {
+  QByteArray bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (24 - 8 * i)) & 0xFF);
+  return bytes;
+}
+
+inline QByteArray Chunk(const char* type, const QByteArray& data) {
+  const QByteArray typed = QByteArray(type) + data;
+  return BigEndian(static_cast<std::uint32_t>(data.size())) + typed + BigEndian(Crc32(typed));
+}
+
+// A PNG file that promises width x height RGB pixels but holds only a few.
+inline QByteArray PngHeader(int width, int height) {
+  const QByteArray header = BigEndian(width) + BigEndian(height) + QByteArray("\x08\x02\x00\x00\x00", 5);
+  const QByteArray pixels("\x78\x9c\x63\x60\x00\x00\x00\x02\x00\x01", 10);  // zlib of two zero bytes
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", header) + Chunk("IDAT", pixels) +
+         Chunk("IEND", QByteArray());
+}
+
 // A folder for the files of one test, removed afterwards.
 class TestFolder {
  public:
@@ -49,6 +108,13 @@ class TestFolder {
   QString SaveBmp(const QImage& image, const QString& name = QStringLiteral("picture.bmp")) const {
     const QString path = Path(name);
     EXPECT_TRUE(image.save(path, "BMP"));
+    return path;
+  }
+
+  // Writes the picture in the given format (quality 100: lossless WebP) and returns its name.
+  QString SaveAs(const QImage& image, const QString& name, const char* format) const {
+    const QString path = Path(name);
+    EXPECT_TRUE(image.save(path, format, 100)) << format;
     return path;
   }
 
@@ -72,7 +138,10 @@ class VistempWindow : public ::testing::Test {
   }
 
   void Load(const QImage& picture, const QString& name = QStringLiteral("picture.bmp")) {
-    prompts.fileNames.push_back(folder.SaveBmp(picture, name));
+    LoadFile(folder.SaveBmp(picture, name));
+  }
+  void LoadFile(const QString& path) {
+    prompts.fileNames.push_back(path);
     QTest::mouseClick(form.LoadButton, Qt::LeftButton);
   }
 

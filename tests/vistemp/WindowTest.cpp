@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "PictureWidget.h"
+#include "TracedPictureView.h"
 #include "TestPictures.h"
 
 using vistemp_test::ColumnPicture;
@@ -24,8 +25,20 @@ bool HasPixel(const QImage& image, QRgb colour) {
   return std::find(begin, end, colour) != end;
 }
 
-TEST_F(VistempWindow, KeepsItsSizeAndTheDesignedOrder) {
-  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+TEST_F(VistempWindow, KeepsTheDesignedOrderAndGrowsAroundThePicture) {
+  // The window may grow; the panels keep their heights at the bottom and the
+  // picture takes the room above them.
+  EXPECT_GT(form.maximumHeight(), form.minimumHeight());
+  EXPECT_GT(form.maximumWidth(), form.minimumWidth());
+  const int panel1Height = form.Panel1->height(), panel2Height = form.Panel2->height();
+  const int pictureHeight = form.PictureView->height();
+  form.resize(form.width() + 300, form.height() + 200);
+  EXPECT_EQ(form.Panel1->geometry().bottom(), form.height() - 1);
+  EXPECT_EQ(form.Panel1->height(), panel1Height);
+  EXPECT_EQ(form.Panel2->height(), panel2Height);
+  EXPECT_EQ(form.Image1->width(), form.Panel2->contentsRect().width());
+  EXPECT_EQ(form.PictureView->height(), pictureHeight + 200);
+  EXPECT_EQ(form.PictureView->width(), form.width());
   EXPECT_GE(form.width(), 631);
   EXPECT_GE(form.height(), 329);
   const QWidget* order[] = {form.LoadButton,       form.ThreshEdit, form.LogCheckBox,   form.RangeEdit,
