@@ -10,11 +10,13 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "Block.h"
 #include "CommandLine.h"
 #include "EnvelopeCurve.h"
+#include "LearnedSettings.h"
 #include "Messages.h"
 #include "RandomGenerator.h"
 #include "RhythmEngine.h"
@@ -44,6 +46,9 @@ struct Options {
   std::string periodsFile;
   std::string out;
   bool quiet = false;
+  std::string learn;
+  std::string envelopeOut;
+  bool json = false;
 };
 
 // The window reads its number fields in single precision.
@@ -79,6 +84,22 @@ bool WritePeriods(const std::vector<PeriodRecord>& periods, const std::string& f
   }
   SaveFile file(fileName);
   return file.Open() && file.Write(text.data(), text.size()) && file.Commit();
+}
+
+// The rhythm of a sound file, or why there is none.
+std::variant<LearnedRhythm, std::string> Learn(const std::string& fileName, Progress* progress) {
+  const WaveFileContent content = ReadSoundFile(fileName);
+  if (content.result != WaveReadResult::Loaded) return ReadRefusalMessage(content, fileName);
+  LearnedRhythm rhythm = LearnFromSamples(content.samples.get(), content.frames, content.format.nChannels,
+                                          static_cast<int>(content.format.nSamplesPerSec), progress);
+  if (rhythm.confidence < kLeastConfidence) return NoRhythmMessage(fileName, rhythm.confidence);
+  return rhythm;
+}
+
+Block EnvelopeBlock(const LearnedRhythm& rhythm) {
+  Block block(static_cast<int>(rhythm.envelope.size()));
+  std::copy(rhythm.envelope.begin(), rhythm.envelope.end(), block.GetData());
+  return block;
 }
 
 // The envelope's points and seam point, as the window holds them after
@@ -175,7 +196,7 @@ void Describe(CLI::App& app, Options& o) {
   auto* source = app.add_option_group("source", "one of");
   source->add_option("-i,--in", o.in, "a sound file (WAV, FLAC, Ogg, AIFF, ...), read as \"Load\" reads it")->type_name("FILE");
   source->add_flag("--create", o.create, "make the source as \"Create\" does");
-  source->require_option(1);
+  source->require_option(0, 1);
   app.add_option("--channel", o.channel, "the channel of a two-channel file")
       ->check(CLI::IsMember({"left", "right"}))
       ->capture_default_str();
@@ -184,13 +205,21 @@ void Describe(CLI::App& app, Options& o) {
   app.add_option("--band", o.source.band, "Hz; 0 makes a sine")->capture_default_str();
 
   auto* envelope = app.add_option_group("envelope", "at most one of (default: the \"Test\" curve)");
-  envelope->add_option("-e,--envelope", o.envelopeFile, "an envelope file, loaded as \"Load\" loads it")
+  auto* envelopeFile = envelope->add_option("-e,--envelope", o.envelopeFile, "an envelope file, loaded as \"Load\" loads it")
       ->type_name("FILE.env");
-  envelope->add_option("--points", o.points,
+  auto* points = envelope->add_option("--points", o.points,
                        "anchor values spread evenly over one period, filled between with the cyclic cubic of \"Test\"")
       ->delimiter(',')
       ->type_name("V,V,...");
   envelope->require_option(0, 1);
+  auto* learn = app.add_option("--learn", o.learn,
+                               "take the period, the deviations and the envelope from this sound file")
+                    ->type_name("IN");
+  learn->excludes(envelopeFile)->excludes(points);
+  app.add_option("--envelope-out", o.envelopeOut, "with --learn: write the learned envelope")
+      ->type_name("OUT.env")
+      ->needs(learn);
+  app.add_flag("--json", o.json, "with --learn: print what was learned as JSON")->needs(learn);
   app.add_option("--period", o.rhythm.period, "seconds")->capture_default_str();
   app.add_option("--time-deviation", o.rhythm.timeDeviation, "percent")->capture_default_str();
   app.add_option("--magnitude-deviation", o.rhythm.magnDeviation, "percent")->capture_default_str();
@@ -209,7 +238,8 @@ void Describe(CLI::App& app, Options& o) {
       ->check(CLI::PositiveNumber);
   app.add_option("--periods", o.periodsFile, "one row per period: index, first sample, length in samples, magnitude")
       ->type_name("FILE.csv");
-  app.add_option("-o,--out", o.out, "the WAV file to write")->required()->type_name("OUT.wav");
+  app.add_option("-o,--out", o.out, "the WAV file to write (needs a source: --in or --create)")
+      ->type_name("OUT.wav");
   app.add_flag("-q,--quiet", o.quiet, "no progress bar, no summary");
 }
 
@@ -220,6 +250,14 @@ int main(int argc, char** argv) {
   Options options;
   Describe(app, options);
   if (const std::optional<int> exit = cli::Parse(app, argc, argv)) return *exit;
+  const bool render = !options.out.empty();
+  const bool sourced = options.create || !options.in.empty();
+  if (render != sourced || (!render && options.learn.empty())) {
+    std::cerr << (render || options.learn.empty() ? "--out and one of --in or --create are required\n"
+                                                   : "a source (--in or --create) needs --out\n")
+              << "Run with --help for more information.\n";
+    return cli::kUsage;
+  }
 
   options.rhythm.type = *ParseType(options.type);
   for (double* field : {&options.rhythm.period, &options.rhythm.timeDeviation, &options.rhythm.magnDeviation,
@@ -229,10 +267,28 @@ int main(int argc, char** argv) {
   }
   for (double& point : options.points) point = Single(point);
 
-  const std::optional<std::vector<double>> envelope = MakeEnvelope(options);
-  if (!envelope) return cli::Refuse("Can not load " + options.envelopeFile);
-
   cli::TerminalProgress progress(options.quiet);
+  std::optional<std::vector<double>> envelope;
+  if (!options.learn.empty()) {
+    const std::variant<LearnedRhythm, std::string> learned = Learn(options.learn, &progress);
+    progress.End();
+    if (const std::string* refusal = std::get_if<std::string>(&learned)) return cli::Refuse(*refusal);
+    const LearnedRhythm& rhythm = std::get<LearnedRhythm>(learned);
+    if (!options.envelopeOut.empty() && !SaveBlockFile(EnvelopeBlock(rhythm), options.envelopeOut)) {
+      return cli::Refuse("Can not create " + options.envelopeOut);
+    }
+    if (!options.quiet || !render) std::cout << DescribeLearned(rhythm, options.json) << '\n';
+    if (!render) return cli::kDone;
+    options.rhythm.period = Single(rhythm.period);
+    options.rhythm.timeDeviation = Single(rhythm.timeDeviation);
+    options.rhythm.magnDeviation = Single(rhythm.magnitudeDeviation);
+    envelope.emplace(rhythm.envelope.begin(), rhythm.envelope.end() - 1);
+    envelope->push_back(0.0);  // the seam point, which the engine writes
+  } else {
+    envelope = MakeEnvelope(options);
+    if (!envelope) return cli::Refuse("Can not load " + options.envelopeFile);
+  }
+
   Renderer renderer(options, *envelope, progress);
   if (!options.create) {
     if (const std::optional<std::string> refusal = renderer.LoadSource()) return cli::Refuse(*refusal);

@@ -168,7 +168,10 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
       {"--create --bogus" + out, 2, "The following argument was not expected: --bogus"},
       {"--create -t sideways" + out, 2, "--type"},
       {"--create --in x.wav" + out, 2, ""},
-      {"--create", 2, "--out is required"},
+      {"--create", 2, "--out and one of --in or --create are required"},
+      {out, 2, "--out and one of --in or --create are required"},
+      {"--envelope-out " + Path("x.env") + out, 2, "--envelope-out"},
+      {"--learn x.wav --points 1,2" + out, 2, "--points"},
       {"--create --variations 0" + out, 2, "--variations"},
       {"--create --period 0" + out, 1, "Wrong period value.\n"},
       {"--create --period -1" + out, 1, "Wrong period value.\n"},
@@ -228,4 +231,37 @@ TEST_F(RenderTest, ReadsEverySoundFileAsTheWindowDoes) {
   EXPECT_EQ(run.exit, 1);
   EXPECT_EQ(run.err, "Can not load " + pipe + "\n");
   EXPECT_FALSE(fs::exists(Path("c.wav")));
+}
+
+TEST_F(RenderTest, LearnsARhythmAndAppliesIt) {
+  ASSERT_EQ(Render("-q --create --duration 30 --period 0.5 -t amplitude --seed 3 -o " + Path("rhythm.wav")).exit, 0);
+  ProgramRun run = Render("--learn " + Path("rhythm.wav") + " --envelope-out " + Path("learned.env"));
+  ASSERT_EQ(run.exit, 0) << run.err;
+  double period, time, magnitude, confidence;
+  ASSERT_EQ(std::sscanf(run.out.c_str(), "period=%lf time-deviation=%lf magnitude-deviation=%lf confidence=%lf",
+                        &period, &time, &magnitude, &confidence),
+            4)
+      << run.out;
+  EXPECT_NEAR(period, 0.5, 0.005);
+  EXPECT_NEAR(time, 10, 3);
+  EXPECT_NEAR(magnitude, 10, 3);
+  EXPECT_GE(confidence, 0.5);
+  Block envelope;
+  ASSERT_TRUE(envelope.ReadFromFile(Path("learned.env").c_str()));
+  EXPECT_EQ(envelope.GetSize(), 540);
+
+  run = Render("--learn " + Path("rhythm.wav") + " --json");
+  EXPECT_EQ(run.out.rfind("{\"period\": ", 0), 0u) << run.out;
+
+  // Learned and applied in one go: the same as typing what was learned.
+  run = Render("-q --learn " + Path("rhythm.wav") + " --create --duration 3 --seed 8 -o " + Path("applied.wav"));
+  ASSERT_EQ(run.exit, 0) << run.err;
+  EXPECT_EQ(SamplesOf(Path("applied.wav")).size(), 3u * 44100);
+
+  // Noise without a rhythm changes nothing.
+  ASSERT_EQ(std::system(("sox -D -n -r 44100 -b 16 " + Path("noise.wav") + " synth 10 whitenoise").c_str()), 0);
+  run = Render("--learn " + Path("noise.wav") + " --envelope-out " + Path("none.env"));
+  EXPECT_EQ(run.exit, 1);
+  EXPECT_EQ(run.err.rfind("No clear rhythm in " + Path("noise.wav") + " (confidence ", 0), 0u) << run.err;
+  EXPECT_FALSE(fs::exists(Path("none.env")));
 }
