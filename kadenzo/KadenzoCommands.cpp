@@ -1,6 +1,10 @@
 #include "KadenzoCommands.h"
 
+#include <QFile>
+
 #include "Block.h"
+#include "LearnedSettings.h"
+#include "SoundFile.h"
 #include "KadenzoPrompts.h"
 #include "LocaleNumbers.h"
 #include "Messages.h"
@@ -89,4 +93,20 @@ CommandOutcome RunRhythm(const RhythmTexts& texts, int type, WaveSignal* sound, 
     return CommandOutcome::Unchanged;
   }
   return CommandOutcome::Changed;
+}
+
+LearnOutcome LearnFromFile(const QString& fileName, Progress* progress) {
+  LearnOutcome outcome;
+  const WaveFileContent content = ReadSoundFile(QFile::encodeName(fileName).toStdString());
+  if (content.result != WaveReadResult::Loaded) {
+    outcome.message = QString::fromStdString(ReadRefusalMessage(content, fileName.toStdString()));
+    outcome.caption = QStringLiteral("Error");
+    return outcome;
+  }
+  outcome.rhythm = LearnFromSamples(content.samples.get(), content.frames, content.format.nChannels,
+                                    static_cast<int>(content.format.nSamplesPerSec), progress);
+  if (outcome.rhythm.confidence < kLeastConfidence) {
+    outcome.message = QString::fromStdString(NoRhythmMessage(fileName.toStdString(), outcome.rhythm.confidence));
+  }
+  return outcome;
 }

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "LearnRhythm.h"
 #include "RhythmEngine.h"
 #include "SourceGenerator.h"
 
@@ -60,3 +61,12 @@ CommandOutcome CreateSound(std::unique_ptr<WaveSignal>& sound, SourceSettings& s
 CommandOutcome RunRhythm(const RhythmTexts& texts, int type, WaveSignal* sound, SeamlessCo& envelope,
                          ModulatorSettings& modulator, const SynthesisContext& context,
                          std::vector<PeriodRecord>* periods = nullptr);
+
+// What "Lear&n…" found in a sound file: the rhythm, or the message (with its
+// caption) that says why nothing changes.
+struct LearnOutcome {
+  LearnedRhythm rhythm;
+  QString message;
+  QString caption;
+};
+LearnOutcome LearnFromFile(const QString& fileName, Progress* progress);

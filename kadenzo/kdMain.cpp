@@ -109,6 +109,8 @@ void TForm1::CreateControls() {
   TestButton = Button(QStringLiteral("Test"), 50, this);
   RhythmLoadButton = Button(QStringLiteral("L&oad"), 50, this);
   RhythmSaveButton = Button(QStringLiteral("Sa&ve"), 50, this);
+  LearnButton = Button(QStringLiteral("Lear&n\u2026"), 50, this);
+  LearnButton->setToolTip(QStringLiteral("Take the rhythm from a sound file"));
 
   ModulationRadio = new QGroupBox(QStringLiteral("Modulation t&ype"), this);
   ModulationItems = new QButtonGroup(this);
@@ -180,7 +182,7 @@ void TForm1::CreateControls() {
   const QList<QWidget*> tabOrder = {TestButton,        RhythmLoadButton, RhythmSaveButton, RhythmApplyBtn,
                                     PeriodEdit,        MaxDelayEdit,     TimeDeviationEdit, MagnDeviationEdit,
                                     NoiseButton,       LoadButton,       RhythmButton,     PlayBtn,
-                                    SaveButton,        ExitButton,       RhythmGrid,       ModulationRadio,
+                                    SaveButton,        ExitButton,       RhythmGrid,       ModulationRadio, LearnButton,
                                     AssignEdit,        AssignButton,     SeedEdit,         KeepSeedBox};
   for (int i = 1; i < tabOrder.size(); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 }
@@ -195,6 +197,7 @@ void TForm1::PlaceControls() {
   envelopeButtons->addWidget(TestButton);
   envelopeButtons->addWidget(RhythmLoadButton);
   envelopeButtons->addWidget(RhythmSaveButton);
+  envelopeButtons->addWidget(LearnButton);
   envelopeButtons->addStretch();
 
   auto* middle = new QGridLayout;
@@ -261,6 +264,7 @@ void TForm1::ConnectHandlers() {
   connect(RhythmApplyBtn, &QPushButton::clicked, this, guarded(&TForm1::RhythmApplyBtnClick));
   connect(AssignButton, &QPushButton::clicked, this, guarded(&TForm1::AssignButtonClick));
   connect(KeepSeedBox, &QCheckBox::clicked, this, guarded(&TForm1::KeepSeedBoxClick));
+  connect(LearnButton, &QPushButton::clicked, this, guarded(&TForm1::LearnButtonClick));
   connect(RhythmImage, &PictureWidget::MouseReleased, this,
           [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseUp(x, y); }); });
   // A picture that changes size is drawn again.
@@ -325,6 +329,22 @@ void TForm1::RhythmButtonClick() {
   }
   ShowSeed();
   ShowSound();
+}
+
+void TForm1::LearnButtonClick() {
+  const QString fileName =
+      m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kSoundOpenFilter, kSoundSuffix, QStringLiteral("Learn")));
+  if (fileName.isEmpty()) return;
+  const LearnOutcome outcome = LearnFromFile(fileName, &m_Progress);
+  if (!outcome.message.isEmpty()) {
+    m_pPrompts->ShowMessage(outcome.message, outcome.caption);
+    return;
+  }
+  const LearnedRhythm& rhythm = outcome.rhythm;
+  m_pEnvelope->SetPoints({rhythm.envelope.begin(), rhythm.envelope.end() - 1});
+  PeriodEdit->setText(FormatFixedPrecision(rhythm.period, 7, 6));
+  TimeDeviationEdit->setText(FormatFixedPrecision(rhythm.timeDeviation, 4, 1));
+  MagnDeviationEdit->setText(FormatFixedPrecision(rhythm.magnitudeDeviation, 4, 1));
 }
 
 void TForm1::KeepSeedBoxClick() { SeedEdit->setReadOnly(!KeepSeedBox->isChecked()); }

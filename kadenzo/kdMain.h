@@ -48,6 +48,7 @@ class TForm1 : public QWidget {
   QPushButton* TestButton;
   QPushButton* RhythmLoadButton;
   QPushButton* RhythmSaveButton;
+  QPushButton* LearnButton;
   QGroupBox* ModulationRadio;
   QButtonGroup* ModulationItems;
   QPushButton* RhythmApplyBtn;
@@ -87,6 +88,7 @@ class TForm1 : public QWidget {
   void AssignButtonClick();
   void RhythmImageMouseUp(int X, int Y);
   void KeepSeedBoxClick();
+  void LearnButtonClick();
 
  private:
   void CreateControls();

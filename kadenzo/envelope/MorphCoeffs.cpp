@@ -106,8 +106,11 @@ void MorphCoeffs::EditAt(int X, int Y) {
 void MorphCoeffs::LoadFromFile(const QString& fileName) {
   std::vector<double> points;
   const int hidden = m_iCount - GetCount();  // values stored but not shown
-  if (!EnvelopePointsFromFile(QFile::encodeName(fileName).toStdString(), hidden, points)) return;
-  Resize(static_cast<int>(points.size()) + hidden);
+  if (EnvelopePointsFromFile(QFile::encodeName(fileName).toStdString(), hidden, points)) SetPoints(points);
+}
+
+void MorphCoeffs::SetPoints(const std::vector<double>& points) {
+  Resize(static_cast<int>(points.size()) + m_iCount - GetCount());
   std::copy(points.begin(), points.end(), GetData());
   ToGrid();
   Draw();

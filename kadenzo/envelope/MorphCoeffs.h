@@ -7,6 +7,7 @@
 // table row i; column 0 holds its offset (read-only), column 1 its value.
 
 #include <QString>
+#include <vector>
 
 #include "Block.h"
 #include "EnvelopeCurve.h"
@@ -42,6 +43,8 @@ class MorphCoeffs : public Block {
   // read, whose values are all equal or not all finite, or that would give
   // fewer than two points is ignored: nothing changes.
   void LoadFromFile(const QString& fileName);
+  // The shown points replaced by points (at least two), then table and picture.
+  void SetPoints(const std::vector<double>& points);
 
   // Linear interpolation at phase x (clamped to [0, 1]) over all stored values:
   // stored value k sits at phase k / (stored count - 1).

@@ -438,3 +438,52 @@ TEST_F(MainWindowTest, FailedLoadsKeepTheSoundAndNothingHangsOnAPipe) {
   EXPECT_EQ(form->Envelope()[0], before);
   EXPECT_EQ(form->Envelope().GetCount(), 539);
 }
+
+TEST_F(MainWindowTest, LearnTakesTheRhythmOfASoundFileOrChangesNothing) {
+  const QString rhythm = folder.filePath(QStringLiteral("rhythm.wav"));
+  ASSERT_EQ(std::system((QStringLiteral(KADENZO_RENDER) +
+                         QStringLiteral(" -q --create --duration 30 --period 0.4 --time-deviation 6 "
+                                        "--magnitude-deviation 8 -t amplitude --seed 2 -o ") +
+                         rhythm)
+                            .toLocal8Bit()
+                            .constData()),
+            0);
+  auto form = Window();
+  EXPECT_EQ(form->LearnButton->toolTip(), QStringLiteral("Take the rhythm from a sound file"));
+  prompts.fileNames = {rhythm};
+  QTest::mouseClick(form->LearnButton, Qt::LeftButton);
+  EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
+  EXPECT_NEAR(form->PeriodEdit->text().toDouble(), 0.4, 0.004);
+  EXPECT_NEAR(form->TimeDeviationEdit->text().toDouble(), 6, 3);
+  // The fields say what the renderer's --learn says of the same file.
+  const QString printed = folder.filePath(QStringLiteral("learned.txt"));
+  ASSERT_EQ(std::system((QStringLiteral(KADENZO_RENDER) + " --learn " + rhythm + " > " + printed).toLocal8Bit().constData()),
+            0);
+  double period, time, magnitude;
+  QFile learned(printed);
+  ASSERT_TRUE(learned.open(QIODevice::ReadOnly));
+  ASSERT_EQ(std::sscanf(learned.readAll().constData(), "period=%lf time-deviation=%lf magnitude-deviation=%lf", &period,
+                        &time, &magnitude),
+            3);
+  EXPECT_NEAR(form->PeriodEdit->text().toDouble(), period, 1e-5);
+  EXPECT_NEAR(form->TimeDeviationEdit->text().toDouble(), time, 0.05);
+  EXPECT_NEAR(form->MagnDeviationEdit->text().toDouble(), magnitude, 0.05);
+  // The Test curve's shape, learned back: its peak is the highest point.
+  EXPECT_EQ(form->Envelope().GetCount(), 539);
+  double highest = 0;
+  for (int i = 0; i < 539; ++i) highest = std::max(highest, form->Envelope()[i]);
+  EXPECT_EQ(highest, 1.0);
+  EXPECT_EQ(Coeff(*form, 0).isEmpty(), false);
+
+  // Noise has no rhythm: a message, and the fields and envelope stay.
+  const QString noise = folder.filePath(QStringLiteral("noise.wav"));
+  ASSERT_EQ(std::system(("sox -D -n -r 44100 -b 16 " + noise.toStdString() + " synth 8 whitenoise vol 0.5").c_str()), 0);
+  const QString periodText = form->PeriodEdit->text();
+  const double first = form->Envelope()[0];
+  prompts.fileNames = {noise};
+  QTest::mouseClick(form->LearnButton, Qt::LeftButton);
+  ASSERT_EQ(prompts.messages.size(), 1);
+  EXPECT_TRUE(prompts.messages[0].startsWith(QStringLiteral("No clear rhythm in ") + noise)) << prompts.messages[0].toStdString();
+  EXPECT_EQ(form->PeriodEdit->text(), periodText);
+  EXPECT_EQ(form->Envelope()[0], first);
+}
