@@ -342,7 +342,7 @@ void TForm1::LearnButtonClick() {
   }
   const LearnedRhythm& rhythm = outcome.rhythm;
   m_pEnvelope->SetPoints({rhythm.envelope.begin(), rhythm.envelope.end() - 1});
-  PeriodEdit->setText(FormatFixedPrecision(rhythm.period, 7, 6));
+  PeriodEdit->setText(FormatFixedPrecision(rhythm.period, 7, 4));
   TimeDeviationEdit->setText(FormatFixedPrecision(rhythm.timeDeviation, 4, 1));
   MagnDeviationEdit->setText(FormatFixedPrecision(rhythm.magnitudeDeviation, 4, 1));
 }

@@ -465,7 +465,7 @@ TEST_F(MainWindowTest, LearnTakesTheRhythmOfASoundFileOrChangesNothing) {
   ASSERT_EQ(std::sscanf(learned.readAll().constData(), "period=%lf time-deviation=%lf magnitude-deviation=%lf", &period,
                         &time, &magnitude),
             3);
-  EXPECT_NEAR(form->PeriodEdit->text().toDouble(), period, 1e-5);
+  EXPECT_NEAR(form->PeriodEdit->text().toDouble(), period, 5e-5);
   EXPECT_NEAR(form->TimeDeviationEdit->text().toDouble(), time, 0.05);
   EXPECT_NEAR(form->MagnDeviationEdit->text().toDouble(), magnitude, 0.05);
   // The Test curve's shape, learned back: its peak is the highest point.
