@@ -48,6 +48,13 @@ grep -q 'Rhythm envelope' "$scratch/mime/application/x-rhythm-envelope.xml" 2>/d
   fail "no compiled application/x-rhythm-envelope"
 grep -q 'BLOW' "$scratch/mime/magic" || fail "the magic BLOW is not compiled"
 grep -q '\*\.env$' "$scratch/mime/globs" || fail "the glob *.env is not compiled"
+# A file manager's view (GIO): an envelope by its name, and by its magic alone.
+{ printf 'BLOW'; head -c 60 /dev/zero; } >"$scratch/curve.env"
+cp "$scratch/curve.env" "$scratch/curve.bin"
+for file in curve.env curve.bin; do
+  type=$(XDG_DATA_HOME=$scratch XDG_DATA_DIRS=$scratch gio info -a standard::content-type "$scratch/$file" 2>&1)
+  grep -q 'content-type: application/x-rhythm-envelope$' <<<"$type" || fail "$file is seen as: $type"
+done
 
 for program in kadenzo-render vistemp-trace; do
   grep -q "^\.TH \"\?${program^^}" "$usr/share/man/man1/$program.1" || fail "$program.1 is no manual page"
