@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -351,13 +352,28 @@ void TForm1::KeepSeedBoxClick() { SeedEdit->setReadOnly(!KeepSeedBox->isChecked(
 
 void TForm1::LoadButtonClick() {
   const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kSoundOpenFilter, kSoundSuffix));
-  if (fileName.isEmpty()) return;
+  if (!fileName.isEmpty()) OpenSound(fileName);
+}
+
+void TForm1::OpenSound(const QString& fileName) {
   // Read aside: a file that does not load keeps the current sound and its view.
   auto loaded = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
   loaded->Load(fileName);
   if (loaded->GetLength() == 0) return;
   ReplaceSound(std::move(loaded));
   ShowSound();
+}
+
+void TForm1::OpenEnvelope(const QString& fileName) { m_pEnvelope->LoadFromFile(fileName); }
+
+void TForm1::OpenFile(const QString& fileName) {
+  RunCommand([&] {
+    if (QFileInfo(fileName).suffix().compare(kEnvelopeSuffix, Qt::CaseInsensitive) == 0) {
+      OpenEnvelope(fileName);
+    } else {
+      OpenSound(fileName);
+    }
+  });
 }
 
 void TForm1::PlayBtnClick(bool fromButton) {
@@ -393,7 +409,7 @@ void TForm1::TestButtonClick() {
 
 void TForm1::RhythmLoadButtonClick() {
   const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kEnvelopeFilter, kEnvelopeSuffix));
-  if (!fileName.isEmpty()) m_pEnvelope->LoadFromFile(fileName);
+  if (!fileName.isEmpty()) OpenEnvelope(fileName);
 }
 
 void TForm1::RhythmSaveButtonClick() {

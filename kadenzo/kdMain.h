@@ -75,6 +75,12 @@ class TForm1 : public QWidget {
 
   void NoiseButtonClick();
   void LoadButtonClick();
+  // What Load and the envelope's Load do with the file chosen in their dialogs.
+  void OpenSound(const QString& fileName);
+  void OpenEnvelope(const QString& fileName);
+  // A file named on the command line: an envelope when its name ends in .env,
+  // a sound otherwise. An error is shown as a command's error is.
+  void OpenFile(const QString& fileName);
   void RhythmButtonClick();
   // From the button (fromButton true) or from the end of the sound (false),
   // which always stops.

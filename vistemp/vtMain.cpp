@@ -261,8 +261,12 @@ void TForm1::LoadButtonClick() {
     const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(
         QStringLiteral("Pictures (*.png *.jpg *.jpeg *.bmp *.gif *.tif *.tiff *.webp);;Bitmap Image (*.bmp)"),
         QStringLiteral("bmp"), QStringLiteral("Source Image")));
-    if (fileName.isEmpty()) return;
+    if (!fileName.isEmpty()) OpenFile(fileName);
+  });
+}
 
+void TForm1::OpenFile(const QString& fileName) {
+  RunCommand([&] {
     // Loaded aside, so that a bad file leaves the last picture, profile and preview.
     LoadedPicture loaded = LoadPicture(fileName);
     if (!loaded.refusal.isEmpty()) {

@@ -63,6 +63,9 @@ class TForm1 : public QWidget {
   std::optional<Region> GetRegion() const { return m_region; }
 
   void LoadButtonClick();
+  // Loads, traces and shows the picture, as Load does with the file chosen in
+  // its dialog; a picture that does not load is refused with a message.
+  void OpenFile(const QString& fileName);
   void SaveButtonClick();
   void ExitButtonClick();
   void LogCheckBoxClick();
