@@ -207,18 +207,14 @@ void RecentPeaks(const std::int16_t* s, int first, int count, int* peak) {
 
 namespace {
 
-// One chunk on its way: the walk's level and magnitude, the output values
-// (kept in double precision until they are summed) and the scratch of the
-// output.
+// One chunk on its way: the walk's level and magnitude, and the output values
+// (kept in double precision until they are summed).
 struct Chunk {
   int first = 0;
   int count = 0;
   double level[kChunk];
   double magnitude[kChunk];
-  double gain[kChunk];
-  double position[kChunk];
   double value[kChunk];
-  int peak[kChunk];
 };
 
 // The per-sample output of one rhythm: reads only the source, the weights,
@@ -242,9 +238,10 @@ class ChunkOutput {
     const int first = chunk.first;
     const int count = chunk.count;
     const double* level = chunk.level;
-    double* gain = chunk.gain;
-    double* position = chunk.position;
     double* value = chunk.value;
+    double gain[kChunk];
+    double position[kChunk];
+    int peak[kChunk];
     if (UsesGain(m_iType)) RhythmGains(level, count, gain);
     if (m_iType == mtDetonation || m_iType == mtAmpDet) {
       for (int k = 0; k < count; ++k) position[k] = (first + k) - (level[k] - 0.5) * m_dD;
@@ -270,8 +267,8 @@ class ChunkOutput {
       case mtFrequency:
         break;
       case mtDistortion:
-        RecentPeaks(m_s, first, count, chunk.peak);
-        Distort(source, chunk.peak, gain, chunk.magnitude, count, value);
+        RecentPeaks(m_s, first, count, peak);
+        Distort(source, peak, gain, chunk.magnitude, count, value);
         break;
       default:
         for (int k = 0; k < count; ++k) value[k] = source[k];
@@ -295,10 +292,12 @@ class ChunkOutput {
 // thread, and the output, which a few worker threads (and the calling thread
 // while it waits) do in whatever order they take them. The calling thread
 // takes the chunks back in order, so their values are summed in sample order.
+// The ring holds several chunks per thread so that the walk can go on while a
+// thread that the system has set aside still holds the oldest chunk.
 class ChunkPipeline {
  public:
   ChunkPipeline(const ChunkOutput& output, int threads)
-      : m_output(output), m_ring(static_cast<std::size_t>(2 * threads)) {
+      : m_output(output), m_ring(static_cast<std::size_t>(std::max(16, 8 * threads))) {
     m_workers.reserve(static_cast<std::size_t>(threads - 1));
     for (int t = 1; t < threads; ++t) {
       m_workers.emplace_back([this](std::stop_token stop) { Work(stop); });
