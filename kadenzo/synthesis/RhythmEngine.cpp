@@ -5,6 +5,10 @@
 #include <cstdlib>
 
 #include <climits>
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+#include <thread>
 
 #include "Block.h"
 #include "Gain.h"
@@ -201,48 +205,57 @@ void RecentPeaks(const std::int16_t* s, int first, int count, int* peak) {
   for (int k = 0; k < count; ++k) peak[k] = std::max(toEnd[k], fromStart[k + kPeakWindow - 1]);
 }
 
-double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
-                 const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
-                 Progress* progress, float* out, std::vector<PeriodRecord>* periods) {
-  const int type = parameters.type;
-  const double D = parameters.maxDelay;
-  const double* m = modulator != nullptr ? modulator->GetData() : nullptr;
-  const int Np = modulator != nullptr ? modulator->GetSize() : 0;
+namespace {
 
-  if (periods) periods->clear();
-  PeriodWalk walk(parameters, fs, envelope, random, periods);
-  TProgressWrapper progressSteps;
-  progressSteps.start(progress, N);
-  double w[kLagrangePoints];
-  LagrangeWeights(w);
-
+// One chunk on its way: the walk's level and magnitude, and the output values
+// (kept in double precision until they are summed).
+struct Chunk {
+  int first = 0;
+  int count = 0;
   double level[kChunk];
   double magnitude[kChunk];
-  double gain[kChunk];
-  double position[kChunk];
   double value[kChunk];
-  int peak[kChunk];
-  double sum = 0.0;
-  int modulatorIndex = 0;  // i mod Np
-  for (int first = 0; first < N; first += kChunk) {
-    const int count = std::min(kChunk, N - first);
-    progressSteps.tick(count);
-    walk.Run(s, first, count, level, magnitude);
-    if (UsesGain(type)) {
-      RhythmGains(level, count, gain);
-    }
-    if (type == mtDetonation || type == mtAmpDet) {
-      for (int k = 0; k < count; ++k) position[k] = (first + k) - (level[k] - 0.5) * D;
-    } else if (type == mtFrequency || type == mtAmpFreq) {
+};
+
+// The per-sample output of one rhythm: reads only the source, the weights,
+// the modulator and its chunk, writes only its chunk and its part of out, so
+// chunks can be done in any order on any thread.
+class ChunkOutput {
+ public:
+  ChunkOutput(const std::int16_t* s, int N, const RhythmParameters& parameters,
+              const Block* modulator, float* out)
+      : m_s(s),
+        m_iN(N),
+        m_iType(parameters.type),
+        m_dD(parameters.maxDelay),
+        m_m(modulator != nullptr ? modulator->GetData() : nullptr),
+        m_iNp(modulator != nullptr ? modulator->GetSize() : 0),
+        m_out(out) {
+    LagrangeWeights(m_w);
+  }
+
+  void operator()(Chunk& chunk) const {
+    const int first = chunk.first;
+    const int count = chunk.count;
+    const double* level = chunk.level;
+    double* value = chunk.value;
+    double gain[kChunk];
+    double position[kChunk];
+    int peak[kChunk];
+    if (UsesGain(m_iType)) RhythmGains(level, count, gain);
+    if (m_iType == mtDetonation || m_iType == mtAmpDet) {
+      for (int k = 0; k < count; ++k) position[k] = (first + k) - (level[k] - 0.5) * m_dD;
+    } else if (m_iType == mtFrequency || m_iType == mtAmpFreq) {
+      int modulatorIndex = first % m_iNp;  // i mod Np
       for (int k = 0; k < count; ++k) {
-        position[k] = (first + k) - m[modulatorIndex] / (gain[k] + kGainFloor) * D;
-        if (++modulatorIndex == Np) modulatorIndex = 0;
+        position[k] = (first + k) - m_m[modulatorIndex] / (gain[k] + kGainFloor) * m_dD;
+        if (++modulatorIndex == m_iNp) modulatorIndex = 0;
       }
     }
-    if (ReadsShifted(type)) LagrangeReadMany(w, s, N, position, count, value);
+    if (ReadsShifted(m_iType)) LagrangeReadMany(m_w, m_s, m_iN, position, count, value);
 
-    const std::int16_t* source = s + first;
-    switch (type) {
+    const std::int16_t* source = m_s + first;
+    switch (m_iType) {
       case mtAmplitude:
         for (int k = 0; k < count; ++k) value[k] = source[k] * gain[k];
         break;
@@ -254,18 +267,135 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
       case mtFrequency:
         break;
       case mtDistortion:
-        RecentPeaks(s, first, count, peak);
-        Distort(source, peak, gain, magnitude, count, value);
+        RecentPeaks(m_s, first, count, peak);
+        Distort(source, peak, gain, chunk.magnitude, count, value);
         break;
       default:
         for (int k = 0; k < count; ++k) value[k] = source[k];
         break;
     }
-    for (int k = 0; k < count; ++k) {
-      out[first + k] = static_cast<float>(value[k]);
-      sum += value[k];
+    for (int k = 0; k < count; ++k) m_out[first + k] = static_cast<float>(value[k]);
+  }
+
+ private:
+  const std::int16_t* const m_s;
+  const int m_iN;
+  const int m_iType;
+  const double m_dD;
+  const double* const m_m;
+  const int m_iNp;
+  float* const m_out;
+  double m_w[kLagrangePoints];
+};
+
+// A ring of chunks between the walk, which fills them in order on the calling
+// thread, and the output, which a few worker threads (and the calling thread
+// while it waits) do in whatever order they take them. The calling thread
+// takes the chunks back in order, so their values are summed in sample order.
+// The ring holds several chunks per thread so that the walk can go on while a
+// thread that the system has set aside still holds the oldest chunk.
+class ChunkPipeline {
+ public:
+  ChunkPipeline(const ChunkOutput& output, int threads)
+      : m_output(output), m_ring(static_cast<std::size_t>(std::max(16, 8 * threads))) {
+    m_workers.reserve(static_cast<std::size_t>(threads - 1));
+    for (int t = 1; t < threads; ++t) {
+      m_workers.emplace_back([this](std::stop_token stop) { Work(stop); });
     }
   }
+
+  // The slot for chunk c, free once chunk c - ring size has been taken back.
+  Chunk& Slot(std::int64_t c) { return m_ring[static_cast<std::size_t>(c) % m_ring.size()]; }
+  std::int64_t RingSize() const { return static_cast<std::int64_t>(m_ring.size()); }
+
+  // Chunk c (the next in order) has been walked and may be output.
+  void Publish(std::int64_t c) {
+    {
+      std::lock_guard lock(m_mutex);
+      m_iWalked = c + 1;
+    }
+    m_walkedChanged.notify_one();
+  }
+
+  // Waits until chunk c (walked) has been output, doing pending chunks itself
+  // meanwhile, and returns it.
+  const Chunk& Collect(std::int64_t c) {
+    std::unique_lock lock(m_mutex);
+    while (m_iDone[Index(c)] != c + 1) {
+      if (m_iClaimed < m_iWalked) {
+        const std::int64_t mine = m_iClaimed++;
+        lock.unlock();
+        m_output(Slot(mine));
+        lock.lock();
+        m_iDone[Index(mine)] = mine + 1;
+      } else {
+        m_chunkDone.wait(lock);
+      }
+    }
+    return Slot(c);
+  }
+
+ private:
+  std::size_t Index(std::int64_t c) const { return static_cast<std::size_t>(c) % m_ring.size(); }
+
+  void Work(const std::stop_token& stop) {
+    std::unique_lock lock(m_mutex);
+    while (m_walkedChanged.wait(lock, stop, [this] { return m_iClaimed < m_iWalked; })) {
+      const std::int64_t mine = m_iClaimed++;
+      lock.unlock();
+      m_output(Slot(mine));
+      lock.lock();
+      m_iDone[Index(mine)] = mine + 1;
+      m_chunkDone.notify_one();
+    }
+  }
+
+  const ChunkOutput& m_output;
+  std::vector<Chunk> m_ring;
+  std::mutex m_mutex;
+  std::condition_variable_any m_walkedChanged;
+  std::condition_variable m_chunkDone;
+  std::int64_t m_iWalked = 0;   // chunks 0 .. m_iWalked - 1 have been walked
+  std::int64_t m_iClaimed = 0;  // chunks 0 .. m_iClaimed - 1 have been taken for output
+  // Per slot, 1 + the last chunk output in it (0: none yet).
+  std::vector<std::int64_t> m_iDone = std::vector<std::int64_t>(m_ring.size(), 0);
+  // Last, so that they stop and join before anything they use goes.
+  std::vector<std::jthread> m_workers;
+};
+
+}  // namespace
+
+int DefaultRhythmThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
+                 const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                 Progress* progress, float* out, std::vector<PeriodRecord>* periods, int threads) {
+  if (periods) periods->clear();
+  PeriodWalk walk(parameters, fs, envelope, random, periods);
+  TProgressWrapper progressSteps;
+  progressSteps.start(progress, N);
+
+  const ChunkOutput output(s, N, parameters, modulator, out);
+  const std::int64_t chunks = (std::int64_t{N} + kChunk - 1) / kChunk;
+  const int requested = threads > 0 ? threads : DefaultRhythmThreads();
+  ChunkPipeline pipeline(output, static_cast<int>(std::min<std::int64_t>(requested, chunks)));
+
+  double sum = 0.0;
+  std::int64_t collected = 0;
+  auto collect = [&] {
+    const Chunk& chunk = pipeline.Collect(collected++);
+    for (int k = 0; k < chunk.count; ++k) sum += chunk.value[k];
+  };
+  for (std::int64_t c = 0; c < chunks; ++c) {
+    if (c >= pipeline.RingSize()) collect();
+    Chunk& chunk = pipeline.Slot(c);
+    chunk.first = static_cast<int>(c * kChunk);
+    chunk.count = std::min(kChunk, N - chunk.first);
+    progressSteps.tick(chunk.count);
+    walk.Run(s, chunk.first, chunk.count, chunk.level, chunk.magnitude);
+    pipeline.Publish(c);
+  }
+  while (collected < chunks) collect();
   walk.Finish(N);
   progressSteps.end();
   return sum;

@@ -74,9 +74,20 @@ void PeriodLevels(const RhythmEnvelope& envelope, double fs, double T0, double P
 // Frequency types (null for the others). A period drawn shorter than one
 // sample counts as one sample. The progress may be null; so may periods, which
 // otherwise receives where every period began.
+//
+// The walk over the periods runs on the calling thread, which alone calls the
+// progress; the per-sample output of its chunks of 2048 samples is shared by
+// `threads` threads (the calling one and threads - 1 workers started for the
+// run; 0 for DefaultRhythmThreads()). The result is the same, bit for bit,
+// for any number of threads. Besides out it holds 48 kB per chunk of a
+// ring of max(16, 8 threads) chunks.
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
-                 Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr);
+                 Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr,
+                 int threads = 0);
+
+// The threads Rhythmize uses by default: the processor's cores (at least 1).
+int DefaultRhythmThreads();
 
 // The modulator of the Frequency types: Np values (Np >= 1) from GenerateSource
 // with band a and centre b (cycles per sample; they must pass

@@ -8,12 +8,16 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "Block.h"
 #include "Gain.h"
 #include "Lagrange.h"
 #include "MorphCoeffs.h"
+#include "Progress.h"
 #include "RandomGenerator.h"
 #include "RhythmEngine.h"
 
@@ -109,14 +113,36 @@ EngineRun Reference(const std::vector<std::int16_t>& s, int fs, const RhythmPara
 }
 
 EngineRun Engine(const std::vector<std::int16_t>& s, int fs, const RhythmParameters& p,
-                 SeamlessCo& envelope, const Block* modulator = nullptr) {
+                 SeamlessCo& envelope, const Block* modulator = nullptr, int threads = 0,
+                 Progress* progress = nullptr, std::vector<PeriodRecord>* periods = nullptr) {
   RandomGenerator random = FixedClock();
   EngineRun run;
   run.out.resize(s.size());
   run.sum = Rhythmize(s.data(), static_cast<int>(s.size()), fs, p, modulator, envelope.ForEngine(), random,
-                      nullptr, run.out.data());
+                      progress, run.out.data(), periods, threads);
   return run;
 }
+
+// Counts the steps and notes every thread that called.
+class ThreadsOfProgress : public Progress {
+ public:
+  void Begin(std::int64_t) override { Note(); }
+  bool Step() override {
+    Note();
+    ++steps;
+    return true;
+  }
+  void End() override { Note(); }
+  std::set<std::thread::id> callers;
+  int steps = 0;
+
+ private:
+  void Note() {
+    std::lock_guard lock(m_mutex);
+    callers.insert(std::this_thread::get_id());
+  }
+  std::mutex m_mutex;
+};
 
 }  // namespace
 
@@ -262,4 +288,66 @@ TEST(Rhythmize, ANewPeriodWaitsForTheSourceToChangeSign) {
   z[101] = 0;
   const std::vector<double> h = gains(z);
   EXPECT_LT(h[102], h[100] / 2);
+}
+
+TEST(Rhythmize, SameBitsForOneTwoAndSixteenThreads) {
+  // 37 full chunks and a partial one, so that 16 threads share a ring that
+  // wraps several times; the transcription of the run is the oracle.
+  const int fs = 44100;
+  const std::vector<std::int16_t> s = TestSound(37 * 2048 + 777);
+  Block modulator(1999);  // prime: chunks start at every phase of it
+  for (int i = 0; i < modulator.GetSize(); ++i) modulator[i] = std::cos(i * 0.021) * (i % 5 == 0 ? -0.3 : 1.0);
+  struct Case {
+    double period, td, md, delayMs;
+  } cases[] = {
+      {0.02, 0.3, 0.4, 60},     // many periods per chunk
+      {0.3, 0.5, 0.6, 10},      // periods spanning chunks
+      {0.0002, 2.5, 0.2, 300},  // periods of a few samples, some drawn below 0
+  };
+  for (const Case& c : cases) {
+    for (int type = -1; type <= 6; ++type) {
+      for (const bool withModulator : {false, true}) {
+        if (UsesModulator(type) && !withModulator) continue;
+        const RhythmParameters p{c.period, c.td, c.md, c.delayMs * 0.001 * fs, type};
+        const Block* m = withModulator ? &modulator : nullptr;
+        SeamlessCo expectedEnvelope = VariedEnvelope();
+        const EngineRun expected = Reference(s, fs, p, m, expectedEnvelope);
+        std::vector<PeriodRecord> firstPeriods;
+        for (const int threads : {1, 2, 16}) {
+          SCOPED_TRACE(testing::Message() << "period " << c.period << " type " << type
+                                          << " modulator " << withModulator << " threads " << threads);
+          SeamlessCo envelope = VariedEnvelope();
+          ThreadsOfProgress progress;
+          std::vector<PeriodRecord> periods;
+          const EngineRun run = Engine(s, fs, p, envelope, m, threads, &progress, &periods);
+          ASSERT_EQ(std::memcmp(expected.out.data(), run.out.data(), s.size() * sizeof(float)), 0);
+          EXPECT_EQ(run.sum, expected.sum);
+          EXPECT_EQ(envelope[539], expectedEnvelope[539]);
+          // The window's progress bar lives on the calling thread.
+          EXPECT_EQ(progress.callers, std::set{std::this_thread::get_id()});
+          EXPECT_GT(progress.steps, 50);
+          if (threads == 1) firstPeriods = periods;
+          ASSERT_EQ(periods.size(), firstPeriods.size());
+          for (std::size_t k = 0; k < periods.size(); ++k) {
+            ASSERT_EQ(periods[k].first, firstPeriods[k].first) << k;
+            ASSERT_EQ(periods[k].length, firstPeriods[k].length) << k;
+            ASSERT_EQ(periods[k].magnitude, firstPeriods[k].magnitude) << k;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(Rhythmize, MoreThreadsThanChunks) {
+  // One short chunk and a few: the extra threads have nothing to do.
+  for (const int n : {1, 300, 2048, 2049, 5000}) {
+    const std::vector<std::int16_t> s = TestSound(n);
+    const RhythmParameters p{0.001, 0.2, 0.3, 40, mtAmpDet};
+    SeamlessCo a = VariedEnvelope(), b = VariedEnvelope();
+    const EngineRun one = Engine(s, 44100, p, a, nullptr, 1);
+    const EngineRun many = Engine(s, 44100, p, b, nullptr, 16);
+    ASSERT_EQ(std::memcmp(one.out.data(), many.out.data(), s.size() * sizeof(float)), 0) << n;
+    EXPECT_EQ(one.sum, many.sum) << n;
+  }
 }
