@@ -263,6 +263,10 @@ void TForm1::ConnectHandlers() {
   connect(KeepSeedBox, &QCheckBox::clicked, this, guarded(&TForm1::KeepSeedBoxClick));
   connect(RhythmImage, &PictureWidget::MouseReleased, this,
           [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseUp(x, y); }); });
+  connect(RhythmImage, &PictureWidget::MousePressed, this,
+          [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseDown(x, y); }); });
+  connect(RhythmImage, &PictureWidget::MouseMoved, this,
+          [this](int x, int y) { RunCommand([=, this] { RhythmImageMouseMove(x, y); }); });
   // A picture that changes size is drawn again.
   connect(Image1, &PictureWidget::Resized, this, [this] { RunCommand([this] { ShowSound(); }); });
   connect(RhythmImage, &PictureWidget::Resized, this, [this] { RunCommand([this] { m_pEnvelope->Draw(); }); });
@@ -395,6 +399,25 @@ void TForm1::AssignButtonClick() {
   RhythmApplyBtnClick();
 }
 
-void TForm1::RhythmImageMouseUp(int X, int Y) { m_pEnvelope->EditAt(X, Y); }
+void TForm1::RhythmImageMouseUp(int X, int Y) {
+  if (!m_StrokeAt) {
+    m_pEnvelope->EditAt(X, Y);
+    return;
+  }
+  // A click without movement draws from its press to its release: EditAt.
+  m_pEnvelope->EditLine(m_StrokeAt->x(), m_StrokeAt->y(), X, Y);
+  m_StrokeAt.reset();
+}
+
+void TForm1::RhythmImageMouseDown(int X, int Y) {
+  // A second button pressed during a stroke continues it.
+  if (!m_StrokeAt) m_StrokeAt = QPoint(X, Y);
+}
+
+void TForm1::RhythmImageMouseMove(int X, int Y) {
+  if (!m_StrokeAt) return;
+  m_pEnvelope->EditLine(m_StrokeAt->x(), m_StrokeAt->y(), X, Y);
+  m_StrokeAt = QPoint(X, Y);
+}
 
 }  // namespace kadenzo

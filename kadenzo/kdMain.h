@@ -5,7 +5,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include <QPoint>
 #include <QWidget>
 
 #include "KadenzoCommands.h"
@@ -88,6 +90,11 @@ class TForm1 : public QWidget {
   void RhythmImageMouseUp(int X, int Y);
   void KeepSeedBoxClick();
 
+  // Drawing on RhythmImage: a press starts a stroke, every move draws the line
+  // from the last position, and the release (RhythmImageMouseUp) ends it.
+  void RhythmImageMouseDown(int X, int Y);
+  void RhythmImageMouseMove(int X, int Y);
+
  private:
   void CreateControls();
   void PlaceControls();
@@ -115,6 +122,9 @@ class TForm1 : public QWidget {
   // The Model dialog's answers, kept for the program's life.
   SourceSettings m_SourceSettings;
   ModulatorSettings m_ModulatorSettings;
+
+  // The last position of the stroke being drawn on RhythmImage, if any.
+  std::optional<QPoint> m_StrokeAt;
 };
 
 }  // namespace kadenzo

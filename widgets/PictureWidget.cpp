@@ -29,6 +29,16 @@ void PictureWidget::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, m_image);
 }
 
+void PictureWidget::mousePressEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  emit MousePressed(p.x(), p.y(), event->button());
+}
+
+void PictureWidget::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  emit MouseMoved(p.x(), p.y());
+}
+
 void PictureWidget::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   emit MouseReleased(p.x(), p.y(), event->button());

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDataStream>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -179,6 +181,54 @@ TEST_F(MainWindowTest, MouseReleaseSetsThePointUnderItFromTopOrBottom) {
   // A release dragged out past the right edge is taken as the last point.
   QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(form->RhythmImage->width() + 40, -30));
   EXPECT_EQ(form->Envelope()[538], 1.0);
+}
+
+// A move with the left button held, as the window system sends it while dragging.
+void DragTo(QWidget* widget, QPoint at) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+}
+
+TEST_F(MainWindowTest, ADragSetsThePointsItPassedAndNothingElse) {
+  auto form = Window();
+  const int bottom = form->RhythmImage->height() - 1;
+  const double strip = static_cast<float>(static_cast<double>(form->RhythmImage->width()) / 539);
+  auto pointUnder = [&](int x) { return static_cast<int>(x / strip); };
+  // Up from the bottom at x 20 to the top at x 60, then down to the bottom at x 100.
+  const int x0 = 20, x1 = 60, x2 = 100;
+  QTest::mousePress(form->RhythmImage, Qt::LeftButton, {}, QPoint(x0, bottom));
+  DragTo(form->RhythmImage, QPoint(x1, 0));
+  // The table and the picture follow before the release.
+  EXPECT_EQ(Coeff(*form, pointUnder(x1)), QStringLiteral("1.00"));
+  EXPECT_EQ(form->Envelope()[pointUnder(x1)], 1.0);
+  DragTo(form->RhythmImage, QPoint(x2, bottom));
+  QTest::mouseRelease(form->RhythmImage, Qt::LeftButton, {}, QPoint(x2, bottom));
+
+  const int p0 = pointUnder(x0), p1 = pointUnder(x1), p2 = pointUnder(x2);
+  ASSERT_TRUE(p0 < p1 && p1 < p2);
+  for (int i = 0; i < 539; ++i) {
+    double expected = 0.0;
+    if (i >= p0 && i <= p1) expected = static_cast<double>(i - p0) / (p1 - p0);
+    if (i >= p1 && i <= p2) expected = static_cast<double>(p2 - i) / (p2 - p1);
+    EXPECT_NEAR(form->Envelope()[i], expected, 0.00501) << "point " << i;
+    if (i < p0 || i > p2) {
+      EXPECT_EQ(Coeff(*form, i), QStringLiteral("0.00")) << "point " << i;
+    }
+  }
+  // The curve's peak is drawn: the picture's top plot rows hold black above p1's strip.
+  const QImage& picture = form->RhythmImage->Image();
+  bool inked = false;
+  for (int y = 0; y < picture.height() / 3; ++y) inked = inked || picture.pixelColor(x1, y) == Qt::black;
+  EXPECT_TRUE(inked);
+
+  // A click afterwards changes its one point as it always did.
+  const int x3 = 200;
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(x3, 0));
+  EXPECT_EQ(form->Envelope()[pointUnder(x3)], 1.0);
+  EXPECT_EQ(form->Envelope()[pointUnder(x3) - 1], 0.0);
+  EXPECT_EQ(form->Envelope()[pointUnder(x3) + 1], 0.0);
+  EXPECT_NEAR(form->Envelope()[p1 + 1], static_cast<double>(p2 - p1 - 1) / (p2 - p1), 0.00501);
 }
 
 TEST_F(MainWindowTest, RhythmChecksTheSoundBeforeThePeriod) {
