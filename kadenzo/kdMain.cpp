@@ -78,14 +78,18 @@ TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
   m_pEnvelope->Resize(kEnvelopeCount);
   m_Progress = ProgressBarProgress(ProgressBar1);
   ConnectHandlers();
+  // Opens at the designed arrangement, which is also the least.
+  resize(minimumSizeHint());
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
   Image1 = new PictureWidget(this);
-  Image1->setFixedHeight(89);
-  Image1->setMinimumWidth(539);
+  // The designed sizes of the two pictures are their least; they take the
+  // room of an enlarged window.
+  Image1->setMinimumSize(539, 89);
+  Image1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
   RhythmGrid = new QTableWidget(this);
   RhythmGrid->setColumnCount(2);
@@ -103,7 +107,8 @@ void TForm1::CreateControls() {
                             RhythmGrid->verticalScrollBar()->sizeHint().width());
 
   RhythmImage = new PictureWidget(this);
-  RhythmImage->setFixedSize(257, 97);
+  RhythmImage->setMinimumSize(257, 97);
+  RhythmImage->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   RhythmImage->setCursor(Qt::CrossCursor);
 
   TestButton = Button(QStringLiteral("Test"), 50, this);
@@ -201,7 +206,7 @@ void TForm1::PlaceControls() {
   middle->setHorizontalSpacing(6);
   middle->setVerticalSpacing(6);
   middle->addWidget(RhythmGrid, 0, 0, 2, 1, Qt::AlignTop);
-  middle->addWidget(RhythmImage, 0, 1, 1, 4, Qt::AlignLeft | Qt::AlignTop);
+  middle->addWidget(RhythmImage, 0, 1, 1, 4);
   middle->addLayout(envelopeButtons, 0, 5);
   middle->addWidget(RhythmApplyBtn, 1, 1, Qt::AlignBottom);
   middle->addWidget(AssignEdit, 1, 2, Qt::AlignBottom);
@@ -210,9 +215,11 @@ void TForm1::PlaceControls() {
   middle->addLayout(Labelled(Label7, MaxDelayEdit), 1, 5);
   middle->addLayout(Labelled(Label3, TimeDeviationEdit), 2, 2, 1, 2);
   middle->addLayout(Labelled(Label4, MagnDeviationEdit), 2, 4, 1, 2);
+  middle->setRowStretch(0, 1);
+  middle->setColumnStretch(4, 1);
 
   auto* body = new QHBoxLayout;
-  body->addLayout(middle);
+  body->addLayout(middle, 1);
   body->addWidget(ModulationRadio, 0, Qt::AlignTop);
   body->addStretch();
 
@@ -235,11 +242,11 @@ void TForm1::PlaceControls() {
   window->setSizeConstraint(QLayout::SetMinimumSize);
   window->setContentsMargins(0, 0, 0, 0);
   window->setSpacing(0);
-  window->addWidget(Image1);
+  window->addWidget(Image1, 1);
   auto* controls = new QVBoxLayout;
   controls->setContentsMargins(6, 12, 6, 6);
   controls->setSpacing(8);
-  controls->addLayout(body);
+  controls->addLayout(body, 1);
   controls->addLayout(commands);
   window->addLayout(controls, 1);
   window->addWidget(ProgressBar1);

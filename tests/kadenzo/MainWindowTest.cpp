@@ -117,6 +117,39 @@ TEST_F(MainWindowTest, LabelsFocusTheirEditsAndImage1FollowsTheWidth) {
   EXPECT_EQ(form->Image1->Image().width(), form->width());
 }
 
+TEST_F(MainWindowTest, AnEnlargedWindowGivesItsRoomToBothPicturesWhichRedraw) {
+  auto form = Window();
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  const QSize wave = form->Image1->size(), envelope = form->RhythmImage->size();
+  EXPECT_GE(wave.width(), 539);
+  EXPECT_GE(wave.height(), 89);
+  EXPECT_GE(envelope.width(), 257);
+  EXPECT_GE(envelope.height(), 97);
+  EXPECT_EQ(form->minimumSizeHint(), form->size());  // it opens at its designed, least size
+  EXPECT_EQ(wave.height(), 89);
+
+  form->resize(form->width() + 300, form->height() + 200);
+  QTest::qWait(50);
+  EXPECT_EQ(form->Image1->width(), form->width());
+  EXPECT_GT(form->Image1->height(), wave.height());
+  EXPECT_GT(form->RhythmImage->width(), envelope.width() + 200);
+  EXPECT_GT(form->RhythmImage->height(), envelope.height());
+  EXPECT_EQ(form->RhythmImage->height() + form->Image1->height() - envelope.height() - wave.height(), 200);
+
+  // The curve is drawn across the new picture: black in its last column
+  // (Test ends high, at point 538), at the height of its new plot area.
+  const QImage& picture = form->RhythmImage->Image();
+  ASSERT_EQ(picture.size(), form->RhythmImage->size());
+  int black = 0;
+  for (int y = 0; y < picture.height(); ++y) black += picture.pixelColor(picture.width() - 2, y) == Qt::black;
+  for (int y = 0; y < picture.height(); ++y) black += picture.pixelColor(picture.width() / 2, y) == Qt::black;
+  EXPECT_GE(black, 2);
+  // The points still share the whole width: a click at the right edge edits the last one.
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(picture.width() - 1, picture.height() - 1));
+  EXPECT_EQ(form->Envelope()[538], 0.0);
+  EXPECT_GT(form->Envelope()[537], 0.5);
+}
+
 TEST_F(MainWindowTest, TestCurveHasItsAnchorsInRows1_136_271_406) {
   auto form = Window();
   QTest::mouseClick(form->TestButton, Qt::LeftButton);
