@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -68,6 +69,7 @@ QPushButton* Button(const QString& caption, int designedWidth, QWidget* parent) 
 TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("Kadenzor 1.0"));
   CreateControls();
+  CreateHistoryControls();
   PlaceControls();
   if (prompts == nullptr) {
     m_pOwnPrompts = std::make_unique<WindowPrompts>(this);
@@ -231,6 +233,8 @@ void TForm1::PlaceControls() {
   commands->addSpacing(24);
   commands->addWidget(PlayBtn);
   commands->addWidget(SaveButton);
+  commands->addWidget(UndoButton);
+  commands->addWidget(RedoButton);
   commands->addStretch();
   commands->addWidget(SeedLabel);
   commands->addWidget(SeedEdit);
@@ -319,7 +323,9 @@ void TForm1::ShowSeed() { SeedEdit->setText(QString::number(m_Random.GetSeed()))
 void TForm1::NoiseButtonClick() {
   std::optional<SynthesisContext> context;
   if (!MakeContext(context)) return;
+  EditStep before = Capture(false, true);
   if (CreateSound(m_pSound, m_SourceSettings, *context) == CommandOutcome::Unchanged) return;
+  Record(std::move(before));
   ShowPlaying(false);
   ShowSeed();
   ShowSound();
@@ -330,10 +336,12 @@ void TForm1::RhythmButtonClick() {
                           MaxDelayEdit->text()};
   std::optional<SynthesisContext> context;
   if (!MakeContext(context)) return;
+  EditStep before = Capture(true, true);
   if (RunRhythm(texts, ModulationItems->checkedId(), m_pSound.get(), *m_pEnvelope, m_ModulatorSettings, *context) ==
       CommandOutcome::Unchanged) {
     return;
   }
+  Record(std::move(before));
   ShowSeed();
   ShowSound();
 }
@@ -347,6 +355,7 @@ void TForm1::LoadButtonClick() {
   auto loaded = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
   loaded->Load(fileName);
   if (loaded->GetLength() == 0) return;
+  Record(Capture(false, true));
   ReplaceSound(std::move(loaded));
   ShowSound();
 }
@@ -384,7 +393,7 @@ void TForm1::TestButtonClick() {
 
 void TForm1::RhythmLoadButtonClick() {
   const QString fileName = m_pPrompts->AskFileName(FileDialogOptions::ForOpening(kEnvelopeFilter, kEnvelopeSuffix));
-  if (!fileName.isEmpty()) m_pEnvelope->LoadFromFile(fileName);
+  if (!fileName.isEmpty()) RecordEnvelopeChange([&] { m_pEnvelope->LoadFromFile(fileName); });
 }
 
 void TForm1::RhythmSaveButtonClick() {
@@ -396,8 +405,10 @@ void TForm1::RhythmSaveButtonClick() {
 }
 
 void TForm1::RhythmApplyBtnClick() {
-  m_pEnvelope->FromGrid();
-  m_pEnvelope->Draw();
+  RecordEnvelopeChange([this] {
+    m_pEnvelope->FromGrid();
+    m_pEnvelope->Draw();
+  });
 }
 
 void TForm1::AssignButtonClick() {
@@ -408,23 +419,122 @@ void TForm1::AssignButtonClick() {
 
 void TForm1::RhythmImageMouseUp(int X, int Y) {
   if (!m_StrokeAt) {
-    m_pEnvelope->EditAt(X, Y);
+    RecordEnvelopeChange([=, this] { m_pEnvelope->EditAt(X, Y); });
     return;
   }
   // A click without movement draws from its press to its release: EditAt.
   m_pEnvelope->EditLine(m_StrokeAt->x(), m_StrokeAt->y(), X, Y);
   m_StrokeAt.reset();
+  // The whole stroke is one step.
+  EditStep before{std::move(m_StrokeBefore), std::nullopt};
+  m_StrokeBefore.reset();
+  if (before.envelope && before.envelope != Capture(true, false).envelope) Record(std::move(before));
 }
 
 void TForm1::RhythmImageMouseDown(int X, int Y) {
   // A second button pressed during a stroke continues it.
-  if (!m_StrokeAt) m_StrokeAt = QPoint(X, Y);
+  if (m_StrokeAt) return;
+  m_StrokeAt = QPoint(X, Y);
+  m_StrokeBefore = Capture(true, false).envelope;
 }
 
 void TForm1::RhythmImageMouseMove(int X, int Y) {
   if (!m_StrokeAt) return;
   m_pEnvelope->EditLine(m_StrokeAt->x(), m_StrokeAt->y(), X, Y);
   m_StrokeAt = QPoint(X, Y);
+}
+
+void TForm1::CreateHistoryControls() {
+  UndoButton = Button(QStringLiteral("Undo"), 50, this);
+  UndoButton->setToolTip(QStringLiteral("Undo the last change of the sound or the envelope (Ctrl+Z)"));
+  RedoButton = Button(QStringLiteral("Redo"), 50, this);
+  RedoButton->setToolTip(QStringLiteral("Redo the change undone last (Ctrl+Shift+Z or Ctrl+Y)"));
+  connect(UndoButton, &QPushButton::clicked, this, [this] { RunCommand([this] { UndoClick(); }); });
+  connect(RedoButton, &QPushButton::clicked, this, [this] { RunCommand([this] { RedoClick(); }); });
+  const auto shortcut = [this](QKeySequence keys, void (TForm1::*handler)()) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this,
+            [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+  };
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UndoClick);
+  shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TForm1::RedoClick);
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &TForm1::RedoClick);
+  ShowHistory();
+}
+
+void TForm1::ShowHistory() {
+  UndoButton->setEnabled(m_History.NextUndo() != nullptr);
+  RedoButton->setEnabled(m_History.NextRedo() != nullptr);
+}
+
+EditStep TForm1::Capture(bool envelope, bool sound) const {
+  EditStep state;
+  if (envelope) {
+    const double* values = m_pEnvelope->GetData();
+    state.envelope = EnvelopeSnapshot{{values, values + m_pEnvelope->GetSize()}};
+  }
+  if (sound) {
+    state.sound.emplace();
+    if (m_pSound) {
+      const std::int16_t* samples = m_pSound->GetSamples(0);
+      state.sound->present = true;
+      state.sound->samples.assign(samples, samples + m_pSound->GetLength());
+      state.sound->sampleRate = m_pSound->GetSampleRate();
+    }
+  }
+  return state;
+}
+
+void TForm1::Restore(EditStep state) {
+  if (state.envelope) {
+    const std::vector<double>& values = state.envelope->values;
+    if (static_cast<int>(values.size()) != m_pEnvelope->GetSize()) m_pEnvelope->Resize(static_cast<int>(values.size()));
+    std::copy(values.begin(), values.end(), m_pEnvelope->GetData());
+    m_pEnvelope->ToGrid();
+    m_pEnvelope->Draw();
+  }
+  if (state.sound) {
+    if (!state.sound->present) {
+      ReplaceSound(nullptr);
+      Image1->Image().fill(Qt::white);
+      Image1->SetHintShown(false);
+      Image1->update();
+    } else {
+      const std::vector<std::int16_t>& samples = state.sound->samples;
+      auto sound = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
+      sound->SetFormat(state.sound->sampleRate);
+      LargeArray<std::int16_t> copy;
+      if (!samples.empty()) copy = MakeLargeArray<std::int16_t>(samples.size());
+      std::copy(samples.begin(), samples.end(), copy.get());
+      sound->TakeSamples(std::move(copy), static_cast<int>(samples.size()));
+      ReplaceSound(std::move(sound));
+      ShowSound();
+    }
+  }
+}
+
+void TForm1::Record(EditStep before) {
+  m_History.Record(std::move(before));
+  ShowHistory();
+}
+
+void TForm1::RecordEnvelopeChange(const std::function<void()>& command) {
+  EditStep before = Capture(true, false);
+  command();
+  if (before.envelope != Capture(true, false).envelope) Record(std::move(before));
+}
+
+void TForm1::UndoClick() {
+  const EditStep* next = m_History.NextUndo();
+  if (next == nullptr || m_StrokeAt) return;
+  Restore(m_History.Undo(Capture(next->envelope.has_value(), next->sound.has_value())));
+  ShowHistory();
+}
+
+void TForm1::RedoClick() {
+  const EditStep* next = m_History.NextRedo();
+  if (next == nullptr || m_StrokeAt) return;
+  Restore(m_History.Redo(Capture(next->envelope.has_value(), next->sound.has_value())));
+  ShowHistory();
 }
 
 }  // namespace kadenzo

@@ -10,6 +10,7 @@
 #include <QPoint>
 #include <QWidget>
 
+#include "EditHistory.h"
 #include "KadenzoCommands.h"
 #include "MorphCoeffs.h"
 #include "ProgressBarProgress.h"
@@ -95,6 +96,14 @@ class TForm1 : public QWidget {
   void RhythmImageMouseDown(int X, int Y);
   void RhythmImageMouseMove(int X, int Y);
 
+  // Undo and redo over the one history of envelope and sound changes
+  // (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
+  QPushButton* UndoButton;
+  QPushButton* RedoButton;
+  void UndoClick();
+  void RedoClick();
+  const EditHistory& History() const { return m_History; }
+
  private:
   void CreateControls();
   void PlaceControls();
@@ -125,6 +134,19 @@ class TForm1 : public QWidget {
 
   // The last position of the stroke being drawn on RhythmImage, if any.
   std::optional<QPoint> m_StrokeAt;
+
+  void CreateHistoryControls();
+  // The present envelope and/or sound, and putting such a state in place.
+  EditStep Capture(bool envelope, bool sound) const;
+  void Restore(EditStep state);
+  // Runs an envelope command and records it when it changed the values.
+  void RecordEnvelopeChange(const std::function<void()>& command);
+  // A history step from before (the parts a command changed, as they were).
+  void Record(EditStep before);
+  void ShowHistory();
+  EditHistory m_History;
+  // The envelope as it was when the current stroke began.
+  std::optional<EnvelopeSnapshot> m_StrokeBefore;
 };
 
 }  // namespace kadenzo

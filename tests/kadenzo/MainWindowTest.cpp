@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "Block.h"
+#include "EditHistory.h"
 #include "CommandGuard.h"
 #include "PictureWidget.h"
 #include "ScriptedKadenzoPrompts.h"
@@ -262,6 +263,132 @@ TEST_F(MainWindowTest, ADragSetsThePointsItPassedAndNothingElse) {
   EXPECT_EQ(form->Envelope()[pointUnder(x3) - 1], 0.0);
   EXPECT_EQ(form->Envelope()[pointUnder(x3) + 1], 0.0);
   EXPECT_NEAR(form->Envelope()[p1 + 1], static_cast<double>(p2 - p1 - 1) / (p2 - p1), 0.00501);
+}
+
+// What the window shows: the sound's samples (none without a sound) and the envelope's stored values.
+struct WindowState {
+  bool hasSound;
+  std::vector<std::int16_t> samples;
+  std::vector<double> values;
+  QString cell0;
+  bool operator==(const WindowState&) const = default;
+};
+
+WindowState StateOf(TForm1& form) {
+  WindowState state{form.CurrentSound() != nullptr, {}, {}, Coeff(form, 0)};
+  if (const WaveSignal* sound = form.CurrentSound()) {
+    state.samples.assign(sound->GetSamples(0), sound->GetSamples(0) + sound->GetLength());
+  }
+  state.values.assign(form.Envelope().GetData(), form.Envelope().GetData() + form.Envelope().GetSize());
+  return state;
+}
+
+TEST_F(MainWindowTest, UndoAndRedoWalkThroughEveryStepExactly) {
+  auto form = Window();
+  Block loaded(301);  // an envelope file of 300 points and a seam point, 0 .. 3
+  for (int i = 0; i < 301; ++i) loaded[i] = (i % 4);
+  const QString envelopePath = folder.filePath(QStringLiteral("steps.env"));
+  ASSERT_TRUE(loaded.WriteToFile(envelopePath.toLocal8Bit().constData()));
+
+  std::vector<WindowState> states = {StateOf(*form)};
+  EXPECT_FALSE(form->UndoButton->isEnabled());
+  Create(*form, prompts, 0.5, 1000, 400);
+  states.push_back(StateOf(*form));
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  states.push_back(StateOf(*form));
+  const int bottom = form->RhythmImage->height() - 1;
+  QTest::mousePress(form->RhythmImage, Qt::LeftButton, {}, QPoint(10, bottom));
+  DragTo(form->RhythmImage, QPoint(40, 0));
+  DragTo(form->RhythmImage, QPoint(80, bottom));
+  QTest::mouseRelease(form->RhythmImage, Qt::LeftButton, {}, QPoint(80, bottom));
+  states.push_back(StateOf(*form));
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  states.push_back(StateOf(*form));
+  prompts.fileNames = {envelopePath};
+  QTest::mouseClick(form->RhythmLoadButton, Qt::LeftButton);
+  states.push_back(StateOf(*form));
+  ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'|').toStdString();
+  // Each step changed what it should, so that restoring the wrong one shows.
+  for (std::size_t i = 1; i < states.size(); ++i) EXPECT_FALSE(states[i] == states[i - 1]) << i;
+  EXPECT_NE(states[4].samples, states[3].samples);  // Rhythm reworked the sound
+  EXPECT_EQ(states[5].values.size(), 301u);
+  EXPECT_EQ(form->History().UndoCount(), 5u);
+
+  // Undo all the way back, by the key and by the button in turn, then one more does nothing.
+  form->ExitButton->setFocus();  // not an edit, whose own Ctrl+Z would take the key
+  for (int step = 4; step >= 0; --step) {
+    if (step % 2 == 0) {
+      QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    } else {
+      QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+    }
+    EXPECT_TRUE(StateOf(*form) == states[step]) << "undone to " << step;
+  }
+  EXPECT_FALSE(form->UndoButton->isEnabled());
+  EXPECT_EQ(form->CurrentSound(), nullptr);
+  QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(StateOf(*form) == states[0]);
+
+  // Redo forward with both redo keys and the button: Rhythm's samples come back bit for bit.
+  for (std::size_t step = 1; step < states.size(); ++step) {
+    if (step % 3 == 0) {
+      QTest::keyClick(form.get(), Qt::Key_Y, Qt::ControlModifier);
+    } else if (step % 3 == 1) {
+      QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    } else {
+      QTest::mouseClick(form->RedoButton, Qt::LeftButton);
+    }
+    EXPECT_TRUE(StateOf(*form) == states[step]) << "redone to " << step;
+  }
+  EXPECT_FALSE(form->RedoButton->isEnabled());
+  EXPECT_EQ(form->CurrentSound()->GetSampleRate(), 44100);
+
+  // A new change after an undo forgets the steps that could be redone.
+  QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(5, bottom));  // Test's curve is high there
+  EXPECT_FALSE(form->RedoButton->isEnabled());
+  QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+  EXPECT_TRUE(StateOf(*form) == states[4]);
+  // Commands that change nothing leave no step: Apply over an applied table, a cancelled Create.
+  const std::size_t steps = form->History().UndoCount();
+  QTest::mouseClick(form->RhythmApplyBtn, Qt::LeftButton);
+  prompts.modelAnswer = false;
+  QTest::mouseClick(form->NoiseButton, Qt::LeftButton);
+  EXPECT_EQ(form->History().UndoCount(), steps);
+}
+
+TEST(EditHistoryTest, KeepsTheNewestStepsWithinItsCountAndBytes) {
+  using kadenzo::EditHistory;
+  using kadenzo::EditStep;
+  using kadenzo::EnvelopeSnapshot;
+  auto envelope = [](double value, std::size_t count) {
+    return EditStep{EnvelopeSnapshot{std::vector<double>(count, value)}, std::nullopt};
+  };
+  // Three steps of at most 100 values each (800 bytes).
+  EditHistory history(3, 800);
+  for (int i = 0; i < 5; ++i) history.Record(envelope(i, 10));
+  EXPECT_EQ(history.UndoCount(), 3u);  // steps 2, 3 and 4
+  EXPECT_EQ(history.Bytes(), 240u);
+  EditStep restored = history.Undo(envelope(5, 10));
+  EXPECT_EQ(restored.envelope->values[0], 4.0);
+  EXPECT_EQ(history.Bytes(), 240u);
+  restored = history.Redo(envelope(4, 10));
+  EXPECT_EQ(restored.envelope->values[0], 5.0);
+  // A large step pushes out the oldest until the bytes fit.
+  history.Record(envelope(6, 80));
+  EXPECT_EQ(history.UndoCount(), 3u);  // steps 3, 4 and 6: 80 + 80 + 640 bytes, the budget exactly
+  EXPECT_EQ(history.Bytes(), 800u);
+  history.Record(envelope(9, 20));
+  EXPECT_EQ(history.UndoCount(), 2u);  // steps 6 and 9; 3 went for the count, 4 for the bytes
+  EXPECT_EQ(history.Bytes(), 800u);
+  EXPECT_EQ(history.Undo(envelope(10, 1)).envelope->values[0], 9.0);
+  EXPECT_EQ(history.Undo(envelope(9, 1)).envelope->values[0], 6.0);
+  EXPECT_EQ(history.NextUndo(), nullptr);
+  // A step larger than the whole budget is not kept at all.
+  history.Record(envelope(8, 101));
+  EXPECT_EQ(history.UndoCount(), 0u);
+  EXPECT_EQ(history.RedoCount(), 0u);
+  EXPECT_EQ(history.Bytes(), 0u);
 }
 
 TEST_F(MainWindowTest, RhythmChecksTheSoundBeforeThePeriod) {
