@@ -217,8 +217,14 @@ void TForm1::PlaceControls() {
   middle->addLayout(Labelled(Label7, MaxDelayEdit), 1, 5);
   middle->addLayout(Labelled(Label3, TimeDeviationEdit), 2, 2, 1, 2);
   middle->addLayout(Labelled(Label4, MagnDeviationEdit), 2, 4, 1, 2);
+  // The picture's first column, empty below the Apply button, takes the
+  // width of an enlarged window, and the picture's row its height; the
+  // buttons under the picture keep their width.
+  middle->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), 2, 1);
+  middle->setColumnStretch(1, 1);
   middle->setRowStretch(0, 1);
-  middle->setColumnStretch(4, 1);
+  RhythmApplyBtn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  AssignButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
   auto* body = new QHBoxLayout;
   body->addLayout(middle, 1);

@@ -136,6 +136,9 @@ TEST_F(MainWindowTest, AnEnlargedWindowGivesItsRoomToBothPicturesWhichRedraw) {
   EXPECT_GT(form->RhythmImage->width(), envelope.width() + 200);
   EXPECT_GT(form->RhythmImage->height(), envelope.height());
   EXPECT_EQ(form->RhythmImage->height() + form->Image1->height() - envelope.height() - wave.height(), 200);
+  // The buttons under the picture keep their width.
+  EXPECT_EQ(form->RhythmApplyBtn->width(), form->RhythmApplyBtn->sizeHint().width());
+  EXPECT_EQ(form->AssignButton->width(), form->AssignButton->sizeHint().width());
 
   // The curve is drawn across the new picture: black in its last column
   // (Test ends high, at point 538), at the height of its new plot area.
