@@ -1,6 +1,7 @@
 #include "kdMain.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -32,6 +33,8 @@ namespace {
 
 // The envelope is created with 540 stored values: 539 points and the seam point.
 constexpr int kEnvelopeCount = 540;
+// The waveform view zooms in no further than this many frames across.
+constexpr int kFewestViewFrames = 16;
 
 const QString kPlayCaption = QStringLiteral("&Play");
 const QString kStopCaption = QStringLiteral("Sto&p");
@@ -80,6 +83,7 @@ TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
   m_pEnvelope->Resize(kEnvelopeCount);
   m_Progress = ProgressBarProgress(ProgressBar1);
   ConnectHandlers();
+  ConnectWaveView();
   // Opens at the designed arrangement, which is also the least.
   resize(minimumSizeHint());
 }
@@ -283,7 +287,7 @@ void TForm1::ConnectHandlers() {
   connect(RhythmImage, &PictureWidget::MousePressed, this,
           [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseDown(x, y); }); });
   connect(RhythmImage, &PictureWidget::MouseMoved, this,
-          [this](int x, int y) { RunCommand([=, this] { RhythmImageMouseMove(x, y); }); });
+          [this](int x, int y, Qt::MouseButtons) { RunCommand([=, this] { RhythmImageMouseMove(x, y); }); });
   // A picture that changes size is drawn again.
   connect(Image1, &PictureWidget::Resized, this, [this] { RunCommand([this] { ShowSound(); }); });
   connect(RhythmImage, &PictureWidget::Resized, this, [this] { RunCommand([this] { m_pEnvelope->Draw(); }); });
@@ -541,6 +545,47 @@ void TForm1::RedoClick() {
   if (next == nullptr || m_StrokeAt) return;
   Restore(m_History.Redo(Capture(next->envelope.has_value(), next->sound.has_value())));
   ShowHistory();
+}
+
+void TForm1::ConnectWaveView() {
+  connect(Image1, &PictureWidget::WheelTurned, this,
+          [this](int x, double notches) { RunCommand([=, this] { Image1Zoom(x, notches); }); });
+  connect(Image1, &PictureWidget::MousePressed, this, [this](int x, int, Qt::MouseButton button) {
+    if (button == Qt::RightButton && m_pSound) m_PanFrom = QPoint(x, m_pSound->ViewFirst());
+  });
+  connect(Image1, &PictureWidget::MouseMoved, this, [this](int x, int, Qt::MouseButtons buttons) {
+    if ((buttons & Qt::RightButton) && m_PanFrom) RunCommand([=, this] { Image1Pan(x); });
+  });
+  connect(Image1, &PictureWidget::MouseReleased, this, [this](int, int, Qt::MouseButton button) {
+    if (button == Qt::RightButton) m_PanFrom.reset();
+  });
+  connect(Image1, &PictureWidget::DoubleClicked, this, [this](int, int) {
+    RunCommand([this] {
+      if (!m_pSound) return;
+      m_pSound->SetView(0, 0);
+      ShowSound();
+    });
+  });
+}
+
+void TForm1::Image1Zoom(int x, double notches) {
+  if (!m_pSound || notches == 0) return;
+  const int width = std::max(Image1->width(), 1);
+  const int count = m_pSound->ViewCount();
+  // The frame under the pointer stays under it; a notch shows 4/5 as many.
+  const double at = std::clamp(static_cast<double>(x) / width, 0.0, 1.0);
+  const double pivot = m_pSound->ViewFirst() + at * count;
+  const int zoomed = std::max(static_cast<int>(std::lround(count * std::pow(0.8, notches))), kFewestViewFrames);
+  m_pSound->SetView(static_cast<int>(std::lround(pivot - at * zoomed)), zoomed);
+  ShowSound();
+}
+
+void TForm1::Image1Pan(int x) {
+  if (!m_pSound) return;
+  const double framesPerPixel = static_cast<double>(m_pSound->ViewCount()) / std::max(Image1->width(), 1);
+  const int first = m_PanFrom->y() - static_cast<int>(std::lround((x - m_PanFrom->x()) * framesPerPixel));
+  m_pSound->SetView(first, m_pSound->ViewCount());
+  ShowSound();
 }
 
 }  // namespace kadenzo

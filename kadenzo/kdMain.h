@@ -147,6 +147,14 @@ class TForm1 : public QWidget {
   EditHistory m_History;
   // The envelope as it was when the current stroke began.
   std::optional<EnvelopeSnapshot> m_StrokeBefore;
+
+  // The waveform view: the wheel zooms around the pointer, dragging with the
+  // right button pans, a double-click shows the whole sound.
+  void ConnectWaveView();
+  void Image1Zoom(int x, double notches);
+  void Image1Pan(int x);
+  // Where a right-button pan began: the column, and the first frame then in view.
+  std::optional<QPoint> m_PanFrom;
 };
 
 }  // namespace kadenzo

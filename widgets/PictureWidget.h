@@ -27,7 +27,10 @@ class PictureWidget : public QWidget {
  signals:
   void MousePressed(int x, int y, Qt::MouseButton button);
   // Only while a button is held (the widget does not track the bare pointer).
-  void MouseMoved(int x, int y);
+  void MouseMoved(int x, int y, Qt::MouseButtons buttons);
+  void DoubleClicked(int x, int y);
+  // Wheel turns at column x, in notches (positive away from the user).
+  void WheelTurned(int x, double notches);
   void MouseReleased(int x, int y, Qt::MouseButton button);
   void Resized();
 
@@ -36,6 +39,8 @@ class PictureWidget : public QWidget {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,6 +23,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -392,6 +395,73 @@ TEST(EditHistoryTest, KeepsTheNewestStepsWithinItsCountAndBytes) {
   EXPECT_EQ(history.UndoCount(), 0u);
   EXPECT_EQ(history.RedoCount(), 0u);
   EXPECT_EQ(history.Bytes(), 0u);
+}
+
+void TurnWheel(QWidget* widget, QPoint at, int notches) {
+  QWheelEvent wheel(QPointF(at), widget->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(widget, &wheel);
+}
+
+// Blue rows [first, last) of one column of the waveform picture.
+std::pair<int, int> BlueRows(const QImage& picture, int x) {
+  int first = -1, last = -1;
+  for (int y = 0; y < picture.height(); ++y) {
+    if (picture.pixelColor(x, y) != QColor(0, 0, 255)) continue;
+    if (first < 0) first = y;
+    last = y + 1;
+  }
+  return {first, last};
+}
+
+TEST_F(MainWindowTest, TheWheelZoomsAroundThePointerAndTheViewShowsTheMinMaxOfWhatIsInIt) {
+  auto form = Window();
+  Create(*form, prompts, 1, 1000, 400);
+  WaveSignal* sound = form->CurrentSound();
+  ASSERT_NE(sound, nullptr);
+  const int frames = sound->GetLength();
+  const int width = form->Image1->width();
+  EXPECT_EQ(sound->ViewCount(), frames);
+
+  // Four notches in at a quarter of the width: the frame under the pointer stays there.
+  const int x = width / 4;
+  const double pivot = static_cast<double>(x) / width * frames;
+  TurnWheel(form->Image1, QPoint(x, 40), 4);
+  const int count = sound->ViewCount();
+  EXPECT_NEAR(count, frames * std::pow(0.8, 4), 1.0);
+  EXPECT_NEAR(sound->ViewFirst() + static_cast<double>(x) / width * count, pivot, 1.0);
+
+  // Every column shows the extent of its own frames of the visible range.
+  const QImage& picture = form->Image1->Image();
+  const double k = picture.height() / 65535.0;
+  const int middle = picture.height() / 2;
+  const std::int16_t* samples = sound->GetSamples(0);
+  for (int column = 0; column < width; column += 7) {
+    const double perColumn = static_cast<double>(count) / width;
+    const int a = sound->ViewFirst() + static_cast<int>(column * perColumn);
+    const int b = sound->ViewFirst() + std::min(static_cast<int>((column + 1) * perColumn), count);
+    const auto [lo, hi] = std::minmax_element(samples + a, samples + b);
+    const int top = static_cast<int>(middle - *hi * k);
+    const int bottom = std::max(static_cast<int>(middle - *lo * k), top + 1);
+    EXPECT_EQ(BlueRows(picture, column), std::make_pair(top, bottom)) << "column " << column;
+  }
+
+  // Dragging right with the right button shows earlier frames by the dragged width.
+  const int before = sound->ViewFirst();
+  QTest::mousePress(form->Image1, Qt::RightButton, {}, QPoint(300, 40));
+  QMouseEvent move(QEvent::MouseMove, QPointF(350, 40), form->Image1->mapToGlobal(QPointF(350, 40)), Qt::NoButton,
+                   Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(form->Image1, &move);
+  QTest::mouseRelease(form->Image1, Qt::RightButton, {}, QPoint(350, 40));
+  EXPECT_NEAR(sound->ViewFirst(), before - 50.0 * count / width, 1.0);
+  EXPECT_EQ(sound->ViewCount(), count);
+
+  // Zoomed in to a few frames, the samples are drawn one by one; a double-click shows all again.
+  TurnWheel(form->Image1, QPoint(x, 40), 60);
+  EXPECT_EQ(sound->ViewCount(), 16);
+  QTest::mouseDClick(form->Image1, Qt::LeftButton, {}, QPoint(x, 40));
+  EXPECT_EQ(sound->ViewFirst(), 0);
+  EXPECT_EQ(sound->ViewCount(), frames);
 }
 
 TEST_F(MainWindowTest, RhythmChecksTheSoundBeforeThePeriod) {
