@@ -1,6 +1,7 @@
 #include "kdMain.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -32,6 +34,8 @@ namespace {
 
 // The envelope is created with 540 stored values: 539 points and the seam point.
 constexpr int kEnvelopeCount = 540;
+// The waveform view zooms in no further than this many frames across.
+constexpr int kFewestViewFrames = 16;
 
 const QString kPlayCaption = QStringLiteral("&Play");
 const QString kStopCaption = QStringLiteral("Sto&p");
@@ -69,6 +73,7 @@ QPushButton* Button(const QString& caption, int designedWidth, QWidget* parent) 
 TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("Kadenzor 1.0"));
   CreateControls();
+  CreateHistoryControls();
   PlaceControls();
   if (prompts == nullptr) {
     m_pOwnPrompts = std::make_unique<WindowPrompts>(this);
@@ -79,14 +84,19 @@ TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
   m_pEnvelope->Resize(kEnvelopeCount);
   m_Progress = ProgressBarProgress(ProgressBar1);
   ConnectHandlers();
+  ConnectWaveView();
+  // Opens at the designed arrangement, which is also the least.
+  resize(minimumSizeHint());
 }
 
 TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
   Image1 = new PictureWidget(this);
-  Image1->setFixedHeight(89);
-  Image1->setMinimumWidth(539);
+  // The designed sizes of the two pictures are their least; they take the
+  // room of an enlarged window.
+  Image1->setMinimumSize(539, 89);
+  Image1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
   RhythmGrid = new QTableWidget(this);
   RhythmGrid->setColumnCount(2);
@@ -104,7 +114,8 @@ void TForm1::CreateControls() {
                             RhythmGrid->verticalScrollBar()->sizeHint().width());
 
   RhythmImage = new PictureWidget(this);
-  RhythmImage->setFixedSize(257, 97);
+  RhythmImage->setMinimumSize(257, 97);
+  RhythmImage->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   RhythmImage->setCursor(Qt::CrossCursor);
 
   TestButton = Button(QStringLiteral("Test"), 50, this);
@@ -205,7 +216,7 @@ void TForm1::PlaceControls() {
   middle->setHorizontalSpacing(6);
   middle->setVerticalSpacing(6);
   middle->addWidget(RhythmGrid, 0, 0, 2, 1, Qt::AlignTop);
-  middle->addWidget(RhythmImage, 0, 1, 1, 4, Qt::AlignLeft | Qt::AlignTop);
+  middle->addWidget(RhythmImage, 0, 1, 1, 4);
   middle->addLayout(envelopeButtons, 0, 5);
   middle->addWidget(RhythmApplyBtn, 1, 1, Qt::AlignBottom);
   middle->addWidget(AssignEdit, 1, 2, Qt::AlignBottom);
@@ -214,9 +225,17 @@ void TForm1::PlaceControls() {
   middle->addLayout(Labelled(Label7, MaxDelayEdit), 1, 5);
   middle->addLayout(Labelled(Label3, TimeDeviationEdit), 2, 2, 1, 2);
   middle->addLayout(Labelled(Label4, MagnDeviationEdit), 2, 4, 1, 2);
+  // The picture's first column, empty below the Apply button, takes the
+  // width of an enlarged window, and the picture's row its height; the
+  // buttons under the picture keep their width.
+  middle->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), 2, 1);
+  middle->setColumnStretch(1, 1);
+  middle->setRowStretch(0, 1);
+  RhythmApplyBtn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  AssignButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
   auto* body = new QHBoxLayout;
-  body->addLayout(middle);
+  body->addLayout(middle, 1);
   body->addWidget(ModulationRadio, 0, Qt::AlignTop);
   body->addStretch();
 
@@ -228,6 +247,8 @@ void TForm1::PlaceControls() {
   commands->addSpacing(24);
   commands->addWidget(PlayBtn);
   commands->addWidget(SaveButton);
+  commands->addWidget(UndoButton);
+  commands->addWidget(RedoButton);
   commands->addStretch();
   commands->addWidget(SeedLabel);
   commands->addWidget(SeedEdit);
@@ -239,11 +260,11 @@ void TForm1::PlaceControls() {
   window->setSizeConstraint(QLayout::SetMinimumSize);
   window->setContentsMargins(0, 0, 0, 0);
   window->setSpacing(0);
-  window->addWidget(Image1);
+  window->addWidget(Image1, 1);
   auto* controls = new QVBoxLayout;
   controls->setContentsMargins(6, 12, 6, 6);
   controls->setSpacing(8);
-  controls->addLayout(body);
+  controls->addLayout(body, 1);
   controls->addLayout(commands);
   window->addLayout(controls, 1);
   window->addWidget(ProgressBar1);
@@ -268,6 +289,10 @@ void TForm1::ConnectHandlers() {
   connect(LearnButton, &QPushButton::clicked, this, guarded(&TForm1::LearnButtonClick));
   connect(RhythmImage, &PictureWidget::MouseReleased, this,
           [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseUp(x, y); }); });
+  connect(RhythmImage, &PictureWidget::MousePressed, this,
+          [this](int x, int y, Qt::MouseButton) { RunCommand([=, this] { RhythmImageMouseDown(x, y); }); });
+  connect(RhythmImage, &PictureWidget::MouseMoved, this,
+          [this](int x, int y, Qt::MouseButtons) { RunCommand([=, this] { RhythmImageMouseMove(x, y); }); });
   // A picture that changes size is drawn again.
   connect(Image1, &PictureWidget::Resized, this, [this] { RunCommand([this] { ShowSound(); }); });
   connect(RhythmImage, &PictureWidget::Resized, this, [this] { RunCommand([this] { m_pEnvelope->Draw(); }); });
@@ -313,7 +338,9 @@ void TForm1::ShowSeed() { SeedEdit->setText(QString::number(m_Random.GetSeed()))
 void TForm1::NoiseButtonClick() {
   std::optional<SynthesisContext> context;
   if (!MakeContext(context)) return;
+  EditStep before = Capture(false, true);
   if (CreateSound(m_pSound, m_SourceSettings, *context) == CommandOutcome::Unchanged) return;
+  Record(std::move(before));
   ShowPlaying(false);
   ShowSeed();
   ShowSound();
@@ -324,10 +351,12 @@ void TForm1::RhythmButtonClick() {
                           MaxDelayEdit->text()};
   std::optional<SynthesisContext> context;
   if (!MakeContext(context)) return;
+  EditStep before = Capture(true, true);
   if (RunRhythm(texts, ModulationItems->checkedId(), m_pSound.get(), *m_pEnvelope, m_ModulatorSettings, *context) ==
       CommandOutcome::Unchanged) {
     return;
   }
+  Record(std::move(before));
   ShowSeed();
   ShowSound();
 }
@@ -342,7 +371,7 @@ void TForm1::LearnButtonClick() {
     return;
   }
   const LearnedRhythm& rhythm = outcome.rhythm;
-  m_pEnvelope->SetPoints({rhythm.envelope.begin(), rhythm.envelope.end() - 1});
+  RecordEnvelopeChange([&] { m_pEnvelope->SetPoints({rhythm.envelope.begin(), rhythm.envelope.end() - 1}); });
   PeriodEdit->setText(FormatFixedPrecision(rhythm.period, 7, 4));
   TimeDeviationEdit->setText(FormatFixedPrecision(rhythm.timeDeviation, 4, 1));
   MagnDeviationEdit->setText(FormatFixedPrecision(rhythm.magnitudeDeviation, 4, 1));
@@ -360,11 +389,14 @@ void TForm1::OpenSound(const QString& fileName) {
   auto loaded = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
   loaded->Load(fileName);
   if (loaded->GetLength() == 0) return;
+  Record(Capture(false, true));
   ReplaceSound(std::move(loaded));
   ShowSound();
 }
 
-void TForm1::OpenEnvelope(const QString& fileName) { m_pEnvelope->LoadFromFile(fileName); }
+void TForm1::OpenEnvelope(const QString& fileName) {
+  RecordEnvelopeChange([&] { m_pEnvelope->LoadFromFile(fileName); });
+}
 
 void TForm1::OpenFile(const QString& fileName) {
   RunCommand([&] {
@@ -421,8 +453,10 @@ void TForm1::RhythmSaveButtonClick() {
 }
 
 void TForm1::RhythmApplyBtnClick() {
-  m_pEnvelope->FromGrid();
-  m_pEnvelope->Draw();
+  RecordEnvelopeChange([this] {
+    m_pEnvelope->FromGrid();
+    m_pEnvelope->Draw();
+  });
 }
 
 void TForm1::AssignButtonClick() {
@@ -431,6 +465,165 @@ void TForm1::AssignButtonClick() {
   RhythmApplyBtnClick();
 }
 
-void TForm1::RhythmImageMouseUp(int X, int Y) { m_pEnvelope->EditAt(X, Y); }
+void TForm1::RhythmImageMouseUp(int X, int Y) {
+  if (!m_StrokeAt) {
+    RecordEnvelopeChange([=, this] { m_pEnvelope->EditAt(X, Y); });
+    return;
+  }
+  // A click without movement draws from its press to its release: EditAt.
+  m_pEnvelope->EditLine(m_StrokeAt->x(), m_StrokeAt->y(), X, Y);
+  m_StrokeAt.reset();
+  // The whole stroke is one step.
+  EditStep before{std::move(m_StrokeBefore), std::nullopt};
+  m_StrokeBefore.reset();
+  if (before.envelope && before.envelope != Capture(true, false).envelope) Record(std::move(before));
+}
+
+void TForm1::RhythmImageMouseDown(int X, int Y) {
+  // A second button pressed during a stroke continues it.
+  if (m_StrokeAt) return;
+  m_StrokeAt = QPoint(X, Y);
+  m_StrokeBefore = Capture(true, false).envelope;
+}
+
+void TForm1::RhythmImageMouseMove(int X, int Y) {
+  if (!m_StrokeAt) return;
+  m_pEnvelope->EditLine(m_StrokeAt->x(), m_StrokeAt->y(), X, Y);
+  m_StrokeAt = QPoint(X, Y);
+}
+
+void TForm1::CreateHistoryControls() {
+  UndoButton = Button(QStringLiteral("Undo"), 50, this);
+  UndoButton->setToolTip(QStringLiteral("Undo the last change of the sound or the envelope (Ctrl+Z)"));
+  RedoButton = Button(QStringLiteral("Redo"), 50, this);
+  RedoButton->setToolTip(QStringLiteral("Redo the change undone last (Ctrl+Shift+Z or Ctrl+Y)"));
+  connect(UndoButton, &QPushButton::clicked, this, [this] { RunCommand([this] { UndoClick(); }); });
+  connect(RedoButton, &QPushButton::clicked, this, [this] { RunCommand([this] { RedoClick(); }); });
+  const auto shortcut = [this](QKeySequence keys, void (TForm1::*handler)()) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this,
+            [this, handler] { RunCommand([this, handler] { (this->*handler)(); }); });
+  };
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &TForm1::UndoClick);
+  shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &TForm1::RedoClick);
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &TForm1::RedoClick);
+  ShowHistory();
+}
+
+void TForm1::ShowHistory() {
+  UndoButton->setEnabled(m_History.NextUndo() != nullptr);
+  RedoButton->setEnabled(m_History.NextRedo() != nullptr);
+}
+
+EditStep TForm1::Capture(bool envelope, bool sound) const {
+  EditStep state;
+  if (envelope) {
+    const double* values = m_pEnvelope->GetData();
+    state.envelope = EnvelopeSnapshot{{values, values + m_pEnvelope->GetSize()}};
+  }
+  if (sound) {
+    state.sound.emplace();
+    if (m_pSound) {
+      const std::int16_t* samples = m_pSound->GetSamples(0);
+      state.sound->present = true;
+      state.sound->samples.assign(samples, samples + m_pSound->GetLength());
+      state.sound->sampleRate = m_pSound->GetSampleRate();
+    }
+  }
+  return state;
+}
+
+void TForm1::Restore(EditStep state) {
+  if (state.envelope) {
+    const std::vector<double>& values = state.envelope->values;
+    if (static_cast<int>(values.size()) != m_pEnvelope->GetSize()) m_pEnvelope->Resize(static_cast<int>(values.size()));
+    std::copy(values.begin(), values.end(), m_pEnvelope->GetData());
+    m_pEnvelope->ToGrid();
+    m_pEnvelope->Draw();
+  }
+  if (state.sound) {
+    if (!state.sound->present) {
+      ReplaceSound(nullptr);
+      Image1->Image().fill(Qt::white);
+      Image1->SetHintShown(false);
+      Image1->update();
+    } else {
+      const std::vector<std::int16_t>& samples = state.sound->samples;
+      auto sound = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
+      sound->SetFormat(state.sound->sampleRate);
+      LargeArray<std::int16_t> copy;
+      if (!samples.empty()) copy = MakeLargeArray<std::int16_t>(samples.size());
+      std::copy(samples.begin(), samples.end(), copy.get());
+      sound->TakeSamples(std::move(copy), static_cast<int>(samples.size()));
+      ReplaceSound(std::move(sound));
+      ShowSound();
+    }
+  }
+}
+
+void TForm1::Record(EditStep before) {
+  m_History.Record(std::move(before));
+  ShowHistory();
+}
+
+void TForm1::RecordEnvelopeChange(const std::function<void()>& command) {
+  EditStep before = Capture(true, false);
+  command();
+  if (before.envelope != Capture(true, false).envelope) Record(std::move(before));
+}
+
+void TForm1::UndoClick() {
+  const EditStep* next = m_History.NextUndo();
+  if (next == nullptr || m_StrokeAt) return;
+  Restore(m_History.Undo(Capture(next->envelope.has_value(), next->sound.has_value())));
+  ShowHistory();
+}
+
+void TForm1::RedoClick() {
+  const EditStep* next = m_History.NextRedo();
+  if (next == nullptr || m_StrokeAt) return;
+  Restore(m_History.Redo(Capture(next->envelope.has_value(), next->sound.has_value())));
+  ShowHistory();
+}
+
+void TForm1::ConnectWaveView() {
+  connect(Image1, &PictureWidget::WheelTurned, this,
+          [this](int x, double notches) { RunCommand([=, this] { Image1Zoom(x, notches); }); });
+  connect(Image1, &PictureWidget::MousePressed, this, [this](int x, int, Qt::MouseButton button) {
+    if (button == Qt::RightButton && m_pSound) m_PanFrom = QPoint(x, m_pSound->ViewFirst());
+  });
+  connect(Image1, &PictureWidget::MouseMoved, this, [this](int x, int, Qt::MouseButtons buttons) {
+    if ((buttons & Qt::RightButton) && m_PanFrom) RunCommand([=, this] { Image1Pan(x); });
+  });
+  connect(Image1, &PictureWidget::MouseReleased, this, [this](int, int, Qt::MouseButton button) {
+    if (button == Qt::RightButton) m_PanFrom.reset();
+  });
+  connect(Image1, &PictureWidget::DoubleClicked, this, [this](int, int) {
+    RunCommand([this] {
+      if (!m_pSound) return;
+      m_pSound->SetView(0, 0);
+      ShowSound();
+    });
+  });
+}
+
+void TForm1::Image1Zoom(int x, double notches) {
+  if (!m_pSound || notches == 0) return;
+  const int width = std::max(Image1->width(), 1);
+  const int count = m_pSound->ViewCount();
+  // The frame under the pointer stays under it; a notch shows 4/5 as many.
+  const double at = std::clamp(static_cast<double>(x) / width, 0.0, 1.0);
+  const double pivot = m_pSound->ViewFirst() + at * count;
+  const int zoomed = std::max(static_cast<int>(std::lround(count * std::pow(0.8, notches))), kFewestViewFrames);
+  m_pSound->SetView(static_cast<int>(std::lround(pivot - at * zoomed)), zoomed);
+  ShowSound();
+}
+
+void TForm1::Image1Pan(int x) {
+  if (!m_pSound) return;
+  const double framesPerPixel = static_cast<double>(m_pSound->ViewCount()) / std::max(Image1->width(), 1);
+  const int first = m_PanFrom->y() - static_cast<int>(std::lround((x - m_PanFrom->x()) * framesPerPixel));
+  m_pSound->SetView(first, m_pSound->ViewCount());
+  ShowSound();
+}
 
 }  // namespace kadenzo

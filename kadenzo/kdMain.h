@@ -5,9 +5,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include <QPoint>
 #include <QWidget>
 
+#include "EditHistory.h"
 #include "KadenzoCommands.h"
 #include "MorphCoeffs.h"
 #include "ProgressBarProgress.h"
@@ -96,6 +99,19 @@ class TForm1 : public QWidget {
   void KeepSeedBoxClick();
   void LearnButtonClick();
 
+  // Drawing on RhythmImage: a press starts a stroke, every move draws the line
+  // from the last position, and the release (RhythmImageMouseUp) ends it.
+  void RhythmImageMouseDown(int X, int Y);
+  void RhythmImageMouseMove(int X, int Y);
+
+  // Undo and redo over the one history of envelope and sound changes
+  // (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
+  QPushButton* UndoButton;
+  QPushButton* RedoButton;
+  void UndoClick();
+  void RedoClick();
+  const EditHistory& History() const { return m_History; }
+
  private:
   void CreateControls();
   void PlaceControls();
@@ -123,6 +139,30 @@ class TForm1 : public QWidget {
   // The Model dialog's answers, kept for the program's life.
   SourceSettings m_SourceSettings;
   ModulatorSettings m_ModulatorSettings;
+
+  // The last position of the stroke being drawn on RhythmImage, if any.
+  std::optional<QPoint> m_StrokeAt;
+
+  void CreateHistoryControls();
+  // The present envelope and/or sound, and putting such a state in place.
+  EditStep Capture(bool envelope, bool sound) const;
+  void Restore(EditStep state);
+  // Runs an envelope command and records it when it changed the values.
+  void RecordEnvelopeChange(const std::function<void()>& command);
+  // A history step from before (the parts a command changed, as they were).
+  void Record(EditStep before);
+  void ShowHistory();
+  EditHistory m_History;
+  // The envelope as it was when the current stroke began.
+  std::optional<EnvelopeSnapshot> m_StrokeBefore;
+
+  // The waveform view: the wheel zooms around the pointer, dragging with the
+  // right button pans, a double-click shows the whole sound.
+  void ConnectWaveView();
+  void Image1Zoom(int x, double notches);
+  void Image1Pan(int x);
+  // Where a right-button pan began: the column, and the first frame then in view.
+  std::optional<QPoint> m_PanFrom;
 };
 
 }  // namespace kadenzo

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 #include <QToolTip>
+#include <QWheelEvent>
 
 PictureWidget::PictureWidget(QWidget* parent) : QWidget(parent) {
   m_image = QImage(1, 1, QImage::Format_RGB32);
@@ -27,6 +28,25 @@ bool PictureWidget::event(QEvent* event) {
 void PictureWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.drawImage(0, 0, m_image);
+}
+
+void PictureWidget::mousePressEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  emit MousePressed(p.x(), p.y(), event->button());
+}
+
+void PictureWidget::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  emit MouseMoved(p.x(), p.y(), event->buttons());
+}
+
+void PictureWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  emit DoubleClicked(p.x(), p.y());
+}
+
+void PictureWidget::wheelEvent(QWheelEvent* event) {
+  emit WheelTurned(event->position().toPoint().x(), event->angleDelta().y() / 120.0);
 }
 
 void PictureWidget::mouseReleaseEvent(QMouseEvent* event) {

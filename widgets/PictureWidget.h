@@ -1,6 +1,6 @@
 #pragma once
 // A picture control: a widget that owns a QImage of its own size, shows it, and
-// reports mouse releases in image pixels. Drawing code paints into Image() and
+// reports mouse presses, moves with a button held, and releases in image pixels. Drawing code paints into Image() and
 // then calls update(). The hint (tool tip) can be switched off while its text
 // is kept.
 
@@ -25,12 +25,22 @@ class PictureWidget : public QWidget {
   bool HintShown() const { return m_hintShown; }
 
  signals:
+  void MousePressed(int x, int y, Qt::MouseButton button);
+  // Only while a button is held (the widget does not track the bare pointer).
+  void MouseMoved(int x, int y, Qt::MouseButtons buttons);
+  void DoubleClicked(int x, int y);
+  // Wheel turns at column x, in notches (positive away from the user).
+  void WheelTurned(int x, double notches);
   void MouseReleased(int x, int y, Qt::MouseButton button);
   void Resized();
 
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 

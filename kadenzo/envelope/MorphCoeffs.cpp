@@ -89,16 +89,32 @@ void MorphCoeffs::FromGrid() {
   if (changed) ToGrid();
 }
 
-void MorphCoeffs::EditAt(int X, int Y) {
-  if (m_pImage == nullptr) return;
-  const QImage& picture = m_pImage->Image();
+int MorphCoeffs::PointUnder(int X) const {
   const int n = GetCount();
-  const float strip = static_cast<float>(static_cast<double>(picture.width()) / n);
+  const float strip = static_cast<float>(static_cast<double>(m_pImage->Image().width()) / n);
   // Clamping before the truncation keeps far-away positions inside int.
-  const double position = std::clamp(X / static_cast<double>(strip), 0.0, n - 1.0);
-  const int i = static_cast<int>(position);
-  const double v = 1.0 - Y / static_cast<double>(std::max(picture.height() - 1, 1));
-  SetCoeffText(i, CellText(v));
+  return static_cast<int>(std::clamp(X / static_cast<double>(strip), 0.0, n - 1.0));
+}
+
+double MorphCoeffs::HeightAt(int Y) const {
+  return 1.0 - Y / static_cast<double>(std::max(m_pImage->Image().height() - 1, 1));
+}
+
+void MorphCoeffs::EditAt(int X, int Y) { EditLine(X, Y, X, Y); }
+
+void MorphCoeffs::EditLine(int X0, int Y0, int X1, int Y1) {
+  if (m_pImage == nullptr) return;
+  const int first = PointUnder(X0);
+  const int last = PointUnder(X1);
+  const double from = HeightAt(Y0);
+  const double to = HeightAt(Y1);
+  const int step = last >= first ? 1 : -1;
+  for (int i = first;; i += step) {
+    // The end point takes the end height exactly, so one point is EditAt's.
+    const double t = i == last ? 1.0 : static_cast<double>(i - first) / (last - first);
+    SetCoeffText(i, CellText(from + (to - from) * t));
+    if (i == last) break;
+  }
   FromGrid();
   Draw();
 }

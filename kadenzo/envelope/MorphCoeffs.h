@@ -39,6 +39,11 @@ class MorphCoeffs : public Block {
   // A mouse release at (X, Y) in picture pixels: the point under X gets the
   // height of Y (top 1, bottom 0), quantised to 0.01; then table and picture.
   void EditAt(int X, int Y);
+  // A mouse drag from (X0, Y0) to (X1, Y1): every point from the one under X0
+  // to the one under X1 gets the height of the straight line between the two
+  // positions at its place, quantised as EditAt does; then table and picture.
+  // With X0 and X1 over the same point it is EditAt(X1, Y1).
+  void EditLine(int X0, int Y0, int X1, int Y1);
   // Reads an envelope file, normalised to span [0, 1]. A file that cannot be
   // read, whose values are all equal or not all finite, or that would give
   // fewer than two points is ignored: nothing changes.
@@ -57,6 +62,11 @@ class MorphCoeffs : public Block {
   void SetCoeffText(int i, const QString& text);
 
  protected:
+  // The point under picture column X, clamped to the shown points.
+  int PointUnder(int X) const;
+  // The height of picture row Y: the top row 1, the bottom row 0, unclamped.
+  double HeightAt(int Y) const;
+
   PictureWidget* m_pImage;  // not owned
   QTableWidget* m_pGrid;    // not owned
   int m_iCount;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -111,13 +112,14 @@ void WaveSignal::DrawRange(QImage& canvas, const QRect& r, int first) {
   painter.setBrush(Qt::white);
 
   const int channels = std::max<int>(m_Format.nChannels, 1);
-  const int frames = m_iLength / channels;
+  // The frames in view; the whole sound unless zoomed.
+  const int frames = ViewCount();
   if (right <= left || frames == 0 || first >= channels) return;
   const double s = static_cast<double>(frames) / (right - left);
   const double k = (bottom - top) / 65535.0;
   const int y0 = (top + bottom) / 2;
   const auto yOf = [&](int v) { return static_cast<int>(y0 - v * k); };
-  const std::int16_t* samples = m_pSamples.get();
+  const std::int16_t* samples = m_pSamples.get() + static_cast<std::ptrdiff_t>(ViewFirst()) * channels;
 
   if (s > 1) {
     for (int x = left; x < right; ++x) {
@@ -149,6 +151,19 @@ void WaveSignal::DrawRange(QImage& canvas, const QRect& r, int first) {
     if (marks) painter.drawEllipse(QRect(point.x() - 2, point.y() - 2, 3, 3));
     previous = point;
   }
+}
+
+void WaveSignal::SetView(int first, int count) {
+  const int frames = m_iLength / std::max<int>(m_Format.nChannels, 1);
+  m_iViewCount = count <= 0 || count >= frames ? 0 : count;
+  m_iViewFirst = m_iViewCount == 0 ? 0 : std::clamp(first, 0, frames - m_iViewCount);
+}
+
+int WaveSignal::ViewFirst() const { return m_iViewFirst; }
+
+int WaveSignal::ViewCount() const {
+  const int frames = m_iLength / std::max<int>(m_Format.nChannels, 1);
+  return m_iViewCount == 0 ? frames : std::min(m_iViewCount, frames - m_iViewFirst);
 }
 
 void WaveSignal::UpdateHint(PictureWidget* control) {

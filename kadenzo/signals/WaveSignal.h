@@ -65,6 +65,12 @@ class WaveSignal : public TSignalBase, public SoundStore {
   void Stop();
   bool IsPlaying() const { return m_bPlaying; }
 
+  // The frames the view shows: count frames from first, clamped to the sound;
+  // a count of 0 (or more than the sound) shows the whole sound.
+  void SetView(int first, int count);
+  int ViewFirst() const;
+  int ViewCount() const;
+
  protected:
   // Draws one channel (first: 0 left, 1 right) into r: a min-to-max bar per
   // pixel column when there are more frames than columns, else the samples
@@ -78,6 +84,8 @@ class WaveSignal : public TSignalBase, public SoundStore {
   bool m_bPlaying = false;
   struct Playback;  // the output device while playing
   std::unique_ptr<Playback> m_pPlayback;
+  int m_iViewFirst = 0;
+  int m_iViewCount = 0;  // 0: the whole sound
 };
 
 // Two interleaved channels (left first); m_iLength counts the samples of both.

@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -128,6 +129,30 @@ TEST_F(EnvelopeTest, EditAtTheEdgesOfThePicture) {
     EXPECT_FLOAT_EQ(envelope[c.point], c.value) << c.x << ", " << c.y;
   }
   EXPECT_TRUE(envelope[4] == 0.0 && envelope[6] == 0.0);  // the neighbours stay
+}
+
+TEST_F(EnvelopeTest, EditLineSetsEveryPointBetweenItsEndsLinearly) {
+  envelope.Resize(11);  // ten points, strips of 25.7 pixels
+  struct Case {
+    int x0, y0, x1, y1;
+    std::vector<const char*> cells;  // points 0 .. 9 afterwards
+  } cases[] = {
+      // From point 1 at the bottom to point 5 at the top, and the same line drawn backwards.
+      {30, 96, 140, 0, {"0.00", "0.00", "0.25", "0.50", "0.75", "1.00", "0.00", "0.00", "0.00", "0.00"}},
+      {140, 96, 30, 0, {"0.00", "1.00", "0.75", "0.50", "0.25", "0.00", "0.00", "0.00", "0.00", "0.00"}},
+      // Both ends over point 5: the end position alone, as EditAt.
+      {135, 96, 140, 48, {"0.00", "0.00", "0.00", "0.00", "0.00", "0.50", "0.00", "0.00", "0.00", "0.00"}},
+      // Ends outside the picture are clamped to the first and last point and to 0 .. 1.
+      {-40, -100, 1000, 200, {"1.00", "1.00", "1.00", "1.00", "0.65", "0.31", "0.00", "0.00", "0.00", "0.00"}},
+  };
+  for (const Case& c : cases) {
+    envelope.Resize(11);
+    envelope.EditLine(c.x0, c.y0, c.x1, c.y1);
+    for (int i = 0; i < 10; ++i) {
+      EXPECT_EQ(Cell(i), c.cells[i]) << c.x0 << "," << c.y0 << " to " << c.x1 << "," << c.y1 << " point " << i;
+      EXPECT_FLOAT_EQ(envelope[i], std::atof(c.cells[i])) << i;
+    }
+  }
 }
 
 TEST_F(EnvelopeTest, DrawShowsTheCurveBetweenZeroAndOne) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDataStream>
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -20,11 +23,14 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
 
 #include "Block.h"
+#include "EditHistory.h"
 #include "CommandGuard.h"
 #include "PictureWidget.h"
 #include "ScriptedKadenzoPrompts.h"
@@ -115,6 +121,42 @@ TEST_F(MainWindowTest, LabelsFocusTheirEditsAndImage1FollowsTheWidth) {
   EXPECT_EQ(form->Image1->Image().width(), form->width());
 }
 
+TEST_F(MainWindowTest, AnEnlargedWindowGivesItsRoomToBothPicturesWhichRedraw) {
+  auto form = Window();
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  const QSize wave = form->Image1->size(), envelope = form->RhythmImage->size();
+  EXPECT_GE(wave.width(), 539);
+  EXPECT_GE(wave.height(), 89);
+  EXPECT_GE(envelope.width(), 257);
+  EXPECT_GE(envelope.height(), 97);
+  EXPECT_EQ(form->minimumSizeHint(), form->size());  // it opens at its designed, least size
+  EXPECT_EQ(wave.height(), 89);
+
+  form->resize(form->width() + 300, form->height() + 200);
+  QTest::qWait(50);
+  EXPECT_EQ(form->Image1->width(), form->width());
+  EXPECT_GT(form->Image1->height(), wave.height());
+  EXPECT_GT(form->RhythmImage->width(), envelope.width() + 200);
+  EXPECT_GT(form->RhythmImage->height(), envelope.height());
+  EXPECT_EQ(form->RhythmImage->height() + form->Image1->height() - envelope.height() - wave.height(), 200);
+  // The buttons under the picture keep their width.
+  EXPECT_EQ(form->RhythmApplyBtn->width(), form->RhythmApplyBtn->sizeHint().width());
+  EXPECT_EQ(form->AssignButton->width(), form->AssignButton->sizeHint().width());
+
+  // The curve is drawn across the new picture: black in its last column
+  // (Test ends high, at point 538), at the height of its new plot area.
+  const QImage& picture = form->RhythmImage->Image();
+  ASSERT_EQ(picture.size(), form->RhythmImage->size());
+  int black = 0;
+  for (int y = 0; y < picture.height(); ++y) black += picture.pixelColor(picture.width() - 2, y) == Qt::black;
+  for (int y = 0; y < picture.height(); ++y) black += picture.pixelColor(picture.width() / 2, y) == Qt::black;
+  EXPECT_GE(black, 2);
+  // The points still share the whole width: a click at the right edge edits the last one.
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(picture.width() - 1, picture.height() - 1));
+  EXPECT_EQ(form->Envelope()[538], 0.0);
+  EXPECT_GT(form->Envelope()[537], 0.5);
+}
+
 TEST_F(MainWindowTest, TestCurveHasItsAnchorsInRows1_136_271_406) {
   auto form = Window();
   QTest::mouseClick(form->TestButton, Qt::LeftButton);
@@ -179,6 +221,247 @@ TEST_F(MainWindowTest, MouseReleaseSetsThePointUnderItFromTopOrBottom) {
   // A release dragged out past the right edge is taken as the last point.
   QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(form->RhythmImage->width() + 40, -30));
   EXPECT_EQ(form->Envelope()[538], 1.0);
+}
+
+// A move with the left button held, as the window system sends it while dragging.
+void DragTo(QWidget* widget, QPoint at) {
+  QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(widget, &move);
+}
+
+TEST_F(MainWindowTest, ADragSetsThePointsItPassedAndNothingElse) {
+  auto form = Window();
+  const int bottom = form->RhythmImage->height() - 1;
+  const double strip = static_cast<float>(static_cast<double>(form->RhythmImage->width()) / 539);
+  auto pointUnder = [&](int x) { return static_cast<int>(x / strip); };
+  // Up from the bottom at x 20 to the top at x 60, then down to the bottom at x 100.
+  const int x0 = 20, x1 = 60, x2 = 100;
+  QTest::mousePress(form->RhythmImage, Qt::LeftButton, {}, QPoint(x0, bottom));
+  DragTo(form->RhythmImage, QPoint(x1, 0));
+  // The table and the picture follow before the release.
+  EXPECT_EQ(Coeff(*form, pointUnder(x1)), QStringLiteral("1.00"));
+  EXPECT_EQ(form->Envelope()[pointUnder(x1)], 1.0);
+  DragTo(form->RhythmImage, QPoint(x2, bottom));
+  QTest::mouseRelease(form->RhythmImage, Qt::LeftButton, {}, QPoint(x2, bottom));
+
+  const int p0 = pointUnder(x0), p1 = pointUnder(x1), p2 = pointUnder(x2);
+  ASSERT_TRUE(p0 < p1 && p1 < p2);
+  for (int i = 0; i < 539; ++i) {
+    double expected = 0.0;
+    if (i >= p0 && i <= p1) expected = static_cast<double>(i - p0) / (p1 - p0);
+    if (i >= p1 && i <= p2) expected = static_cast<double>(p2 - i) / (p2 - p1);
+    EXPECT_NEAR(form->Envelope()[i], expected, 0.00501) << "point " << i;
+    if (i < p0 || i > p2) {
+      EXPECT_EQ(Coeff(*form, i), QStringLiteral("0.00")) << "point " << i;
+    }
+  }
+  // The curve's peak is drawn: the picture's top plot rows hold black above p1's strip.
+  const QImage& picture = form->RhythmImage->Image();
+  bool inked = false;
+  for (int y = 0; y < picture.height() / 3; ++y) inked = inked || picture.pixelColor(x1, y) == Qt::black;
+  EXPECT_TRUE(inked);
+
+  // A click afterwards changes its one point as it always did.
+  const int x3 = 200;
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(x3, 0));
+  EXPECT_EQ(form->Envelope()[pointUnder(x3)], 1.0);
+  EXPECT_EQ(form->Envelope()[pointUnder(x3) - 1], 0.0);
+  EXPECT_EQ(form->Envelope()[pointUnder(x3) + 1], 0.0);
+  EXPECT_NEAR(form->Envelope()[p1 + 1], static_cast<double>(p2 - p1 - 1) / (p2 - p1), 0.00501);
+}
+
+// What the window shows: the sound's samples (none without a sound) and the envelope's stored values.
+struct WindowState {
+  bool hasSound;
+  std::vector<std::int16_t> samples;
+  std::vector<double> values;
+  QString cell0;
+  bool operator==(const WindowState&) const = default;
+};
+
+WindowState StateOf(TForm1& form) {
+  WindowState state{form.CurrentSound() != nullptr, {}, {}, Coeff(form, 0)};
+  if (const WaveSignal* sound = form.CurrentSound()) {
+    state.samples.assign(sound->GetSamples(0), sound->GetSamples(0) + sound->GetLength());
+  }
+  state.values.assign(form.Envelope().GetData(), form.Envelope().GetData() + form.Envelope().GetSize());
+  return state;
+}
+
+TEST_F(MainWindowTest, UndoAndRedoWalkThroughEveryStepExactly) {
+  auto form = Window();
+  Block loaded(301);  // an envelope file of 300 points and a seam point, 0 .. 3
+  for (int i = 0; i < 301; ++i) loaded[i] = (i % 4);
+  const QString envelopePath = folder.filePath(QStringLiteral("steps.env"));
+  ASSERT_TRUE(loaded.WriteToFile(envelopePath.toLocal8Bit().constData()));
+
+  std::vector<WindowState> states = {StateOf(*form)};
+  EXPECT_FALSE(form->UndoButton->isEnabled());
+  Create(*form, prompts, 0.5, 1000, 400);
+  states.push_back(StateOf(*form));
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  states.push_back(StateOf(*form));
+  const int bottom = form->RhythmImage->height() - 1;
+  QTest::mousePress(form->RhythmImage, Qt::LeftButton, {}, QPoint(10, bottom));
+  DragTo(form->RhythmImage, QPoint(40, 0));
+  DragTo(form->RhythmImage, QPoint(80, bottom));
+  QTest::mouseRelease(form->RhythmImage, Qt::LeftButton, {}, QPoint(80, bottom));
+  states.push_back(StateOf(*form));
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  states.push_back(StateOf(*form));
+  prompts.fileNames = {envelopePath};
+  QTest::mouseClick(form->RhythmLoadButton, Qt::LeftButton);
+  states.push_back(StateOf(*form));
+  ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'|').toStdString();
+  // Each step changed what it should, so that restoring the wrong one shows.
+  for (std::size_t i = 1; i < states.size(); ++i) EXPECT_FALSE(states[i] == states[i - 1]) << i;
+  EXPECT_NE(states[4].samples, states[3].samples);  // Rhythm reworked the sound
+  EXPECT_EQ(states[5].values.size(), 301u);
+  EXPECT_EQ(form->History().UndoCount(), 5u);
+
+  // Undo all the way back, by the key and by the button in turn, then one more does nothing.
+  form->ExitButton->setFocus();  // not an edit, whose own Ctrl+Z would take the key
+  for (int step = 4; step >= 0; --step) {
+    if (step % 2 == 0) {
+      QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+    } else {
+      QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+    }
+    EXPECT_TRUE(StateOf(*form) == states[step]) << "undone to " << step;
+  }
+  EXPECT_FALSE(form->UndoButton->isEnabled());
+  EXPECT_EQ(form->CurrentSound(), nullptr);
+  QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(StateOf(*form) == states[0]);
+
+  // Redo forward with both redo keys and the button: Rhythm's samples come back bit for bit.
+  for (std::size_t step = 1; step < states.size(); ++step) {
+    if (step % 3 == 0) {
+      QTest::keyClick(form.get(), Qt::Key_Y, Qt::ControlModifier);
+    } else if (step % 3 == 1) {
+      QTest::keyClick(form.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    } else {
+      QTest::mouseClick(form->RedoButton, Qt::LeftButton);
+    }
+    EXPECT_TRUE(StateOf(*form) == states[step]) << "redone to " << step;
+  }
+  EXPECT_FALSE(form->RedoButton->isEnabled());
+  EXPECT_EQ(form->CurrentSound()->GetSampleRate(), 44100);
+
+  // A new change after an undo forgets the steps that could be redone.
+  QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+  QTest::mouseClick(form->RhythmImage, Qt::LeftButton, {}, QPoint(5, bottom));  // Test's curve is high there
+  EXPECT_FALSE(form->RedoButton->isEnabled());
+  QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+  EXPECT_TRUE(StateOf(*form) == states[4]);
+  // Commands that change nothing leave no step: Apply over an applied table, a cancelled Create.
+  const std::size_t steps = form->History().UndoCount();
+  QTest::mouseClick(form->RhythmApplyBtn, Qt::LeftButton);
+  prompts.modelAnswer = false;
+  QTest::mouseClick(form->NoiseButton, Qt::LeftButton);
+  EXPECT_EQ(form->History().UndoCount(), steps);
+}
+
+TEST(EditHistoryTest, KeepsTheNewestStepsWithinItsCountAndBytes) {
+  using kadenzo::EditHistory;
+  using kadenzo::EditStep;
+  using kadenzo::EnvelopeSnapshot;
+  auto envelope = [](double value, std::size_t count) {
+    return EditStep{EnvelopeSnapshot{std::vector<double>(count, value)}, std::nullopt};
+  };
+  // Three steps of at most 100 values each (800 bytes).
+  EditHistory history(3, 800);
+  for (int i = 0; i < 5; ++i) history.Record(envelope(i, 10));
+  EXPECT_EQ(history.UndoCount(), 3u);  // steps 2, 3 and 4
+  EXPECT_EQ(history.Bytes(), 240u);
+  EditStep restored = history.Undo(envelope(5, 10));
+  EXPECT_EQ(restored.envelope->values[0], 4.0);
+  EXPECT_EQ(history.Bytes(), 240u);
+  restored = history.Redo(envelope(4, 10));
+  EXPECT_EQ(restored.envelope->values[0], 5.0);
+  // A large step pushes out the oldest until the bytes fit.
+  history.Record(envelope(6, 80));
+  EXPECT_EQ(history.UndoCount(), 3u);  // steps 3, 4 and 6: 80 + 80 + 640 bytes, the budget exactly
+  EXPECT_EQ(history.Bytes(), 800u);
+  history.Record(envelope(9, 20));
+  EXPECT_EQ(history.UndoCount(), 2u);  // steps 6 and 9; 3 went for the count, 4 for the bytes
+  EXPECT_EQ(history.Bytes(), 800u);
+  EXPECT_EQ(history.Undo(envelope(10, 1)).envelope->values[0], 9.0);
+  EXPECT_EQ(history.Undo(envelope(9, 1)).envelope->values[0], 6.0);
+  EXPECT_EQ(history.NextUndo(), nullptr);
+  // A step larger than the whole budget is not kept at all.
+  history.Record(envelope(8, 101));
+  EXPECT_EQ(history.UndoCount(), 0u);
+  EXPECT_EQ(history.RedoCount(), 0u);
+  EXPECT_EQ(history.Bytes(), 0u);
+}
+
+void TurnWheel(QWidget* widget, QPoint at, int notches) {
+  QWheelEvent wheel(QPointF(at), widget->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, 120 * notches), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(widget, &wheel);
+}
+
+// Blue rows [first, last) of one column of the waveform picture.
+std::pair<int, int> BlueRows(const QImage& picture, int x) {
+  int first = -1, last = -1;
+  for (int y = 0; y < picture.height(); ++y) {
+    if (picture.pixelColor(x, y) != QColor(0, 0, 255)) continue;
+    if (first < 0) first = y;
+    last = y + 1;
+  }
+  return {first, last};
+}
+
+TEST_F(MainWindowTest, TheWheelZoomsAroundThePointerAndTheViewShowsTheMinMaxOfWhatIsInIt) {
+  auto form = Window();
+  Create(*form, prompts, 1, 1000, 400);
+  WaveSignal* sound = form->CurrentSound();
+  ASSERT_NE(sound, nullptr);
+  const int frames = sound->GetLength();
+  const int width = form->Image1->width();
+  EXPECT_EQ(sound->ViewCount(), frames);
+
+  // Four notches in at a quarter of the width: the frame under the pointer stays there.
+  const int x = width / 4;
+  const double pivot = static_cast<double>(x) / width * frames;
+  TurnWheel(form->Image1, QPoint(x, 40), 4);
+  const int count = sound->ViewCount();
+  EXPECT_NEAR(count, frames * std::pow(0.8, 4), 1.0);
+  EXPECT_NEAR(sound->ViewFirst() + static_cast<double>(x) / width * count, pivot, 1.0);
+
+  // Every column shows the extent of its own frames of the visible range.
+  const QImage& picture = form->Image1->Image();
+  const double k = picture.height() / 65535.0;
+  const int middle = picture.height() / 2;
+  const std::int16_t* samples = sound->GetSamples(0);
+  for (int column = 0; column < width; column += 7) {
+    const double perColumn = static_cast<double>(count) / width;
+    const int a = sound->ViewFirst() + static_cast<int>(column * perColumn);
+    const int b = sound->ViewFirst() + std::min(static_cast<int>((column + 1) * perColumn), count);
+    const auto [lo, hi] = std::minmax_element(samples + a, samples + b);
+    const int top = static_cast<int>(middle - *hi * k);
+    const int bottom = std::max(static_cast<int>(middle - *lo * k), top + 1);
+    EXPECT_EQ(BlueRows(picture, column), std::make_pair(top, bottom)) << "column " << column;
+  }
+
+  // Dragging right with the right button shows earlier frames by the dragged width.
+  const int before = sound->ViewFirst();
+  QTest::mousePress(form->Image1, Qt::RightButton, {}, QPoint(300, 40));
+  QMouseEvent move(QEvent::MouseMove, QPointF(350, 40), form->Image1->mapToGlobal(QPointF(350, 40)), Qt::NoButton,
+                   Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(form->Image1, &move);
+  QTest::mouseRelease(form->Image1, Qt::RightButton, {}, QPoint(350, 40));
+  EXPECT_NEAR(sound->ViewFirst(), before - 50.0 * count / width, 1.0);
+  EXPECT_EQ(sound->ViewCount(), count);
+
+  // Zoomed in to a few frames, the samples are drawn one by one; a double-click shows all again.
+  TurnWheel(form->Image1, QPoint(x, 40), 60);
+  EXPECT_EQ(sound->ViewCount(), 16);
+  QTest::mouseDClick(form->Image1, Qt::LeftButton, {}, QPoint(x, 40));
+  EXPECT_EQ(sound->ViewFirst(), 0);
+  EXPECT_EQ(sound->ViewCount(), frames);
 }
 
 TEST_F(MainWindowTest, RhythmChecksTheSoundBeforeThePeriod) {

@@ -1,13 +1,16 @@
 // Not a test: scripts/screenshot runs it under a virtual X server. It makes a
-// sound with "&Create", applies the Test curve (or, given a sound file, learns
-// the rhythm of that file) and runs "&Rhythm" through the real window, then
-// writes a PNG of the window.
+// sound with "&Create", applies the Test curve and draws a stroke over the
+// envelope picture with the mouse (or, given a sound file, learns the rhythm of
+// that file), runs "&Rhythm" through the real window, enlarged, then writes a
+// PNG of the window.
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
 #include <cstdio>
 
+#include "PictureWidget.h"
 #include "ScriptedKadenzoPrompts.h"
 #include "kdMain.h"
 
@@ -28,11 +31,24 @@ int main(int argc, char** argv) {
   form.show();
   if (!QTest::qWaitForWindowExposed(&form)) return 1;
   QTest::mouseClick(form.NoiseButton, Qt::LeftButton);
+  form.resize(form.width() + 200, form.height() + 120);
+  QTest::qWait(100);
   if (argc == 3) {
     prompts.fileNames = {QString::fromLocal8Bit(argv[2])};
     QTest::mouseClick(form.LearnButton, Qt::LeftButton);
   } else {
     QTest::mouseClick(form.TestButton, Qt::LeftButton);
+    // A zigzag drawn across the second half of the picture.
+    PictureWidget* picture = form.RhythmImage;
+    const int w = picture->width(), h = picture->height();
+    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(w / 2, h - 1));
+    for (int i = 1; i <= 8; ++i) {
+      const QPoint at(w / 2 + i * (w / 2 - 1) / 8, i % 2 == 1 ? h / 8 : h - 1 - h / 8);
+      QMouseEvent move(QEvent::MouseMove, QPointF(at), picture->mapToGlobal(QPointF(at)), Qt::NoButton,
+                       Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(picture, &move);
+    }
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(w - 1, h - 1 - h / 8));
   }
   QTest::mouseClick(form.RhythmButton, Qt::LeftButton);
   QTest::qWait(200);
