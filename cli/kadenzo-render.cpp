@@ -125,10 +125,16 @@ class Renderer {
 
   // The loaded source, once for every variation.
   std::optional<std::string> LoadSource() {
-    const WaveFileContent content = ReadSoundFile(m_options.in);
+    WaveFileContent content = ReadSoundFile(m_options.in);
     if (content.result != WaveReadResult::Loaded) return ReadRefusalMessage(content, m_options.in);
+    const int rate = static_cast<int>(content.format.nSamplesPerSec);
+    if (content.format.nChannels == 2 && m_options.channel == "both") {
+      m_loaded.SetFormat(rate, 2);
+      m_loaded.TakeSamples(std::move(content.samples), 2 * content.frames);
+      return std::nullopt;
+    }
     const int channel = content.format.nChannels == 2 && m_options.channel == "right" ? 1 : 0;
-    m_loaded.SetFormat(static_cast<int>(content.format.nSamplesPerSec));
+    m_loaded.SetFormat(rate);
     m_loaded.TakeSamples(TakeWaveChannel(content, channel), content.frames);
     return std::nullopt;
   }
@@ -146,7 +152,7 @@ class Renderer {
       }
     } else {
       sound.SetLength(m_loaded.GetLength());
-      sound.SetFormat(m_loaded.GetSampleRate());
+      sound.SetFormat(m_loaded.GetSampleRate(), m_loaded.GetChannels());
       if (m_loaded.GetLength() > 0) {
         std::copy(m_loaded.GetSamples(0), m_loaded.GetSamples(0) + m_loaded.GetLength(), sound.GetSamples(0));
       }
@@ -197,8 +203,8 @@ void Describe(CLI::App& app, Options& o) {
   source->add_option("-i,--in", o.in, "a sound file (WAV, FLAC, Ogg, AIFF, ...), read as \"Load\" reads it")->type_name("FILE");
   source->add_flag("--create", o.create, "make the source as \"Create\" does");
   source->require_option(0, 1);
-  app.add_option("--channel", o.channel, "the channel of a two-channel file")
-      ->check(CLI::IsMember({"left", "right"}))
+  app.add_option("--channel", o.channel, "the channel of a two-channel file, or both as a stereo sound")
+      ->check(CLI::IsMember({"left", "right", "both"}))
       ->capture_default_str();
   app.add_option("--duration", o.source.duration, "seconds of the created source")->capture_default_str();
   app.add_option("--frequency", o.source.frequency, "Hz; 0 makes white noise")->capture_default_str();

@@ -6,27 +6,33 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "KadenzoPrompts.h"
+
 TChannelForm::TChannelForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
   setWindowTitle(QStringLiteral("Channel to use"));
   LeftButton = new QPushButton(QStringLiteral("Left"), this);
   RightButton = new QPushButton(QStringLiteral("Right"), this);
+  BothButton = new QPushButton(QStringLiteral("Both (stereo)"), this);
   FileEdit = new QLineEdit(this);
   FileEdit->setReadOnly(true);
   FileEdit->setMinimumWidth(193);
 
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(8, 8, 8, 8);
-  layout->addWidget(FileEdit, 0, 0, 1, 2);
+  layout->addWidget(FileEdit, 0, 0, 1, 3);
   layout->addWidget(LeftButton, 1, 0);
   layout->addWidget(RightButton, 1, 1);
+  layout->addWidget(BothButton, 1, 2);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   setTabOrder(LeftButton, RightButton);
-  setTabOrder(RightButton, FileEdit);
+  setTabOrder(RightButton, BothButton);
+  setTabOrder(BothButton, FileEdit);
 
   connect(LeftButton, &QPushButton::clicked, this, &TChannelForm::LeftButtonClick);
   connect(RightButton, &QPushButton::clicked, this, &TChannelForm::RightButtonClick);
+  connect(BothButton, &QPushButton::clicked, this, &TChannelForm::BothButtonClick);
 }
 
 void TChannelForm::Query(const QString& fileName, int& channel) {
@@ -36,6 +42,7 @@ void TChannelForm::Query(const QString& fileName, int& channel) {
   QPushButton* preferred = channel != 0 ? LeftButton : RightButton;
   LeftButton->setDefault(preferred == LeftButton);
   RightButton->setDefault(preferred == RightButton);
+  BothButton->setDefault(false);
   preferred->setFocus();
 
   adjustSize();
@@ -48,12 +55,13 @@ void TChannelForm::Query(const QString& fileName, int& channel) {
   m_pChannel = nullptr;
 }
 
-void TChannelForm::LeftButtonClick() {
-  if (m_pChannel) *m_pChannel = 0;
-  accept();
-}
+void TChannelForm::LeftButtonClick() { Choose(0); }
 
-void TChannelForm::RightButtonClick() {
-  if (m_pChannel) *m_pChannel = 1;
+void TChannelForm::RightButtonClick() { Choose(1); }
+
+void TChannelForm::BothButtonClick() { Choose(kBothChannels); }
+
+void TChannelForm::Choose(int channel) {
+  if (m_pChannel) *m_pChannel = channel;
   accept();
 }

@@ -21,8 +21,9 @@ struct EnvelopeSnapshot {
 
 struct SoundSnapshot {
   bool present = false;  // false: there was no sound
-  std::vector<std::int16_t> samples;
+  std::vector<std::int16_t> samples;  // interleaved
   int sampleRate = 0;
+  int channels = 1;
   bool operator==(const SoundSnapshot&) const = default;
 };
 

@@ -527,6 +527,7 @@ EditStep TForm1::Capture(bool envelope, bool sound) const {
       state.sound->present = true;
       state.sound->samples.assign(samples, samples + m_pSound->GetLength());
       state.sound->sampleRate = m_pSound->GetSampleRate();
+      state.sound->channels = m_pSound->GetChannels();
     }
   }
   return state;
@@ -549,7 +550,7 @@ void TForm1::Restore(EditStep state) {
     } else {
       const std::vector<std::int16_t>& samples = state.sound->samples;
       auto sound = std::make_unique<WaveSignal>(&Image1->Image(), m_pPrompts);
-      sound->SetFormat(state.sound->sampleRate);
+      sound->SetFormat(state.sound->sampleRate, state.sound->channels);
       LargeArray<std::int16_t> copy;
       if (!samples.empty()) copy = MakeLargeArray<std::int16_t>(samples.size());
       std::copy(samples.begin(), samples.end(), copy.get());

@@ -5,10 +5,14 @@
 
 #include "Prompts.h"
 
+// The answer to the channel question that takes both channels as a stereo sound.
+constexpr int kBothChannels = 2;
+
 class KadenzoPrompts : public Prompts {
  public:
-  // Which channel of a two-channel file to use: leaves 0 (left) or 1 (right) in
-  // channel, or leaves it alone when the dialog is closed another way.
+  // Which channel of a two-channel file to use: leaves 0 (left), 1 (right) or
+  // kBothChannels in channel, or leaves it alone when the dialog is closed
+  // another way.
   virtual void AskChannel(const QString& fileName, int& channel) = 0;
 
   // The Model dialog. Each pointer may be null (not asked); true when OK was

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <utility>
 
 #include "Block.h"
@@ -17,12 +18,12 @@ std::int16_t ToSample(double scaled) {
 
 }  // namespace
 
-void SoundStore::SetFormat(int rate) {
+void SoundStore::SetFormat(int rate, int channels) {
   m_Format.wFormatTag = 1;
-  m_Format.nChannels = 1;
+  m_Format.nChannels = static_cast<std::uint16_t>(channels);
   m_Format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
-  m_Format.nAvgBytesPerSec = 2 * static_cast<std::uint32_t>(rate);
-  m_Format.nBlockAlign = 2;
+  m_Format.nBlockAlign = static_cast<std::uint16_t>(2 * channels);
+  m_Format.nAvgBytesPerSec = m_Format.nBlockAlign * static_cast<std::uint32_t>(rate);
   m_Format.wBitsPerSample = 16;
   m_Format.cbSize = 0;
 }
@@ -56,18 +57,27 @@ bool SoundStore::SetFromBlock(const Block& block, int rate) {
   return true;
 }
 
-bool SoundStore::SetFromFloats(const float* values, int rate) {
-  SetFormat(rate);
+bool SoundStore::SetFromFloats(const float* values, int rate) { return SetFromChannels(&values, 1, rate); }
+
+bool SoundStore::SetFromChannels(const float* const* channels, int channelCount, int rate) {
+  SetFormat(rate, channelCount);
+  const int frames = GetFrames();
   float max = 0;
   float min = 0;
-  for (int j = 0; j < m_iLength; ++j) {
-    max = std::max(max, values[j]);
-    min = std::min(min, values[j]);
+  for (int c = 0; c < channelCount; ++c) {
+    for (int j = 0; j < frames; ++j) {
+      max = std::max(max, channels[c][j]);
+      min = std::min(min, channels[c][j]);
+    }
   }
   const float peak = std::max(max, std::fabs(min));
   if (peak == 0) return false;
   const float scale = 32767 / peak;
   // The product in single precision, as the values and the scale are.
-  for (int j = 0; j < m_iLength; ++j) m_pSamples[j] = ToSample(values[j] * scale);
+  for (int c = 0; c < channelCount; ++c) {
+    const float* values = channels[c];
+    std::int16_t* samples = m_pSamples.get() + c;
+    for (int j = 0; j < frames; ++j) samples[static_cast<std::ptrdiff_t>(j) * channelCount] = ToSample(values[j] * scale);
+  }
   return true;
 }

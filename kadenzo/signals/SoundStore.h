@@ -26,13 +26,16 @@ static_assert(sizeof(WAVEFORMATEX) == 18);
 class SoundStore {
  public:
   int GetSampleRate() const { return static_cast<int>(m_Format.nSamplesPerSec); }
+  // Single samples of all channels, interleaved (left first).
   int GetLength() const { return m_iLength; }
+  int GetChannels() const { return m_Format.nChannels > 1 ? m_Format.nChannels : 1; }
+  int GetFrames() const { return m_iLength / GetChannels(); }
   std::int16_t* GetSamples(int index) { return m_pSamples.get() + index; }
   const std::int16_t* GetSamples(int index) const { return m_pSamples.get() + index; }
   const WAVEFORMATEX& GetFormat() const { return m_Format; }
 
-  // 16-bit mono PCM at the given rate.
-  void SetFormat(int rate);
+  // 16-bit PCM at the given rate, mono unless told otherwise.
+  void SetFormat(int rate, int channels = 1);
   // Replaces the samples by count zero samples.
   void SetLength(int count);
   // Takes count samples (null when count is 0) as the new ones.
@@ -42,6 +45,10 @@ class SoundStore {
   // repeated, a longer one cut; SetFromFloats reads GetLength() values.
   bool SetFromBlock(const Block& block, int rate);
   bool SetFromFloats(const float* values, int rate);
+  // The same for channelCount channels of GetFrames() values each, stored
+  // interleaved and scaled by one factor from the peak of them all, so that
+  // their balance stays; one channel gives SetFromFloats' samples.
+  bool SetFromChannels(const float* const* channels, int channelCount, int rate);
 
  protected:
   LargeArray<std::int16_t> m_pSamples;

@@ -98,7 +98,16 @@ void WaveSignal::Draw(QImage* canvas) {
     TSignalBase::Draw(canvas);
     return;
   }
-  DrawRange(*canvas, canvas->rect(), 0);
+  const QRect r = canvas->rect();
+  if (GetChannels() != 2) {
+    DrawRange(*canvas, r, 0);
+    return;
+  }
+  const int right = r.left() + r.width();
+  const int bottom = r.top() + r.height();
+  const int middle = bottom / 2;
+  DrawRange(*canvas, QRect(QPoint(r.left(), r.top()), QPoint(right - 1, middle - 1)), 0);
+  DrawRange(*canvas, QRect(QPoint(r.left(), middle), QPoint(right - 1, bottom - 1)), 1);
 }
 
 void WaveSignal::DrawRange(QImage& canvas, const QRect& r, int first) {
@@ -111,7 +120,7 @@ void WaveSignal::DrawRange(QImage& canvas, const QRect& r, int first) {
   painter.setPen(CosmeticPen(QColor(0, 0, 255)));
   painter.setBrush(Qt::white);
 
-  const int channels = std::max<int>(m_Format.nChannels, 1);
+  const int channels = GetChannels();
   // The frames in view; the whole sound unless zoomed.
   const int frames = ViewCount();
   if (right <= left || frames == 0 || first >= channels) return;
@@ -154,7 +163,7 @@ void WaveSignal::DrawRange(QImage& canvas, const QRect& r, int first) {
 }
 
 void WaveSignal::SetView(int first, int count) {
-  const int frames = m_iLength / std::max<int>(m_Format.nChannels, 1);
+  const int frames = GetFrames();
   m_iViewCount = count <= 0 || count >= frames ? 0 : count;
   m_iViewFirst = m_iViewCount == 0 ? 0 : std::clamp(first, 0, frames - m_iViewCount);
 }
@@ -162,7 +171,7 @@ void WaveSignal::SetView(int first, int count) {
 int WaveSignal::ViewFirst() const { return m_iViewFirst; }
 
 int WaveSignal::ViewCount() const {
-  const int frames = m_iLength / std::max<int>(m_Format.nChannels, 1);
+  const int frames = GetFrames();
   return m_iViewCount == 0 ? frames : std::min(m_iViewCount, frames - m_iViewFirst);
 }
 
@@ -173,9 +182,9 @@ void WaveSignal::UpdateHint(PictureWidget* control) {
     return;
   }
   control->SetHintShown(true);
-  QString hint = QString::number(m_iLength) + QStringLiteral(" counts");
+  QString hint = QString::number(GetFrames()) + QStringLiteral(" counts");
   if (m_Format.nSamplesPerSec != 0) {
-    const double seconds = static_cast<double>(m_iLength) / m_Format.nSamplesPerSec;
+    const double seconds = static_cast<double>(GetFrames()) / m_Format.nSamplesPerSec;
     hint += QStringLiteral("\n") + FormatFixedPrecision(seconds, 8, 2) + QStringLiteral(" sec");
   }
   control->SetHint(hint);
@@ -183,30 +192,7 @@ void WaveSignal::UpdateHint(PictureWidget* control) {
 
 StereoWaveSignal::StereoWaveSignal(QImage* canvas, KadenzoPrompts* prompts)
     : WaveSignal(canvas, prompts) {
-  m_Format.wFormatTag = 1;
-  m_Format.nChannels = 2;
-  m_Format.wBitsPerSample = 16;
-  m_Format.cbSize = 0;
   SetSampleRate(44100);
 }
 
-void StereoWaveSignal::SetSampleRate(int rate) {
-  m_Format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
-  m_Format.nBlockAlign = static_cast<std::uint16_t>(m_Format.nChannels * 2);
-  m_Format.nAvgBytesPerSec = m_Format.nBlockAlign * static_cast<std::uint32_t>(rate);
-}
-
-void StereoWaveSignal::Draw(QImage* canvas) {
-  if (!canvas) canvas = m_pCanvas;
-  if (!canvas || canvas->isNull()) return;
-  if (!m_pSamples || m_iLength == 0) {
-    TSignalBase::Draw(canvas);
-    return;
-  }
-  const QRect r = canvas->rect();
-  const int right = r.left() + r.width();
-  const int bottom = r.top() + r.height();
-  const int middle = bottom / 2;
-  DrawRange(*canvas, QRect(QPoint(r.left(), r.top()), QPoint(right - 1, middle - 1)), 0);
-  DrawRange(*canvas, QRect(QPoint(r.left(), middle), QPoint(right - 1, bottom - 1)), 1);
-}
+void StereoWaveSignal::SetSampleRate(int rate) { SetFormat(rate, 2); }

@@ -18,8 +18,9 @@ class QImage;
 class QObject;
 class QRect;
 
-// The channel taken from two-channel files (0 left, 1 right); lives for the
-// whole program, set by the channel question and reset to 0 by other files.
+// The channel taken from two-channel files (0 left, 1 right, kBothChannels
+// both as a stereo sound); lives for the whole program, set by the channel
+// question and reset to 0 by other files.
 extern int LoadChannel;
 
 class TSignalBase {
@@ -54,6 +55,7 @@ class WaveSignal : public TSignalBase, public SoundStore {
   void Draw(QImage* canvas = nullptr) override;
   void Load(const QString& fileName) override;
   void Save(const QString& fileName) override;
+  // Length in frames and duration in the control's hint.
   void UpdateHint(PictureWidget* control) override;
   // Replaces the samples by count zero samples (stopping playback first).
   virtual void SetLength(int count);
@@ -88,13 +90,13 @@ class WaveSignal : public TSignalBase, public SoundStore {
   int m_iViewCount = 0;  // 0: the whole sound
 };
 
-// Two interleaved channels (left first); m_iLength counts the samples of both.
-// Drawn as the left channel above the right; saved by the WaveSignal writer.
+// A WaveSignal of two channels is drawn as the left channel above the right.
+// StereoWaveSignal starts out as such a sound: two interleaved channels (left
+// first) at 44100 Hz; m_iLength counts the samples of both.
 class StereoWaveSignal : public WaveSignal {
  public:
   StereoWaveSignal(QImage* canvas, KadenzoPrompts* prompts);
 
-  void Draw(QImage* canvas = nullptr) override;
   // Not implemented: says so and changes nothing.
   void Load(const QString& fileName) override;
   void SetSampleRate(int rate);

@@ -17,7 +17,7 @@ std::string LocalName(const QString& fileName) { return QFile::encodeName(fileNa
 }  // namespace
 
 void WaveSignal::Load(const QString& fileName) {
-  const WaveFileContent content = ReadSoundFile(LocalName(fileName));
+  WaveFileContent content = ReadSoundFile(LocalName(fileName));
   const QString refusal = QString::fromStdString(ReadRefusalMessage(content, fileName.toStdString()));
   if (content.result == WaveReadResult::CannotLoad) {
     if (!fileName.isEmpty()) ShowMessage(refusal, kErrorCaption);
@@ -32,9 +32,15 @@ void WaveSignal::Load(const QString& fileName) {
     ShowMessage(refusal, kErrorCaption);
     return;
   }
-  LargeArray<std::int16_t> samples = TakeWaveChannel(content, LoadChannel);
+  const int rate = static_cast<int>(content.format.nSamplesPerSec);
   Stop();
-  SetFormat(static_cast<int>(content.format.nSamplesPerSec));
+  if (content.format.nChannels == 2 && LoadChannel == kBothChannels) {
+    SetFormat(rate, 2);
+    TakeSamples(std::move(content.samples), 2 * content.frames);
+    return;
+  }
+  LargeArray<std::int16_t> samples = TakeWaveChannel(content, LoadChannel);
+  SetFormat(rate);
   TakeSamples(std::move(samples), content.frames);
 }
 

@@ -62,12 +62,14 @@ class PeriodWalk {
     if (m_pPeriods && !m_pPeriods->empty()) m_pPeriods->back().length = N - m_pPeriods->back().first;
   }
 
-  // The level S and the magnitude Mc of the samples first .. first + count - 1.
-  void Run(const std::int16_t* s, int first, int count, double* level, double* magnitude) {
+  // The level S and the magnitude Mc of the samples first .. first + count - 1;
+  // x[k] is the sound at first + k, whose sign changes the wait follows.
+  template <typename Sample>
+  void Run(const Sample* x, int first, int count, double* level, double* magnitude) {
     const int end = first + count;
     int i = first;
     while (i < end) {
-      Step(i, s[i]);
+      Step(i, x[i - first]);
       level[i - first] = m_dS;
       magnitude[i - first] = m_dMc;
       ++i;
@@ -208,29 +210,31 @@ void RecentPeaks(const std::int16_t* s, int first, int count, int* peak) {
 namespace {
 
 // One chunk on its way: the walk's level and magnitude, and the output values
-// (kept in double precision until they are summed).
+// of every channel (kept in double precision until they are summed).
 struct Chunk {
   int first = 0;
   int count = 0;
   double level[kChunk];
   double magnitude[kChunk];
-  double value[kChunk];
+  double value[kMaxRhythmChannels][kChunk];
 };
 
 // The per-sample output of one rhythm: reads only the source, the weights,
 // the modulator and its chunk, writes only its chunk and its part of out, so
-// chunks can be done in any order on any thread.
+// chunks can be done in any order on any thread. The gains and read positions
+// are worked out once for all channels.
 class ChunkOutput {
  public:
-  ChunkOutput(const std::int16_t* s, int N, const RhythmParameters& parameters,
-              const Block* modulator, float* out)
-      : m_s(s),
+  ChunkOutput(const std::int16_t* const* s, int channels, int N, const RhythmParameters& parameters,
+              const Block* modulator, float* const* out)
+      : m_iChannels(channels),
         m_iN(N),
         m_iType(parameters.type),
         m_dD(parameters.maxDelay),
         m_m(modulator != nullptr ? modulator->GetData() : nullptr),
-        m_iNp(modulator != nullptr ? modulator->GetSize() : 0),
-        m_out(out) {
+        m_iNp(modulator != nullptr ? modulator->GetSize() : 0) {
+    std::copy(s, s + channels, m_s);
+    std::copy(out, out + channels, m_out);
     LagrangeWeights(m_w);
   }
 
@@ -238,7 +242,6 @@ class ChunkOutput {
     const int first = chunk.first;
     const int count = chunk.count;
     const double* level = chunk.level;
-    double* value = chunk.value;
     double gain[kChunk];
     double position[kChunk];
     int peak[kChunk];
@@ -252,39 +255,44 @@ class ChunkOutput {
         if (++modulatorIndex == m_iNp) modulatorIndex = 0;
       }
     }
-    if (ReadsShifted(m_iType)) LagrangeReadMany(m_w, m_s, m_iN, position, count, value);
+    for (int c = 0; c < m_iChannels; ++c) {
+      double* value = chunk.value[c];
+      if (ReadsShifted(m_iType)) LagrangeReadMany(m_w, m_s[c], m_iN, position, count, value);
 
-    const std::int16_t* source = m_s + first;
-    switch (m_iType) {
-      case mtAmplitude:
-        for (int k = 0; k < count; ++k) value[k] = source[k] * gain[k];
-        break;
-      case mtAmpDet:
-      case mtAmpFreq:
-        for (int k = 0; k < count; ++k) value[k] *= gain[k];
-        break;
-      case mtDetonation:
-      case mtFrequency:
-        break;
-      case mtDistortion:
-        RecentPeaks(m_s, first, count, peak);
-        Distort(source, peak, gain, chunk.magnitude, count, value);
-        break;
-      default:
-        for (int k = 0; k < count; ++k) value[k] = source[k];
-        break;
+      const std::int16_t* source = m_s[c] + first;
+      switch (m_iType) {
+        case mtAmplitude:
+          for (int k = 0; k < count; ++k) value[k] = source[k] * gain[k];
+          break;
+        case mtAmpDet:
+        case mtAmpFreq:
+          for (int k = 0; k < count; ++k) value[k] *= gain[k];
+          break;
+        case mtDetonation:
+        case mtFrequency:
+          break;
+        case mtDistortion:
+          RecentPeaks(m_s[c], first, count, peak);
+          Distort(source, peak, gain, chunk.magnitude, count, value);
+          break;
+        default:
+          for (int k = 0; k < count; ++k) value[k] = source[k];
+          break;
+      }
+      float* out = m_out[c] + first;
+      for (int k = 0; k < count; ++k) out[k] = static_cast<float>(value[k]);
     }
-    for (int k = 0; k < count; ++k) m_out[first + k] = static_cast<float>(value[k]);
   }
 
  private:
-  const std::int16_t* const m_s;
+  const std::int16_t* m_s[kMaxRhythmChannels] = {};
+  float* m_out[kMaxRhythmChannels] = {};
+  const int m_iChannels;
   const int m_iN;
   const int m_iType;
   const double m_dD;
   const double* const m_m;
   const int m_iNp;
-  float* const m_out;
   double m_w[kLagrangePoints];
 };
 
@@ -370,35 +378,54 @@ int DefaultRhythmThreads() { return std::max(1u, std::thread::hardware_concurren
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                  Progress* progress, float* out, std::vector<PeriodRecord>* periods, int threads) {
+  double sum = 0.0;
+  RhythmizeChannels(&s, 1, N, fs, parameters, modulator, envelope, random, progress, &out, &sum, periods, threads);
+  return sum;
+}
+
+void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs,
+                       const RhythmParameters& parameters, const Block* modulator, RhythmEnvelope envelope,
+                       RandomGenerator& random, Progress* progress, float* const* out, double* sums,
+                       std::vector<PeriodRecord>* periods, int threads) {
   if (periods) periods->clear();
   PeriodWalk walk(parameters, fs, envelope, random, periods);
   TProgressWrapper progressSteps;
   progressSteps.start(progress, N);
 
-  const ChunkOutput output(s, N, parameters, modulator, out);
+  const ChunkOutput output(s, channels, N, parameters, modulator, out);
   const std::int64_t chunks = (std::int64_t{N} + kChunk - 1) / kChunk;
   const int requested = threads > 0 ? threads : DefaultRhythmThreads();
   ChunkPipeline pipeline(output, static_cast<int>(std::min<std::int64_t>(requested, chunks)));
 
-  double sum = 0.0;
+  std::fill(sums, sums + channels, 0.0);
   std::int64_t collected = 0;
   auto collect = [&] {
     const Chunk& chunk = pipeline.Collect(collected++);
-    for (int k = 0; k < chunk.count; ++k) sum += chunk.value[k];
+    for (int c = 0; c < channels; ++c) {
+      for (int k = 0; k < chunk.count; ++k) sums[c] += chunk.value[c][k];
+    }
   };
+  int channelSum[kChunk];
   for (std::int64_t c = 0; c < chunks; ++c) {
     if (c >= pipeline.RingSize()) collect();
     Chunk& chunk = pipeline.Slot(c);
     chunk.first = static_cast<int>(c * kChunk);
     chunk.count = std::min(kChunk, N - chunk.first);
     progressSteps.tick(chunk.count);
-    walk.Run(s, chunk.first, chunk.count, chunk.level, chunk.magnitude);
+    if (channels == 1) {
+      walk.Run(s[0] + chunk.first, chunk.first, chunk.count, chunk.level, chunk.magnitude);
+    } else {
+      for (int k = 0; k < chunk.count; ++k) {
+        channelSum[k] = 0;
+        for (int ch = 0; ch < channels; ++ch) channelSum[k] += s[ch][chunk.first + k];
+      }
+      walk.Run(channelSum, chunk.first, chunk.count, chunk.level, chunk.magnitude);
+    }
     pipeline.Publish(c);
   }
   while (collected < chunks) collect();
   walk.Finish(N);
   progressSteps.end();
-  return sum;
 }
 
 bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random,
@@ -414,20 +441,39 @@ bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random
 RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
                              const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                              Progress* progress, std::vector<PeriodRecord>* periods) {
-  const int N = sound.GetLength();
+  const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
+  const int N = sound.GetFrames();
   const int fs = sound.GetSampleRate();
-  const LargeArray<float> buffer = MakeLargeArray<float>(static_cast<std::size_t>(N));
-  float* out = buffer.get();
-  const double sum = Rhythmize(sound.GetSamples(0), N, fs, parameters, modulator, envelope, random,
-                               progress, out, periods);
-  const double mean = sum / N;
+  const std::size_t frames = static_cast<std::size_t>(N);
+  // A mono sound is read in place; the channels of a stereo one are taken apart.
+  LargeArray<std::int16_t> apart;
+  const std::int16_t* source[kMaxRhythmChannels] = {sound.GetSamples(0)};
+  if (channels > 1) {
+    apart = MakeLargeArray<std::int16_t>(frames * channels);
+    const std::int16_t* interleaved = sound.GetSamples(0);
+    for (int c = 0; c < channels; ++c) {
+      std::int16_t* channel = apart.get() + frames * c;
+      for (std::size_t j = 0; j < frames; ++j) channel[j] = interleaved[j * channels + c];
+      source[c] = channel;
+    }
+  }
+  const LargeArray<float> buffer = MakeLargeArray<float>(frames * channels);
+  float* out[kMaxRhythmChannels] = {};
+  for (int c = 0; c < channels; ++c) out[c] = buffer.get() + frames * c;
+  double sums[kMaxRhythmChannels] = {};
+  RhythmizeChannels(source, channels, N, fs, parameters, modulator, envelope, random, progress, out, sums, periods);
+  apart.reset();
   bool finite = true;
-  for (int k = 0; k < N; ++k) {
-    out[k] = static_cast<float>(out[k] - mean);
-    finite &= std::isfinite(out[k]);
+  for (int c = 0; c < channels; ++c) {
+    const double mean = sums[c] / N;
+    float* values = out[c];
+    for (int k = 0; k < N; ++k) {
+      values[k] = static_cast<float>(values[k] - mean);
+      finite &= std::isfinite(values[k]);
+    }
   }
   if (!finite) return RhythmOutcome::Overflow;
-  sound.SetFromFloats(out, fs);
+  sound.SetFromChannels(out, channels, fs);
   return RhythmOutcome::Stored;
 }
 

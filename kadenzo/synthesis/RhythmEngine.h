@@ -86,6 +86,19 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
                  Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr,
                  int threads = 0);
 
+// The channels RhythmizeChannels takes at once.
+constexpr int kMaxRhythmChannels = 2;
+
+// One rhythm over channels (1 .. kMaxRhythmChannels) sources s[c] of N samples
+// each, into out[c], with sums[c] the sum of channel c's unrounded outputs:
+// one walk, whose wait for a sign change follows the sum of the channels, and
+// the same levels, gains and (for the time-shifting types) read positions in
+// every channel. One channel is Rhythmize.
+void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs,
+                       const RhythmParameters& parameters, const Block* modulator, RhythmEnvelope envelope,
+                       RandomGenerator& random, Progress* progress, float* const* out, double* sums,
+                       std::vector<PeriodRecord>* periods = nullptr, int threads = 0);
+
 // The threads Rhythmize uses by default: the processor's cores (at least 1).
 int DefaultRhythmThreads();
 
@@ -103,7 +116,9 @@ enum class RhythmOutcome {
 
 // The rhythm on the samples of sound (with samples and a rate > 0), in place:
 // Rhythmize, then the mean removed in single precision, then stored
-// peak-normalised by the sound. Does not draw.
+// peak-normalised by the sound. A stereo sound gets one rhythm on both
+// channels (RhythmizeChannels), each with its own mean removed and both
+// scaled by the same factor. Does not draw.
 RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
                              const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                              Progress* progress, std::vector<PeriodRecord>* periods = nullptr);

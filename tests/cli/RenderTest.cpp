@@ -233,6 +233,22 @@ TEST_F(RenderTest, ReadsEverySoundFileAsTheWindowDoes) {
   EXPECT_FALSE(fs::exists(Path("c.wav")));
 }
 
+TEST_F(RenderTest, BothChannelsOfAStereoFileGetOneRhythm) {
+  const std::string mono = Path("mono.wav"), stereo = Path("stereo.wav");
+  ASSERT_EQ(std::system(("sox -D -n -r 22050 -b 16 -c 1 " + mono + " synth 1 pinknoise").c_str()), 0);
+  ASSERT_EQ(std::system(("sox -D " + mono + " -c 2 " + stereo + " remix 1 1").c_str()), 0);
+  const std::string rhythm = " -q --seed 4 --period 0.15 --time-deviation 20 --magnitude-deviation 30 -t amp+freq -o ";
+  ASSERT_EQ(Render("-i " + mono + rhythm + Path("a.wav")).exit, 0);
+  ASSERT_EQ(Render("-i " + stereo + " --channel both" + rhythm + Path("b.wav")).exit, 0);
+  const std::vector<std::int16_t> one = SamplesOf(Path("a.wav")), both = SamplesOf(Path("b.wav"));
+  ASSERT_EQ(ReadWaveFile(Path("b.wav")).format.nChannels, 2);
+  ASSERT_EQ(both.size(), 2 * one.size());
+  for (std::size_t i = 0; i < one.size(); ++i) {
+    ASSERT_EQ(both[2 * i], one[i]) << i;
+    ASSERT_EQ(both[2 * i + 1], one[i]) << i;
+  }
+}
+
 TEST_F(RenderTest, LearnsARhythmAndAppliesIt) {
   ASSERT_EQ(Render("-q --create --duration 30 --period 0.5 -t amplitude --seed 3 -o " + Path("rhythm.wav")).exit, 0);
   ProgramRun run = Render("--learn " + Path("rhythm.wav") + " --envelope-out " + Path("learned.env"));

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "Channel.h"
+#include "KadenzoPrompts.h"
 #include "Model.h"
 
 namespace {
@@ -125,9 +126,11 @@ TEST(ChannelDialog, TheOtherChannelIsTheDefaultAndButtonsWriteTheChoice) {
   const auto enter = [](TChannelForm& form) { QTest::keyClick(form.focusWidget(), Qt::Key_Return); };
   const auto left = [](TChannelForm& form) { QTest::mouseClick(form.LeftButton, Qt::LeftButton); };
   const auto right = [](TChannelForm& form) { QTest::mouseClick(form.RightButton, Qt::LeftButton); };
+  const auto both = [](TChannelForm& form) { QTest::mouseClick(form.BothButton, Qt::LeftButton); };
   const auto escape = [](TChannelForm& form) { QTest::keyClick(&form, Qt::Key_Escape); };
   const std::vector<Case> cases = {
       {0, enter, 1}, {1, enter, 0}, {1, right, 1}, {0, left, 0}, {1, escape, 1}, {0, escape, 0},
+      {0, both, kBothChannels}, {kBothChannels, enter, 0},
   };
   TChannelForm form;
   for (const Case& c : cases) {
@@ -136,6 +139,7 @@ TEST(ChannelDialog, TheOtherChannelIsTheDefaultAndButtonsWriteTheChoice) {
       EXPECT_EQ(form.windowTitle(), "Channel to use");
       EXPECT_EQ(form.FileEdit->text(), "/music/two channels.wav");
       EXPECT_EQ(form.RightButton->isDefault(), c.channel == 0);
+      EXPECT_EQ(form.BothButton->text(), QStringLiteral("Both (stereo)"));
         c.act(form);
     });
     form.Query("/music/two channels.wav", channel);

@@ -34,6 +34,7 @@
 #include "CommandGuard.h"
 #include "PictureWidget.h"
 #include "ScriptedKadenzoPrompts.h"
+#include "WaveFile.h"
 #include "kdMain.h"
 
 using kadenzo::TForm1;
@@ -513,6 +514,60 @@ TEST_F(MainWindowTest, LoadTakesTheAnsweredChannelOfAStereoFile) {
   EXPECT_EQ(form->CurrentSound()->GetSampleRate(), 22050);
   EXPECT_EQ(*form->CurrentSound()->GetSamples(0), -1);
   EXPECT_EQ(*form->CurrentSound()->GetSamples(299), -300);
+}
+
+TEST_F(MainWindowTest, AStereoSoundLoadsRhythmsPlaysSavesAndUndoesAsTwoChannels) {
+  const QString path = folder.filePath(QStringLiteral("stereo.wav"));
+  WriteStereoWave(path, 3000);
+  auto form = Window();
+  prompts.fileNames = {path};
+  prompts.channels = {kBothChannels};
+  QTest::mouseClick(form->LoadButton, Qt::LeftButton);
+  const WaveSignal* sound = form->CurrentSound();
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(sound->GetChannels(), 2);
+  EXPECT_EQ(sound->GetLength(), 6000);
+  EXPECT_EQ(*sound->GetSamples(0), 1);
+  EXPECT_EQ(*sound->GetSamples(5999), -3000);
+  EXPECT_EQ(form->Image1->Hint(), QStringLiteral("3000 counts\n0.14 sec"));
+
+  // Mirror-image channels: the rhythm keeps them mirror images.
+  QTest::mouseClick(form->TestButton, Qt::LeftButton);
+  form->PeriodEdit->setText(QStringLiteral("0.01"));
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  ASSERT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(';').toStdString();
+  sound = form->CurrentSound();
+  ASSERT_EQ(sound->GetLength(), 6000);
+  int differing = 0;
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_NEAR(*sound->GetSamples(2 * i), -*sound->GetSamples(2 * i + 1), 1) << i;
+    differing += *sound->GetSamples(2 * i) != 2 * i + 1;
+  }
+  EXPECT_GT(differing, 1000);
+  const std::vector<std::int16_t> rhythm(sound->GetSamples(0), sound->GetSamples(0) + 6000);
+
+  if (!qEnvironmentVariableIsEmpty("KIT_SOUND_SERVER")) {
+    QTest::mouseClick(form->PlayBtn, Qt::LeftButton);
+    EXPECT_EQ(form->PlayBtn->text(), QStringLiteral("Sto&p"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->PlayBtn->text() == QStringLiteral("&Play"); }, 5000));
+  }
+
+  const QString saved = folder.filePath(QStringLiteral("saved.wav"));
+  prompts.fileNames = {saved};
+  QTest::mouseClick(form->SaveButton, Qt::LeftButton);
+  const WaveFileContent content = ReadWaveFile(QFile::encodeName(saved).toStdString());
+  ASSERT_EQ(content.result, WaveReadResult::Loaded);
+  EXPECT_EQ(content.format.nChannels, 2);
+  EXPECT_EQ(content.format.wBitsPerSample, 16);
+  EXPECT_EQ(std::vector<std::int16_t>(content.samples.get(), content.samples.get() + 6000), rhythm);
+
+  // Undo gives back the loaded stereo sound, redo the rhythm.
+  QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+  EXPECT_EQ(form->CurrentSound()->GetChannels(), 2);
+  EXPECT_EQ(*form->CurrentSound()->GetSamples(1), -1);
+  QTest::mouseClick(form->RedoButton, Qt::LeftButton);
+  EXPECT_EQ(std::vector<std::int16_t>(form->CurrentSound()->GetSamples(0), form->CurrentSound()->GetSamples(0) + 6000),
+            rhythm);
 }
 
 TEST_F(MainWindowTest, SaveWithoutSoundAsksNothing) {

@@ -20,6 +20,7 @@
 #include "Progress.h"
 #include "RandomGenerator.h"
 #include "RhythmEngine.h"
+#include "SoundStore.h"
 
 namespace {
 
@@ -54,9 +55,10 @@ struct EngineRun {
   double sum = 0;
 };
 
-// The run of the rhythm exactly as described, one sample after the other.
+// The run of the rhythm exactly as described, one sample after the other;
+// the wait for a sign change follows walked (s itself when null).
 EngineRun Reference(const std::vector<std::int16_t>& s, int fs, const RhythmParameters& p,
-                    const Block* modulator, SeamlessCo& envelope) {
+                    const Block* modulator, SeamlessCo& envelope, const std::vector<int>* walked = nullptr) {
   const int N = static_cast<int>(s.size());
   RandomGenerator random = FixedClock();
   double w[kLagrangePoints];
@@ -77,6 +79,7 @@ EngineRun Reference(const std::vector<std::int16_t>& s, int fs, const RhythmPara
   for (int i = 0; i < N; ++i) {
     double t = i / static_cast<double>(fs) - T0;
     double x = s[i];
+    const int w0 = walked ? (*walked)[i] : s[i];
     while (t >= Pc) {
       t = t - Pc;
       T0 = T0 + Pc;
@@ -85,9 +88,9 @@ EngineRun Reference(const std::vector<std::int16_t>& s, int fs, const RhythmPara
       Mn = RandomDeviation(p.magnDeviation, 1, random);
       seam();
       waiting = true;
-      sign = x >= 0;
+      sign = w0 >= 0;
     }
-    if (waiting && (x > 0) != sign) waiting = false;
+    if (waiting && (w0 > 0) != sign) waiting = false;
     if (!waiting) {
       S = envelope.ValueAt(t / Pc) * Mc;
       g = RhythmGain(S);
@@ -350,4 +353,82 @@ TEST(Rhythmize, MoreThreadsThanChunks) {
     ASSERT_EQ(std::memcmp(one.out.data(), many.out.data(), s.size() * sizeof(float)), 0) << n;
     EXPECT_EQ(one.sum, many.sum) << n;
   }
+}
+
+TEST(RhythmizeChannels, EachChannelIsTheRunOnItWithTheSumsSignChanges) {
+  // Two channels whose signs often differ, so that the sum's sign changes
+  // are not either channel's.
+  const int fs = 44100;
+  const int n = 9 * 2048 + 100;
+  const std::vector<std::int16_t> left = TestSound(n);
+  std::vector<std::int16_t> right(n);
+  for (int i = 0; i < n; ++i) right[i] = static_cast<std::int16_t>(15000 * std::sin(i * 0.047 + 2) - left[i] / 3);
+  std::vector<int> sum(n);
+  for (int i = 0; i < n; ++i) sum[i] = left[i] + right[i];
+  Block modulator(777);
+  for (int i = 0; i < modulator.GetSize(); ++i) modulator[i] = std::sin(i * 0.05);
+  for (int type = mtAmplitude; type <= mtAmpFreq; ++type) {
+    for (const int threads : {1, 2}) {
+      SCOPED_TRACE(testing::Message() << "type " << type << " threads " << threads);
+      const RhythmParameters p{0.01, 0.3, 0.4, 40, type};
+      const Block* m = UsesModulator(type) ? &modulator : nullptr;
+      SeamlessCo envelope = VariedEnvelope();
+      RandomGenerator random = FixedClock();
+      std::vector<float> outLeft(n), outRight(n);
+      const std::int16_t* sources[] = {left.data(), right.data()};
+      float* outs[] = {outLeft.data(), outRight.data()};
+      double sums[2];
+      RhythmizeChannels(sources, 2, n, fs, p, m, envelope.ForEngine(), random, nullptr, outs, sums, nullptr, threads);
+      for (int c = 0; c < 2; ++c) {
+        SeamlessCo referenceEnvelope = VariedEnvelope();
+        const EngineRun expected = Reference(c == 0 ? left : right, fs, p, m, referenceEnvelope, &sum);
+        ASSERT_EQ(std::memcmp(expected.out.data(), (c == 0 ? outLeft : outRight).data(), n * sizeof(float)), 0) << c;
+        EXPECT_EQ(sums[c], expected.sum);
+      }
+    }
+  }
+}
+
+TEST(RhythmizeSound, AStereoSoundOfTwoEqualChannelsGivesTheMonoResultInBoth) {
+  const int n = 30000;
+  const std::vector<std::int16_t> s = TestSound(n);
+  for (int type = mtAmplitude; type <= mtAmpFreq; ++type) {
+    SCOPED_TRACE(type);
+    Block modulator(500);
+    for (int i = 0; i < modulator.GetSize(); ++i) modulator[i] = std::cos(i * 0.07);
+    const Block* m = UsesModulator(type) ? &modulator : nullptr;
+    const RhythmParameters p{0.05, 0.2, 0.3, 80, type};
+    SoundStore mono, stereo;
+    mono.SetFormat(22050);
+    mono.SetLength(n);
+    std::copy(s.begin(), s.end(), mono.GetSamples(0));
+    stereo.SetLength(2 * n);
+    stereo.SetFormat(22050, 2);
+    for (int i = 0; i < n; ++i) *stereo.GetSamples(2 * i) = *stereo.GetSamples(2 * i + 1) = s[i];
+    SeamlessCo a = VariedEnvelope(), b = VariedEnvelope();
+    RandomGenerator ra = FixedClock(), rb = FixedClock();
+    std::vector<PeriodRecord> monoPeriods, stereoPeriods;
+    ASSERT_EQ(RhythmizeSound(mono, p, m, a.ForEngine(), ra, nullptr, &monoPeriods), RhythmOutcome::Stored);
+    ASSERT_EQ(RhythmizeSound(stereo, p, m, b.ForEngine(), rb, nullptr, &stereoPeriods), RhythmOutcome::Stored);
+    EXPECT_EQ(stereo.GetChannels(), 2);
+    EXPECT_EQ(stereo.GetFormat().nBlockAlign, 4);
+    for (int i = 0; i < n; ++i) {
+      ASSERT_EQ(*stereo.GetSamples(2 * i), *mono.GetSamples(i)) << i;
+      ASSERT_EQ(*stereo.GetSamples(2 * i + 1), *mono.GetSamples(i)) << i;
+    }
+    EXPECT_EQ(stereoPeriods.size(), monoPeriods.size());
+  }
+}
+
+TEST(SoundStore, ChannelsAreScaledByOneFactorAndInterleaved) {
+  SoundStore sound;
+  sound.SetLength(6);
+  const float left[] = {1, -2, 0.5f};
+  const float right[] = {0.5f, 1, -1};
+  const float* channels[] = {left, right};
+  ASSERT_TRUE(sound.SetFromChannels(channels, 2, 8000));
+  const std::vector<std::int16_t> expected = {16383, 8191, -32767, 16383, 8191, -16383};
+  EXPECT_EQ(std::vector<std::int16_t>(sound.GetSamples(0), sound.GetSamples(0) + 6), expected);
+  EXPECT_EQ(sound.GetFrames(), 3);
+  EXPECT_EQ(sound.GetFormat().nAvgBytesPerSec, 32000u);
 }
