@@ -17,6 +17,7 @@
 #include "CommandLine.h"
 #include "EnvelopeCurve.h"
 #include "LearnedSettings.h"
+#include "MemoryBudget.h"
 #include "Messages.h"
 #include "RandomGenerator.h"
 #include "RhythmEngine.h"
@@ -136,11 +137,13 @@ class Renderer {
   // One render with the given seed into sound; the refusal's message otherwise.
   std::optional<std::string> Render(std::uint64_t seed, SoundStore& sound, std::vector<PeriodRecord>& periods) {
     RandomGenerator random;
+    std::uint64_t tooMany = 0;
     if (m_options.create) {
       random.Seed(seed);
-      switch (CreateSource(m_options.source, random, &m_progress, sound)) {
+      switch (CreateSource(m_options.source, random, &m_progress, sound, &tooMany)) {
         case SourceOutcome::Created: break;
         case SourceOutcome::WrongDuration: return std::string(messages::kWrongDuration);
+        case SourceOutcome::TooLarge: return NotEnoughMemoryMessage(tooMany);
         case SourceOutcome::WrongModel: return std::string(messages::kWrongModel);
         case SourceOutcome::Overflow: return std::string(messages::kOverflow);
       }
@@ -155,13 +158,16 @@ class Renderer {
     random.Seed(seed);
     const RhythmFields& fields = m_options.rhythm;
     int Np = 0;
-    switch (CheckRhythm(&sound, fields.period, fields.type, &Np)) {
+    switch (CheckRhythm(&sound, fields.period, fields.type, &Np, &tooMany)) {
       case RhythmCheck::NoSource: return std::string(messages::kNoSource);
       case RhythmCheck::WrongPeriod: return std::string(messages::kWrongPeriod);
       case RhythmCheck::NoModulator: return std::string(messages::kWrongPeriod);
+      case RhythmCheck::TooLarge: return NotEnoughMemoryMessage(tooMany);
       case RhythmCheck::Ready: break;
     }
     const int fs = sound.GetSampleRate();
+    const std::optional<RhythmParameters> parameters = MakeRhythmParameters(fields, fs);
+    if (!parameters) return std::string(messages::kInvalid);
     Block modulator;
     if (UsesModulator(fields.type)) {
       const double a = m_options.modulator.band / fs;
@@ -169,8 +175,6 @@ class Renderer {
       if (!SourceParametersUsable(a, b)) return std::string(messages::kWrongModel);
       if (!MakeModulator(modulator, Np, a, b, random, &m_progress)) return std::string(messages::kOverflow);
     }
-    const std::optional<RhythmParameters> parameters = MakeRhythmParameters(fields, fs);
-    if (!parameters) return std::string(messages::kInvalid);
     std::vector<double> envelope = m_envelope;
     if (RhythmizeSound(sound, *parameters, UsesModulator(fields.type) ? &modulator : nullptr,
                        {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,

@@ -121,10 +121,13 @@ struct RhythmFields {
 enum class RhythmCheck {
   Ready,        // go on (for the Frequency types with the modulator's length)
   NoSource,     // no sound with samples and a rate
-  WrongPeriod,  // a period that is not a positive number, or a modulator too long
+  WrongPeriod,  // a period that is not a positive number
   NoModulator,  // a modulator of no values: the command ends silently
+  TooLarge,     // the output or the modulator does not fit in memory (or a
+                // modulator in a block): NotEnoughMemoryMessage(*tooMany)
 };
-RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength);
+RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength,
+                        std::uint64_t* tooMany = nullptr);
 
 // Whether the type reads a modulator ("Frequency", "Amp+Freq").
 bool UsesModulator(int type);

@@ -178,6 +178,12 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
       {"--create --duration 0" + out, 1, "Wrong duration value.\n"},
       {"--create --frequency 22050" + out, 1, "Wrong frequency or band value.\n"},
       {"--create --duration 0.1 --time-deviation 1e999" + out, 1, "Invalid floating point operation\n"},
+      {"--create --duration 0.1 --magnitude-deviation -1e999 -t frequency" + out, 1, "Invalid floating point operation\n"},
+      {"--create --duration 0.1 --max-delay 1e999 -t amp+freq" + out, 1, "Invalid floating point operation\n"},
+      {"--create --duration 0.1 --period 1e999 -t frequency" + out, 1, "Wrong period value.\n"},
+      {"--create --duration 1e9" + out, 1, "Not enough memory for 44100000000000 samples.\n"},
+      {"--create --duration 0.1 --period 1e9 -t frequency" + out, 1, "Not enough memory for 44100000000000 samples.\n"},
+
       {"--create --duration 0.1 --magnitude-deviation 100000 -t amplitude --period 0.01" + out, 1,
        "Floating point overflow\n"},
       {"--in " + Path("missing.wav") + out, 1, "Can not load " + Path("missing.wav") + "\n"},
@@ -195,6 +201,17 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
     }
     EXPECT_TRUE(Files().empty()) << c.arguments;
   }
+  // A file that claims the highest rate: its modulator would take 2 x 2^31 samples.
+  SoundStore fastest;
+  fastest.SetFormat(2147483647);
+  fastest.SetLength(8);
+  ASSERT_TRUE(WriteWaveFile(fastest, Path("fastest.wav")));
+  const ProgramRun claimed = Render("--in " + Path("fastest.wav") + " --period 2 -t frequency" + out);
+  EXPECT_EQ(claimed.exit, 1);
+  EXPECT_EQ(claimed.err, "Not enough memory for 4294967294 samples.\n");
+  EXPECT_EQ(Files(), std::vector<std::string>{"fastest.wav"});
+  fs::remove(Path("fastest.wav"));
+
   // A refused render leaves an existing output as it was.
   { std::ofstream(Path("out.wav")) << "precious"; }
   EXPECT_EQ(Render("--create --period 0" + out).exit, 1);
