@@ -412,12 +412,12 @@ bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random
   return true;
 }
 
-RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
-                             const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
-                             Progress* progress, std::vector<PeriodRecord>* periods) {
+LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParameters& parameters,
+                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                                   Progress* progress, std::vector<PeriodRecord>* periods) {
   const int N = sound.GetLength();
   const int fs = sound.GetSampleRate();
-  const LargeArray<float> buffer = MakeLargeArray<float>(static_cast<std::size_t>(N));
+  LargeArray<float> buffer = MakeLargeArray<float>(static_cast<std::size_t>(N));
   float* out = buffer.get();
   const double sum = Rhythmize(sound.GetSamples(0), N, fs, parameters, modulator, envelope, random,
                                progress, out, periods);
@@ -427,8 +427,16 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
     out[k] = static_cast<float>(out[k] - mean);
     finite &= std::isfinite(out[k]);
   }
-  if (!finite) return RhythmOutcome::Overflow;
-  sound.SetFromFloats(out, fs);
+  if (!finite) return nullptr;
+  return buffer;
+}
+
+RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
+                             const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                             Progress* progress, std::vector<PeriodRecord>* periods) {
+  const LargeArray<float> out = RhythmizedFloats(sound, parameters, modulator, envelope, random, progress, periods);
+  if (!out) return RhythmOutcome::Overflow;
+  sound.SetFromFloats(out.get(), sound.GetSampleRate());
   return RhythmOutcome::Stored;
 }
 

@@ -10,6 +10,7 @@
 
 #include "Distortion.h"
 #include "EnvelopeCurve.h"
+#include "LargeArray.h"
 #include "VectorPath.h"
 
 class Block;
@@ -101,8 +102,15 @@ enum class RhythmOutcome {
   Overflow,  // a gain beyond the range of numbers: the sound is unchanged
 };
 
-// The rhythm on the samples of sound (with samples and a rate > 0), in place:
-// Rhythmize, then the mean removed in single precision, then stored
+// The rhythm of the samples of sound (with samples and a rate > 0):
+// Rhythmize, then the mean removed in single precision. These GetLength()
+// values are what RhythmizeSound stores, before their rounding to 16 bits.
+// Null when a value came out beyond the range of numbers.
+LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParameters& parameters,
+                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                                   Progress* progress, std::vector<PeriodRecord>* periods = nullptr);
+
+// The rhythm on the samples of sound, in place: RhythmizedFloats, stored
 // peak-normalised by the sound. Does not draw.
 RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
                              const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
