@@ -20,6 +20,7 @@
 #include "MemoryBudget.h"
 #include "Messages.h"
 #include "RandomGenerator.h"
+#include "RenderedSoundFile.h"
 #include "RhythmEngine.h"
 #include "SaveFile.h"
 #include "SoundStore.h"
@@ -46,6 +47,7 @@ struct Options {
   int variations = 1;
   std::string periodsFile;
   std::string out;
+  std::string format = "wav16";
   bool quiet = false;
   std::string learn;
   std::string envelopeOut;
@@ -119,6 +121,21 @@ std::optional<std::vector<double>> MakeEnvelope(const Options& options) {
   return values;
 }
 
+// Stores the rhythm's values in the sound, peak-normalised to 32767 as the
+// window stores them, and brings the values to full scale 1 by the same peak.
+// A rhythm of zeros leaves the sound as it was, as in the window; the values
+// then hold its samples.
+void ToFullScale(float* values, SoundStore& sound) {
+  const int N = sound.GetLength();
+  if (sound.SetFromFloats(values, sound.GetSampleRate())) {
+    float peak = 0;
+    for (int k = 0; k < N; ++k) peak = std::max(peak, std::fabs(values[k]));
+    for (int k = 0; k < N; ++k) values[k] /= peak;
+  } else {
+    for (int k = 0; k < N; ++k) values[k] = *sound.GetSamples(k) / 32767.0f;
+  }
+}
+
 class Renderer {
  public:
   Renderer(const Options& options, std::vector<double> envelope, cli::TerminalProgress& progress)
@@ -134,8 +151,10 @@ class Renderer {
     return std::nullopt;
   }
 
-  // One render with the given seed into sound; the refusal's message otherwise.
-  std::optional<std::string> Render(std::uint64_t seed, SoundStore& sound, std::vector<PeriodRecord>& periods) {
+  // One render with the given seed into sound, and into rendered the same at
+  // full scale 1 before its rounding to 16 bits; the refusal's message otherwise.
+  std::optional<std::string> Render(std::uint64_t seed, SoundStore& sound, LargeArray<float>& rendered,
+                                    std::vector<PeriodRecord>& periods) {
     RandomGenerator random;
     std::uint64_t tooMany = 0;
     if (m_options.create) {
@@ -176,11 +195,11 @@ class Renderer {
       if (!MakeModulator(modulator, Np, a, b, random, &m_progress)) return std::string(messages::kOverflow);
     }
     std::vector<double> envelope = m_envelope;
-    if (RhythmizeSound(sound, *parameters, UsesModulator(fields.type) ? &modulator : nullptr,
-                       {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,
-                       &periods) == RhythmOutcome::Overflow) {
-      return std::string(messages::kOverflow);
-    }
+    rendered = RhythmizedFloats(sound, *parameters, UsesModulator(fields.type) ? &modulator : nullptr,
+                                {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,
+                                &periods);
+    if (!rendered) return std::string(messages::kOverflow);
+    ToFullScale(rendered.get(), sound);
     return std::nullopt;
   }
 
@@ -193,7 +212,7 @@ class Renderer {
 
 void Describe(CLI::App& app, Options& o) {
   app.description(
-      "Imposes a rhythm on a sound as kadenzo's \"Rhythm\" does and writes it as a 16-bit WAV file.\n"
+      "Imposes a rhythm on a sound as kadenzo's \"Rhythm\" does and writes it as a sound file (16-bit WAV unless --format says otherwise).\n"
       "Numbers are read strictly, then rounded to single precision as the window's fields are.");
   cli::AddVersion(app);
 
@@ -242,8 +261,13 @@ void Describe(CLI::App& app, Options& o) {
       ->check(CLI::PositiveNumber);
   app.add_option("--periods", o.periodsFile, "one row per period: index, first sample, length in samples, magnitude")
       ->type_name("FILE.csv");
-  app.add_option("-o,--out", o.out, "the WAV file to write (needs a source: --in or --create)")
-      ->type_name("OUT.wav");
+  app.add_option("-o,--out", o.out, "the sound file to write (needs a source: --in or --create)")
+      ->type_name("OUT");
+  app.add_option("--format", o.format,
+                 "wav16 (the window's \"Save\"), wav24, float (32-bit WAV) or flac (24 bits): "
+                 "the rhythm before its rounding to 16 bits")
+      ->check(CLI::IsMember({"wav16", "wav24", "float", "flac"}))
+      ->capture_default_str();
   app.add_flag("-q,--quiet", o.quiet, "no progress bar, no summary");
 }
 
@@ -293,6 +317,8 @@ int main(int argc, char** argv) {
     if (!envelope) return cli::Refuse("Can not load " + options.envelopeFile);
   }
 
+  // None: 16-bit PCM WAV, as the window saves.
+  const std::optional<RenderedFormat> format = RenderedFormatNamed(options.format);
   Renderer renderer(options, *envelope, progress);
   if (!options.create) {
     if (const std::optional<std::string> refusal = renderer.LoadSource()) return cli::Refuse(*refusal);
@@ -304,11 +330,15 @@ int main(int argc, char** argv) {
     const bool several = options.variations > 1;
     const std::string out = several ? VariationName(options.out, seed) : options.out;
     SoundStore sound;
+    LargeArray<float> rendered;
     std::vector<PeriodRecord> periods;
-    const std::optional<std::string> refusal = renderer.Render(seed, sound, periods);
+    const std::optional<std::string> refusal = renderer.Render(seed, sound, rendered, periods);
     progress.End();
     if (refusal) return cli::Refuse(*refusal);
-    if (!WriteWaveFile(sound, out)) return cli::Refuse("Can not create " + out);
+    const float* channels[] = {rendered.get()};
+    const bool written = format ? WriteRenderedSound(out, *format, channels, 1, sound.GetLength(), sound.GetSampleRate())
+                                : WriteWaveFile(sound, out);
+    if (!written) return cli::Refuse("Can not create " + out);
     if (!options.periodsFile.empty()) {
       const std::string periodsOut = several ? VariationName(options.periodsFile, seed) : options.periodsFile;
       if (!WritePeriods(periods, periodsOut)) return cli::Refuse("Can not create " + periodsOut);
