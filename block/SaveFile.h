@@ -19,6 +19,10 @@ class SaveFile {
   bool Open();
   // Appends bytes; false (and every later call false) when they were not all written.
   bool Write(const void* bytes, std::size_t count);
+  // The open temporary file (-1 before Open and after Commit), for a writer
+  // that needs to seek back, such as a sound file library; Commit still
+  // decides whether the target is replaced.
+  int Descriptor() const { return m_iDescriptor; }
   // Flushes, closes and renames onto the target; false, with the target as it
   // was and no temporary file left, when any step failed.
   bool Commit();

@@ -17,8 +17,10 @@
 #include "CommandLine.h"
 #include "EnvelopeCurve.h"
 #include "LearnedSettings.h"
+#include "MemoryBudget.h"
 #include "Messages.h"
 #include "RandomGenerator.h"
+#include "RenderedSoundFile.h"
 #include "RhythmEngine.h"
 #include "SaveFile.h"
 #include "SoundStore.h"
@@ -45,6 +47,7 @@ struct Options {
   int variations = 1;
   std::string periodsFile;
   std::string out;
+  std::string format = "wav16";
   bool quiet = false;
   std::string learn;
   std::string envelopeOut;
@@ -118,6 +121,27 @@ std::optional<std::vector<double>> MakeEnvelope(const Options& options) {
   return values;
 }
 
+// Stores the rhythm's values in the sound, peak-normalised to 32767 as the
+// window stores them, and brings the values to full scale 1 by the same peak.
+// A rhythm of zeros leaves the sound as it was, as in the window; the values
+// then hold its samples.
+void ToFullScale(float* values, SoundStore& sound) {
+  const int channels = sound.GetChannels();
+  const std::size_t frames = static_cast<std::size_t>(sound.GetFrames());
+  const std::size_t count = frames * channels;
+  const float* channelValues[kMaxRhythmChannels] = {};
+  for (int c = 0; c < channels; ++c) channelValues[c] = values + frames * c;
+  if (sound.SetFromChannels(channelValues, channels, sound.GetSampleRate())) {
+    float peak = 0;
+    for (std::size_t k = 0; k < count; ++k) peak = std::max(peak, std::fabs(values[k]));
+    for (std::size_t k = 0; k < count; ++k) values[k] /= peak;
+  } else {
+    for (int c = 0; c < channels; ++c) {
+      for (std::size_t j = 0; j < frames; ++j) values[frames * c + j] = sound.GetSamples(0)[j * channels + c] / 32767.0f;
+    }
+  }
+}
+
 class Renderer {
  public:
   Renderer(const Options& options, std::vector<double> envelope, cli::TerminalProgress& progress)
@@ -139,14 +163,18 @@ class Renderer {
     return std::nullopt;
   }
 
-  // One render with the given seed into sound; the refusal's message otherwise.
-  std::optional<std::string> Render(std::uint64_t seed, SoundStore& sound, std::vector<PeriodRecord>& periods) {
+  // One render with the given seed into sound, and into rendered the same at
+  // full scale 1 before its rounding to 16 bits; the refusal's message otherwise.
+  std::optional<std::string> Render(std::uint64_t seed, SoundStore& sound, LargeArray<float>& rendered,
+                                    std::vector<PeriodRecord>& periods) {
     RandomGenerator random;
+    std::uint64_t tooMany = 0;
     if (m_options.create) {
       random.Seed(seed);
-      switch (CreateSource(m_options.source, random, &m_progress, sound)) {
+      switch (CreateSource(m_options.source, random, &m_progress, sound, &tooMany)) {
         case SourceOutcome::Created: break;
         case SourceOutcome::WrongDuration: return std::string(messages::kWrongDuration);
+        case SourceOutcome::TooLarge: return NotEnoughMemoryMessage(tooMany);
         case SourceOutcome::WrongModel: return std::string(messages::kWrongModel);
         case SourceOutcome::Overflow: return std::string(messages::kOverflow);
       }
@@ -161,13 +189,16 @@ class Renderer {
     random.Seed(seed);
     const RhythmFields& fields = m_options.rhythm;
     int Np = 0;
-    switch (CheckRhythm(&sound, fields.period, fields.type, &Np)) {
+    switch (CheckRhythm(&sound, fields.period, fields.type, &Np, &tooMany)) {
       case RhythmCheck::NoSource: return std::string(messages::kNoSource);
       case RhythmCheck::WrongPeriod: return std::string(messages::kWrongPeriod);
       case RhythmCheck::NoModulator: return std::string(messages::kWrongPeriod);
+      case RhythmCheck::TooLarge: return NotEnoughMemoryMessage(tooMany);
       case RhythmCheck::Ready: break;
     }
     const int fs = sound.GetSampleRate();
+    const std::optional<RhythmParameters> parameters = MakeRhythmParameters(fields, fs);
+    if (!parameters) return std::string(messages::kInvalid);
     Block modulator;
     if (UsesModulator(fields.type)) {
       const double a = m_options.modulator.band / fs;
@@ -175,14 +206,12 @@ class Renderer {
       if (!SourceParametersUsable(a, b)) return std::string(messages::kWrongModel);
       if (!MakeModulator(modulator, Np, a, b, random, &m_progress)) return std::string(messages::kOverflow);
     }
-    const std::optional<RhythmParameters> parameters = MakeRhythmParameters(fields, fs);
-    if (!parameters) return std::string(messages::kInvalid);
     std::vector<double> envelope = m_envelope;
-    if (RhythmizeSound(sound, *parameters, UsesModulator(fields.type) ? &modulator : nullptr,
-                       {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,
-                       &periods) == RhythmOutcome::Overflow) {
-      return std::string(messages::kOverflow);
-    }
+    rendered = RhythmizedFloats(sound, *parameters, UsesModulator(fields.type) ? &modulator : nullptr,
+                                {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,
+                                &periods);
+    if (!rendered) return std::string(messages::kOverflow);
+    ToFullScale(rendered.get(), sound);
     return std::nullopt;
   }
 
@@ -195,7 +224,7 @@ class Renderer {
 
 void Describe(CLI::App& app, Options& o) {
   app.description(
-      "Imposes a rhythm on a sound as kadenzo's \"Rhythm\" does and writes it as a 16-bit WAV file.\n"
+      "Imposes a rhythm on a sound as kadenzo's \"Rhythm\" does and writes it as a sound file (16-bit WAV unless --format says otherwise).\n"
       "Numbers are read strictly, then rounded to single precision as the window's fields are.");
   cli::AddVersion(app);
 
@@ -244,8 +273,13 @@ void Describe(CLI::App& app, Options& o) {
       ->check(CLI::PositiveNumber);
   app.add_option("--periods", o.periodsFile, "one row per period: index, first sample, length in samples, magnitude")
       ->type_name("FILE.csv");
-  app.add_option("-o,--out", o.out, "the WAV file to write (needs a source: --in or --create)")
-      ->type_name("OUT.wav");
+  app.add_option("-o,--out", o.out, "the sound file to write (needs a source: --in or --create)")
+      ->type_name("OUT");
+  app.add_option("--format", o.format,
+                 "wav16 (the window's \"Save\"), wav24, float (32-bit WAV) or flac (24 bits): "
+                 "the rhythm before its rounding to 16 bits")
+      ->check(CLI::IsMember({"wav16", "wav24", "float", "flac"}))
+      ->capture_default_str();
   app.add_flag("-q,--quiet", o.quiet, "no progress bar, no summary");
 }
 
@@ -295,6 +329,8 @@ int main(int argc, char** argv) {
     if (!envelope) return cli::Refuse("Can not load " + options.envelopeFile);
   }
 
+  // None: 16-bit PCM WAV, as the window saves.
+  const std::optional<RenderedFormat> format = RenderedFormatNamed(options.format);
   Renderer renderer(options, *envelope, progress);
   if (!options.create) {
     if (const std::optional<std::string> refusal = renderer.LoadSource()) return cli::Refuse(*refusal);
@@ -306,11 +342,16 @@ int main(int argc, char** argv) {
     const bool several = options.variations > 1;
     const std::string out = several ? VariationName(options.out, seed) : options.out;
     SoundStore sound;
+    LargeArray<float> rendered;
     std::vector<PeriodRecord> periods;
-    const std::optional<std::string> refusal = renderer.Render(seed, sound, periods);
+    const std::optional<std::string> refusal = renderer.Render(seed, sound, rendered, periods);
     progress.End();
     if (refusal) return cli::Refuse(*refusal);
-    if (!WriteWaveFile(sound, out)) return cli::Refuse("Can not create " + out);
+    const float* channels[] = {rendered.get(), rendered.get() + sound.GetFrames()};
+    const bool written = format ? WriteRenderedSound(out, *format, channels, sound.GetChannels(), sound.GetFrames(),
+                                                     sound.GetSampleRate())
+                                : WriteWaveFile(sound, out);
+    if (!written) return cli::Refuse("Can not create " + out);
     if (!options.periodsFile.empty()) {
       const std::string periodsOut = several ? VariationName(options.periodsFile, seed) : options.periodsFile;
       if (!WritePeriods(periods, periodsOut)) return cli::Refuse("Can not create " + periodsOut);

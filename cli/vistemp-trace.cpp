@@ -106,6 +106,8 @@ int main(int argc, char** argv) {
     if (!vistemp::MakeSavedEnvelope(envelope, profile, settings)) return cli::Refuse(vistemp::kInvalidPicture);
   } catch (const vistemp::FloatingPointError& error) {
     return cli::Refuse(error.what());
+  } catch (const vistemp::NotEnoughMemoryError& error) {
+    return cli::Refuse(error.what());
   }
   if (!SaveBlockFile(envelope, output)) return cli::Refuse("Can not create " + output);
   return cli::kDone;

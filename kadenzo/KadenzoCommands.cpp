@@ -7,6 +7,7 @@
 #include "SoundFile.h"
 #include "KadenzoPrompts.h"
 #include "LocaleNumbers.h"
+#include "MemoryBudget.h"
 #include "Messages.h"
 #include "MorphCoeffs.h"
 #include "RandomGenerator.h"
@@ -28,12 +29,16 @@ CommandOutcome CreateSound(std::unique_ptr<WaveSignal>& sound, SourceSettings& s
   SeedRun(context);
   // Made aside: a failure on the way (an allocation, say) leaves the current sound as it was.
   auto created = std::make_unique<WaveSignal>(context.canvas, &context.prompts);
-  switch (CreateSource(settings, context.random, context.progress, *created)) {
+  std::uint64_t tooMany = 0;
+  switch (CreateSource(settings, context.random, context.progress, *created, &tooMany)) {
     case SourceOutcome::Created:
       sound = std::move(created);
       return CommandOutcome::Changed;
     case SourceOutcome::WrongDuration:
       context.prompts.ShowMessage(messages::kWrongDuration);
+      break;
+    case SourceOutcome::TooLarge:
+      context.prompts.ShowMessage(QString::fromStdString(NotEnoughMemoryMessage(tooMany)));
       break;
     case SourceOutcome::WrongModel:
       context.prompts.ShowMessage(messages::kWrongModel);
@@ -51,12 +56,16 @@ CommandOutcome RunRhythm(const RhythmTexts& texts, int type, WaveSignal* sound, 
   SeedRun(context);
   const double P = LocaleTextToSingle(texts.period);
   int Np = 0;
-  switch (CheckRhythm(sound, P, type, &Np)) {
+  std::uint64_t tooMany = 0;
+  switch (CheckRhythm(sound, P, type, &Np, &tooMany)) {
     case RhythmCheck::NoSource:
       context.prompts.ShowMessage(messages::kNoSource);
       return CommandOutcome::Unchanged;
     case RhythmCheck::WrongPeriod:
       context.prompts.ShowMessage(messages::kWrongPeriod);
+      return CommandOutcome::Unchanged;
+    case RhythmCheck::TooLarge:
+      context.prompts.ShowMessage(QString::fromStdString(NotEnoughMemoryMessage(tooMany)));
       return CommandOutcome::Unchanged;
     case RhythmCheck::NoModulator:
       return CommandOutcome::Unchanged;
@@ -64,6 +73,16 @@ CommandOutcome RunRhythm(const RhythmTexts& texts, int type, WaveSignal* sound, 
       break;
   }
   const int fs = sound->GetSampleRate();
+  // Read before the modulator's dialog, so that a field that is no finite
+  // number changes nothing.
+  const std::optional<RhythmParameters> parameters =
+      MakeRhythmParameters({P, LocaleTextToSingle(texts.timeDeviation), LocaleTextToSingle(texts.magnDeviation),
+                            LocaleTextToSingle(texts.maxDelay), type},
+                           fs);
+  if (!parameters) {
+    context.prompts.ShowMessage(messages::kInvalid);
+    return CommandOutcome::Unchanged;
+  }
   Block m;
   if (UsesModulator(type)) {
     if (!context.prompts.AskModel(nullptr, &modulator.frequency, &modulator.band)) return CommandOutcome::Unchanged;
@@ -79,14 +98,6 @@ CommandOutcome RunRhythm(const RhythmTexts& texts, int type, WaveSignal* sound, 
     }
   }
 
-  const std::optional<RhythmParameters> parameters =
-      MakeRhythmParameters({P, LocaleTextToSingle(texts.timeDeviation), LocaleTextToSingle(texts.magnDeviation),
-                            LocaleTextToSingle(texts.maxDelay), type},
-                           fs);
-  if (!parameters) {
-    context.prompts.ShowMessage(messages::kInvalid);
-    return CommandOutcome::Unchanged;
-  }
   if (RhythmizeSound(*sound, *parameters, UsesModulator(type) ? &m : nullptr, envelope.ForEngine(), context.random,
                      context.progress, periods) == RhythmOutcome::Overflow) {
     context.prompts.ShowMessage(messages::kOverflow);

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "MemoryBudget.h"
+
 namespace vistemp {
 
 namespace {
@@ -233,6 +235,8 @@ namespace vistemp {
 
 bool MakeSavedEnvelope(Block& out, const Block& profile, const SaveSettings& settings) {
   if (!settings.resampleTo) return MakeEnvelope(out, profile, settings.logMapping, settings.rangeDb);
+  const auto size = static_cast<std::uint64_t>(std::max(*settings.resampleTo, 0));
+  if (!FitsInMemory(size, 2 * sizeof(double))) throw NotEnoughMemoryError(NotEnoughMemoryMessage(size));
   Block envelope;
   if (!MakeEnvelope(envelope, profile, settings.logMapping, settings.rangeDb)) return false;
   Block resampled = Resample(envelope, *settings.resampleTo);

@@ -32,6 +32,13 @@ class FloatingPointError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A resampling size whose blocks the machine's memory cannot hold; carries
+// "Not enough memory for N samples.".
+class NotEnoughMemoryError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // A colour as a 32-bit word 0xAARRGGBB (Qt's QRgb); alpha is never looked at.
 using Colour = std::uint32_t;
 
@@ -144,7 +151,9 @@ struct SaveSettings {
 };
 
 // The envelope that is saved: MakeEnvelope, then Resample and ScaleTo as
-// asked. False when the profile is empty; throws FloatingPointError as they do.
+// asked. False when the profile is empty; throws FloatingPointError as they do,
+// and NotEnoughMemoryError, before anything is allocated, when the resampled
+// block and its copy in out do not fit in the machine's memory.
 bool MakeSavedEnvelope(Block& out, const Block& profile, const SaveSettings& settings);
 
 }  // namespace vistemp

@@ -13,6 +13,7 @@
 #include "Block.h"
 #include "Gain.h"
 #include "Lagrange.h"
+#include "MemoryBudget.h"
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
 #include "SoundStore.h"
@@ -438,9 +439,9 @@ bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random
   return true;
 }
 
-RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
-                             const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
-                             Progress* progress, std::vector<PeriodRecord>* periods) {
+LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParameters& parameters,
+                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                                   Progress* progress, std::vector<PeriodRecord>* periods) {
   const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
   const int N = sound.GetFrames();
   const int fs = sound.GetSampleRate();
@@ -457,7 +458,7 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
       source[c] = channel;
     }
   }
-  const LargeArray<float> buffer = MakeLargeArray<float>(frames * channels);
+  LargeArray<float> buffer = MakeLargeArray<float>(frames * channels);
   float* out[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) out[c] = buffer.get() + frames * c;
   double sums[kMaxRhythmChannels] = {};
@@ -472,22 +473,46 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
       finite &= std::isfinite(values[k]);
     }
   }
-  if (!finite) return RhythmOutcome::Overflow;
-  sound.SetFromChannels(out, channels, fs);
+  if (!finite) return nullptr;
+  return buffer;
+}
+
+RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
+                             const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                             Progress* progress, std::vector<PeriodRecord>* periods) {
+  const LargeArray<float> buffer = RhythmizedFloats(sound, parameters, modulator, envelope, random, progress, periods);
+  if (!buffer) return RhythmOutcome::Overflow;
+  const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
+  const float* out[kMaxRhythmChannels] = {};
+  for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(sound.GetFrames()) * c;
+  sound.SetFromChannels(out, channels, sound.GetSampleRate());
   return RhythmOutcome::Stored;
 }
 
 bool UsesModulator(int type) { return type == mtFrequency || type == mtAmpFreq; }
 
-RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength) {
+RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength,
+                        std::uint64_t* tooMany) {
   // A rate of 0 gives no time.
   if (sound == nullptr || sound->GetLength() <= 0 || sound->GetSampleRate() <= 0) return RhythmCheck::NoSource;
   // An infinite period would hold the first period's level for ever.
   if (!(period > 0 && std::isfinite(period))) return RhythmCheck::WrongPeriod;
+  const auto N = static_cast<std::uint64_t>(sound->GetLength());
+  auto refuse = [tooMany](std::uint64_t count) {
+    if (tooMany) *tooMany = count;
+    return RhythmCheck::TooLarge;
+  };
+  // The output buffer; the ring of chunks is small beside it.
+  if (!FitsInMemory(N, sizeof(float))) return refuse(N);
   if (!UsesModulator(type)) return RhythmCheck::Ready;
+  // The modulator's length comes from the period and the rate a file claims:
+  // it must fit in a block (and with the output buffer, in memory) before the
+  // dialog is asked.
   const double length = period * sound->GetSampleRate();
-  if (length > INT_MAX) return RhythmCheck::WrongPeriod;
-  const int Np = static_cast<int>(length);
+  if (length >= 0x1p64) return refuse(UINT64_MAX);
+  const auto count = static_cast<std::uint64_t>(length);
+  if (count > INT_MAX || !FitsInMemory(count + N / 2, sizeof(double))) return refuse(count);
+  const int Np = static_cast<int>(count);
   if (modulatorLength) *modulatorLength = Np;
   return Np == 0 ? RhythmCheck::NoModulator : RhythmCheck::Ready;
 }

@@ -10,6 +10,7 @@
 
 #include "Distortion.h"
 #include "EnvelopeCurve.h"
+#include "LargeArray.h"
 #include "VectorPath.h"
 
 class Block;
@@ -114,11 +115,19 @@ enum class RhythmOutcome {
   Overflow,  // a gain beyond the range of numbers: the sound is unchanged
 };
 
-// The rhythm on the samples of sound (with samples and a rate > 0), in place:
-// Rhythmize, then the mean removed in single precision, then stored
+// The rhythm of the samples of sound (with samples and a rate > 0):
+// RhythmizeChannels, then each channel's mean removed in single precision.
+// These values, GetFrames() of the first channel followed by those of the
+// second for a stereo sound, are what RhythmizeSound stores before their
+// rounding to 16 bits. Null when a value came out beyond the range of numbers.
+LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParameters& parameters,
+                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                                   Progress* progress, std::vector<PeriodRecord>* periods = nullptr);
+
+// The rhythm on the samples of sound, in place: RhythmizedFloats, stored
 // peak-normalised by the sound. A stereo sound gets one rhythm on both
-// channels (RhythmizeChannels), each with its own mean removed and both
-// scaled by the same factor. Does not draw.
+// channels, each with its own mean removed and both scaled by the same
+// factor, so that their balance stays. Does not draw.
 RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
                              const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                              Progress* progress, std::vector<PeriodRecord>* periods = nullptr);
@@ -136,10 +145,13 @@ struct RhythmFields {
 enum class RhythmCheck {
   Ready,        // go on (for the Frequency types with the modulator's length)
   NoSource,     // no sound with samples and a rate
-  WrongPeriod,  // a period that is not a positive number, or a modulator too long
+  WrongPeriod,  // a period that is not a positive number
   NoModulator,  // a modulator of no values: the command ends silently
+  TooLarge,     // the output or the modulator does not fit in memory (or a
+                // modulator in a block): NotEnoughMemoryMessage(*tooMany)
 };
-RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength);
+RhythmCheck CheckRhythm(const SoundStore* sound, double period, int type, int* modulatorLength,
+                        std::uint64_t* tooMany = nullptr);
 
 // Whether the type reads a modulator ("Frequency", "Amp+Freq").
 bool UsesModulator(int type);

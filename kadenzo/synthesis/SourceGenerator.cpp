@@ -1,9 +1,11 @@
 #include "SourceGenerator.h"
 
 #include <climits>
+#include <cstdint>
 #include <cmath>
 
 #include "Block.h"
+#include "MemoryBudget.h"
 #include "PhasorOscillator.h"
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
@@ -61,10 +63,16 @@ bool GenerateSource(Block& block, double a, double b, RandomGenerator& random,
 }
 
 SourceOutcome CreateSource(const SourceSettings& settings, RandomGenerator& random, Progress* progress,
-                           SoundStore& sound) {
+                           SoundStore& sound, std::uint64_t* tooMany) {
   const double length = kCreatedRate * settings.duration;
-  if (!(length >= 1.0 && length <= INT_MAX)) return SourceOutcome::WrongDuration;
-  const int n = static_cast<int>(length);
+  if (!(length >= 1.0 && std::isfinite(length))) return SourceOutcome::WrongDuration;
+  const std::uint64_t count = length >= 0x1p64 ? UINT64_MAX : static_cast<std::uint64_t>(length);
+  // The block of doubles and the sound's samples live side by side.
+  if (count > INT_MAX || !FitsInMemory(count, sizeof(double) + sizeof(std::int16_t))) {
+    if (tooMany) *tooMany = count;
+    return SourceOutcome::TooLarge;
+  }
+  const int n = static_cast<int>(count);
   const double a = settings.band / kCreatedRate;
   const double b = settings.frequency / kCreatedRate;
   if (!SourceParametersUsable(a, b)) return SourceOutcome::WrongModel;

@@ -5,6 +5,8 @@
 //   a != 0, b != 0   white noise through a band-pass filter from b - a to b + a
 //   a = 0, b != 0    a sine of frequency b and amplitude 32767
 
+#include <cstdint>
+
 class Block;
 class Progress;
 class RandomGenerator;
@@ -44,12 +46,14 @@ constexpr int kCreatedRate = 44100;
 
 enum class SourceOutcome {
   Created,        // sound holds duration x 44100 samples, peak-normalised
-  WrongDuration,  // fewer than one sample, or more than a sound can hold
+  WrongDuration,  // fewer than one sample, or no finite number of them
+  TooLarge,       // more samples than memory (or a sound) holds: NotEnoughMemoryMessage(*tooMany)
   WrongModel,     // a frequency and band the generator cannot use
   Overflow,       // a value beyond the range of numbers: sound unchanged
 };
 
 // The source of "&Create" into sound: noise or a sine of the settings' duration
-// at 44100 samples per second, drawn from the generator's current seed.
+// at 44100 samples per second, drawn from the generator's current seed. The
+// duration is checked against the machine's memory before anything is made.
 SourceOutcome CreateSource(const SourceSettings& settings, RandomGenerator& random, Progress* progress,
-                           SoundStore& sound);
+                           SoundStore& sound, std::uint64_t* tooMany = nullptr);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -173,11 +174,17 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
       {"--envelope-out " + Path("x.env") + out, 2, "--envelope-out"},
       {"--learn x.wav --points 1,2" + out, 2, "--points"},
       {"--create --variations 0" + out, 2, "--variations"},
+      {"--create --format mp3" + out, 2, "--format"},
       {"--create --period 0" + out, 1, "Wrong period value.\n"},
       {"--create --period -1" + out, 1, "Wrong period value.\n"},
       {"--create --duration 0" + out, 1, "Wrong duration value.\n"},
       {"--create --frequency 22050" + out, 1, "Wrong frequency or band value.\n"},
       {"--create --duration 0.1 --time-deviation 1e999" + out, 1, "Invalid floating point operation\n"},
+      {"--create --duration 0.1 --magnitude-deviation -1e999 -t frequency" + out, 1, "Invalid floating point operation\n"},
+      {"--create --duration 0.1 --max-delay 1e999 -t amp+freq" + out, 1, "Invalid floating point operation\n"},
+      {"--create --duration 0.1 --period 1e999 -t frequency" + out, 1, "Wrong period value.\n"},
+      {"--create --duration 1e9" + out, 1, "Not enough memory for 44100000000000 samples.\n"},
+      {"--create --duration 0.1 --period 1e9 -t frequency" + out, 1, "Not enough memory for 44100000000000 samples.\n"},
       {"--create --duration 0.1 --magnitude-deviation 100000 -t amplitude --period 0.01" + out, 1,
        "Floating point overflow\n"},
       {"--in " + Path("missing.wav") + out, 1, "Can not load " + Path("missing.wav") + "\n"},
@@ -195,6 +202,17 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
     }
     EXPECT_TRUE(Files().empty()) << c.arguments;
   }
+  // A file that claims the highest rate: its modulator would take 2 x 2^31 samples.
+  SoundStore fastest;
+  fastest.SetFormat(2147483647);
+  fastest.SetLength(8);
+  ASSERT_TRUE(WriteWaveFile(fastest, Path("fastest.wav")));
+  const ProgramRun claimed = Render("--in " + Path("fastest.wav") + " --period 2 -t frequency" + out);
+  EXPECT_EQ(claimed.exit, 1);
+  EXPECT_EQ(claimed.err, "Not enough memory for 4294967294 samples.\n");
+  EXPECT_EQ(Files(), std::vector<std::string>{"fastest.wav"});
+  fs::remove(Path("fastest.wav"));
+
   // A refused render leaves an existing output as it was.
   { std::ofstream(Path("out.wav")) << "precious"; }
   EXPECT_EQ(Render("--create --period 0" + out).exit, 1);
@@ -206,6 +224,79 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
   const ProgramRun version = Render("--version");
   EXPECT_EQ(version.exit, 0);
   EXPECT_EQ(version.out.rfind("kadenzo-render ", 0), 0u) << version.out;
+}
+
+// Samples as sox reads them, in 32-bit floats at full scale 1.
+std::vector<float> FloatsOf(const std::string& path) {
+  const std::string raw = path + ".f32";
+  if (std::system(("sox " + path + " -t f32 " + raw).c_str()) != 0) return {};
+  std::ifstream in(raw, std::ios::binary);
+  std::vector<float> values;
+  float value;
+  while (in.read(reinterpret_cast<char*>(&value), sizeof value)) values.push_back(value);
+  fs::remove(raw);
+  return values;
+}
+
+std::string SoxInfo(const std::string& option, const std::string& path) {
+  std::string text;
+  if (FILE* pipe = ::popen(("sox --i " + option + " " + path).c_str(), "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, pipe)) text += line;
+    ::pclose(pipe);
+  }
+  return text;
+}
+
+TEST_F(RenderTest, HigherFormatsHoldTheRhythmBeforeItsRounding) {
+  const std::string common = "-q --create --duration 1 --period 0.2 -t amp+det --seed 4 -o ";
+  for (const std::string format : {"", "wav16", "wav24", "float", "flac"}) {
+    const std::string name = Path((format.empty() ? "default" : format) + (format == "flac" ? ".flac" : ".wav"));
+    const ProgramRun run = Render(common + name + (format.empty() ? "" : " --format " + format));
+    ASSERT_EQ(run.exit, 0) << format << run.err;
+  }
+  EXPECT_EQ(Text(Path("wav16.wav")), Text(Path("default.wav")));
+  EXPECT_EQ(SoxInfo("-b", Path("wav24.wav")), "24\n");
+  EXPECT_EQ(SoxInfo("-e", Path("float.wav")), "Floating Point PCM\n");
+  EXPECT_EQ(Text(Path("float.wav")).find("PEAK"), std::string::npos) << "no time of writing in the file";
+  EXPECT_EQ(SoxInfo("-b", Path("flac.flac")), "24\n");
+
+  // The 16-bit render is the float one scaled to 32767 and truncated toward
+  // zero; the float one keeps the fractions that truncation drops.
+  const std::vector<std::int16_t> rounded = SamplesOf(Path("wav16.wav"));
+  const std::vector<float> exact = FloatsOf(Path("float.wav"));
+  ASSERT_EQ(rounded.size(), 44100u);
+  ASSERT_EQ(exact.size(), rounded.size());
+  // The scale, the product and the float value each rounded by up to 2^-24
+  // of a full scale of 32767 (and once more, in slack).
+  const double kRoundings = 32767.0 / (1 << 22);
+  float peak = 0;
+  std::size_t fractional = 0;
+  for (std::size_t i = 0; i < exact.size(); ++i) {
+    ASSERT_NEAR(exact[i] * 32767.0, rounded[i], 1 + kRoundings) << i;
+    peak = std::max(peak, std::fabs(exact[i]));
+    fractional += std::fabs(exact[i] * 32767 - std::round(exact[i] * 32767)) > 0.01;
+  }
+  EXPECT_EQ(peak, 1.0f);
+  EXPECT_GT(fractional, exact.size() / 2);
+
+  // 24 bits, in WAV and FLAC: the float values to within one step of 2^-23
+  // (and half a step more for libsndfile's scaling in single precision);
+  // read back by libsndfile (as "&Load" does, to 16 bits), the 16-bit render.
+  const std::vector<float> wide = FloatsOf(Path("wav24.wav"));
+  ASSERT_EQ(wide.size(), exact.size());
+  const double kStep = 1.5 / (1 << 23);
+  const std::vector<float> flac = FloatsOf(Path("flac.flac"));
+  ASSERT_EQ(flac.size(), exact.size());
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    ASSERT_NEAR(wide[i], exact[i], kStep) << i;
+    ASSERT_NEAR(flac[i], exact[i], kStep) << i;
+  }
+  const WaveFileContent loaded = ReadSoundFile(Path("wav24.wav"));
+  ASSERT_EQ(loaded.result, WaveReadResult::Loaded);
+  EXPECT_EQ(loaded.format.nSamplesPerSec, 44100u);
+  ASSERT_EQ(loaded.frames, 44100);
+  for (int i = 0; i < loaded.frames; ++i) ASSERT_NEAR(loaded.samples[i], rounded[i], 1) << i;
 }
 
 TEST_F(RenderTest, ReadsEverySoundFileAsTheWindowDoes) {

@@ -164,8 +164,11 @@ TEST_F(CommandsTest, CreateRefusesWhatItCannotMakeAndKeepsTheSound) {
       {0.0, 1000, 400, "Wrong duration value."},
       {0.00001, 1000, 400, "Wrong duration value."},
       {-5, 1000, 400, "Wrong duration value."},
-      {1e6, 1000, 400, "Wrong duration value."},
+      {INFINITY, 1000, 400, "Wrong duration value."},
       {std::nan(""), 1000, 400, "Wrong duration value."},
+      // Beyond a sound's 2^31 - 1 samples, or beyond memory: nothing is allocated.
+      {1e6, 1000, 400, "Not enough memory for 44100000000 samples."},
+      {1e9, 1000, 400, "Not enough memory for 44100000000000 samples."},
       {1, 22050, 400, "Wrong frequency or band value."},
       {1, INFINITY, 0, "Wrong frequency or band value."},
       {1, 1000, std::nan(""), "Wrong frequency or band value."},
@@ -187,6 +190,9 @@ TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
   const std::vector<std::int16_t> samples = Samples(*sound);
   WaveSignal empty(&image1.Image(), &prompts);
   std::unique_ptr<WaveSignal> rateless = OwnSound(5000, 0);
+  // A rate a file may claim: its modulator would take 2 x 2^31 samples.
+  std::unique_ptr<WaveSignal> fastest = OwnSound(8, 2147483647);
+  const std::vector<std::int16_t> fastestSamples = Samples(*fastest);
   envelope.Fill(1.0);
   const QString noSource = "Source signal should be generated or loaded first.";
   const QString wrongPeriod = "Wrong period value.";
@@ -205,7 +211,8 @@ TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
       {sound.get(), {"abc", "10", "10", "100"}, mtAmplitude, {wrongPeriod}},
       {sound.get(), {"nan", "10", "10", "100"}, mtAmplitude, {wrongPeriod}},
       // A modulator longer than 2^31 - 1 samples, before the dialog.
-      {sound.get(), {"1e9", "10", "10", "100"}, mtFrequency, {wrongPeriod}},
+      {sound.get(), {"1e9", "10", "10", "100"}, mtFrequency, {"Not enough memory for 44100000000000 samples."}},
+      {fastest.get(), {"2", "10", "10", "100"}, mtAmpFreq, {"Not enough memory for 4294967294 samples."}},
       {sound.get(), {"1e999", "10", "10", "100"}, mtAmpFreq, {wrongPeriod}},
       {sound.get(), {"1e999", "10", "10", "100"}, mtAmplitude, {wrongPeriod}},
       // A modulator shorter than one sample: silently nothing, no dialog.
@@ -213,6 +220,10 @@ TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
       {sound.get(), {"0.01", "1e999", "10", "100"}, mtAmplitude, {invalid}},
       {sound.get(), {"0.01", "10", "-1e999", "100"}, mtAmplitude, {invalid}},
       {sound.get(), {"0.01", "10", "10", "-1e999"}, mtAmplitude, {invalid}},
+      // Before the modulator's dialog too.
+      {sound.get(), {"0.01", "1e999", "10", "100"}, mtFrequency, {invalid}},
+      {sound.get(), {"0.01", "10", "1e999", "100"}, mtAmpFreq, {invalid}},
+      {sound.get(), {"0.01", "10", "10", "1e999"}, mtFrequency, {invalid}},
   };
   prompts.modelFrequency = 555;
   for (const Case& c : cases) {
@@ -228,6 +239,7 @@ TEST_F(CommandsTest, RhythmChecksInOrderAndChangesNothing) {
   Rhythm(sound.get(), {"0.01", "10", "100000", "100"}, mtAmplitude);
   EXPECT_EQ(prompts.messages, QStringList{"Floating point overflow"});
   EXPECT_EQ(Samples(*sound), samples);
+  EXPECT_EQ(Samples(*fastest), fastestSamples);
 }
 
 TEST_F(CommandsTest, RhythmStoresTheResultAndASecondRunWorksOnIt) {

@@ -7,7 +7,9 @@
 #include <QSpinBox>
 #include <algorithm>
 #include <tuple>
+#include <vector>
 
+#include "MemoryBudget.h"
 #include "PictureWidget.h"
 #include "TracedPictureView.h"
 #include "TestPictures.h"
@@ -170,8 +172,13 @@ TEST_F(VistempWindow, RefusedSavesSayWhyAndWriteNothing) {
       {Rising(10), "1", false, "Floating point division by zero"},
       {ColumnPicture({3}, 5), "1", false, "Invalid floating point operation"},
       {ColumnPicture(std::vector<int>(20, 0), 10), "100", true, "Floating point division by zero"}};  // no ink
+  std::vector<std::tuple<QImage, QString, bool, QString>> refused(std::begin(cases), std::end(cases));
+  // The resampled block and its copy, 32 GiB, are not allocated where they do not fit.
+  if (!FitsInMemory(2147483647, 2 * sizeof(double))) {
+    refused.push_back({Rising(10), "2147483647", false, "Not enough memory for 2147483647 samples."});
+  }
   Click(form.ResampleCheckBox);
-  for (const auto& [picture, size, scale, message] : cases) {
+  for (const auto& [picture, size, scale, message] : refused) {
     Load(picture);
     form.SzEdit->setText(size);
     if (form.ScaleCheckBox->isChecked() != scale) Click(form.ScaleCheckBox);
