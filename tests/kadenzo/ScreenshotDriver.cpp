@@ -1,14 +1,18 @@
-// Not a test: scripts/screenshot runs it under a virtual X server. It makes a
-// sound with "&Create", applies the Test curve and draws a stroke over the
-// envelope picture with the mouse (or, given a sound file, learns the rhythm of
-// that file), runs "&Rhythm" through the real window, enlarged, then writes a
-// PNG of the window.
+// Not a test: scripts/screenshot runs it under a virtual X server. With a kept
+// seed, so that every run gives the same picture, it makes a sound with
+// "&Create", applies the Test curve and draws a second beat over the envelope
+// picture with the mouse (or, given a sound file, learns the rhythm of that
+// file), runs "&Rhythm" through the real window, enlarged, then writes a PNG of
+// the window.
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
 #include <cstdio>
+#include <iterator>
 
 #include "PictureWidget.h"
 #include "ScriptedKadenzoPrompts.h"
@@ -30,6 +34,9 @@ int main(int argc, char** argv) {
   kadenzo::TForm1 form(&prompts);
   form.show();
   if (!QTest::qWaitForWindowExposed(&form)) return 1;
+  QTest::mouseClick(form.KeepSeedBox, Qt::LeftButton, {}, QPoint(6, form.KeepSeedBox->height() / 2));
+  form.SeedEdit->clear();
+  QTest::keyClicks(form.SeedEdit, QStringLiteral("2026"));
   QTest::mouseClick(form.NoiseButton, Qt::LeftButton);
   form.resize(form.width() + 200, form.height() + 120);
   QTest::qWait(100);
@@ -38,17 +45,22 @@ int main(int argc, char** argv) {
     QTest::mouseClick(form.LearnButton, Qt::LeftButton);
   } else {
     QTest::mouseClick(form.TestButton, Qt::LeftButton);
-    // A zigzag drawn across the second half of the picture.
+    // Over the second half: a sharp beat at half the period, decaying, and a
+    // smaller one at three quarters.
     PictureWidget* picture = form.RhythmImage;
     const int w = picture->width(), h = picture->height();
-    QTest::mousePress(picture, Qt::LeftButton, {}, QPoint(w / 2, h - 1));
-    for (int i = 1; i <= 8; ++i) {
-      const QPoint at(w / 2 + i * (w / 2 - 1) / 8, i % 2 == 1 ? h / 8 : h - 1 - h / 8);
-      QMouseEvent move(QEvent::MouseMove, QPointF(at), picture->mapToGlobal(QPointF(at)), Qt::NoButton,
+    const auto at = [&](double x, double level) {
+      return QPoint(static_cast<int>(x * (w - 1)), static_cast<int>((1 - level) * (h - 1)));
+    };
+    const QPoint stroke[] = {at(0.5, 1.0),  at(0.56, 0.55), at(0.68, 0.2),
+                             at(0.75, 0.6), at(0.82, 0.25), at(1.0, 0.05)};
+    QTest::mousePress(picture, Qt::LeftButton, {}, stroke[0]);
+    for (const QPoint& point : stroke) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(point), picture->mapToGlobal(QPointF(point)), Qt::NoButton,
                        Qt::LeftButton, Qt::NoModifier);
       QApplication::sendEvent(picture, &move);
     }
-    QTest::mouseRelease(picture, Qt::LeftButton, {}, QPoint(w - 1, h - 1 - h / 8));
+    QTest::mouseRelease(picture, Qt::LeftButton, {}, stroke[std::size(stroke) - 1]);
   }
   QTest::mouseClick(form.RhythmButton, Qt::LeftButton);
   QTest::qWait(200);
