@@ -18,10 +18,11 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "Block.h"
+#include "CoeffGrid.h"
 #include "CommandGuard.h"
 #include "EnvelopeFile.h"
 #include "LocaleNumbers.h"
@@ -80,7 +81,7 @@ TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
     prompts = m_pOwnPrompts.get();
   }
   m_pPrompts = prompts;
-  m_pEnvelope = std::make_unique<SeamlessCo>(kEnvelopeCount, RhythmImage, 0.5, RhythmGrid);
+  m_pEnvelope = std::make_unique<SeamlessCo>(kEnvelopeCount, RhythmImage, 0.5, RhythmGridCells);
   m_pEnvelope->Resize(kEnvelopeCount);
   m_Progress = ProgressBarProgress(ProgressBar1);
   ConnectHandlers();
@@ -98,8 +99,9 @@ void TForm1::CreateControls() {
   Image1->setMinimumSize(539, 89);
   Image1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
-  RhythmGrid = new QTableWidget(this);
-  RhythmGrid->setColumnCount(2);
+  RhythmGridCells = new CoeffGrid(this);
+  RhythmGrid = new QTableView(this);
+  RhythmGrid->setModel(RhythmGridCells);
   RhythmGrid->horizontalHeader()->setDefaultSectionSize(50);
   RhythmGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   RhythmGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -460,8 +462,7 @@ void TForm1::RhythmApplyBtnClick() {
 }
 
 void TForm1::AssignButtonClick() {
-  const QString text = AssignEdit->text();
-  for (int i = 0; i < m_pEnvelope->GetCount(); ++i) m_pEnvelope->SetCoeffText(i, text);
+  m_pEnvelope->SetCoeffTexts(AssignEdit->text());
   RhythmApplyBtnClick();
 }
 

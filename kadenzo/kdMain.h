@@ -17,6 +17,7 @@
 #include "RandomGenerator.h"
 #include "WaveSignal.h"
 
+class CoeffGrid;
 class KadenzoPrompts;
 class PictureWidget;
 class QButtonGroup;
@@ -26,7 +27,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace kadenzo {
 
@@ -46,7 +47,9 @@ class TForm1 : public QWidget {
   RandomGenerator& Random() { return m_Random; }
 
   PictureWidget* Image1;
-  QTableWidget* RhythmGrid;
+  // The envelope's table: a view on the values that RhythmGridCells holds.
+  QTableView* RhythmGrid;
+  CoeffGrid* RhythmGridCells;
   PictureWidget* RhythmImage;
   QPushButton* TestButton;
   QPushButton* RhythmLoadButton;

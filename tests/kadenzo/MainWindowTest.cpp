@@ -16,7 +16,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -43,8 +43,11 @@ namespace {
 const QString kNoSource = QStringLiteral("Source signal should be generated or loaded first.");
 const QString kWrongPeriod = QStringLiteral("Wrong period value.");
 
-QString Coeff(const TForm1& form, int point) { return form.RhythmGrid->item(point, 1)->text(); }
-QString Offset(const TForm1& form, int point) { return form.RhythmGrid->item(point, 0)->text(); }
+QString Cell(const TForm1& form, int point, int column) {
+  return form.RhythmGrid->model()->index(point, column).data().toString();
+}
+QString Coeff(const TForm1& form, int point) { return Cell(form, point, 1); }
+QString Offset(const TForm1& form, int point) { return Cell(form, point, 0); }
 
 // A 16-bit stereo file whose left channel counts up from 1 and right channel down from -1.
 void WriteStereoWave(const QString& path, int frames) {
@@ -95,9 +98,10 @@ TEST_F(MainWindowTest, StartsWithAFlatEnvelopeAndNoSound) {
   EXPECT_EQ(form->CurrentSound(), nullptr);
   EXPECT_EQ(form->Envelope().GetCount(), 539);
   EXPECT_EQ(form->Envelope().GetSize(), 540);
-  ASSERT_EQ(form->RhythmGrid->rowCount(), 539);
-  EXPECT_EQ(form->RhythmGrid->horizontalHeaderItem(0)->text(), QStringLiteral("Offset"));
-  EXPECT_EQ(form->RhythmGrid->horizontalHeaderItem(1)->text(), QStringLiteral("Coeff"));
+  const QAbstractItemModel* table = form->RhythmGrid->model();
+  ASSERT_EQ(table->rowCount(), 539);
+  EXPECT_EQ(table->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Offset"));
+  EXPECT_EQ(table->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Coeff"));
   EXPECT_EQ(Offset(*form, 0) + Offset(*form, 269) + Offset(*form, 538), QStringLiteral("0.000.501.00"));
   for (int i = 0; i < 539; ++i) ASSERT_EQ(Coeff(*form, i), QStringLiteral("0.00")) << i;
   EXPECT_EQ(form->ModulationItems->checkedId(), 2);
@@ -196,11 +200,23 @@ TEST_F(MainWindowTest, AssignAndApplyReadTheLocalesSeparator) {
 
 TEST_F(MainWindowTest, ApplyTakesTypedCellsAndClamps) {
   auto form = Window();
-  form->RhythmGrid->item(3, 1)->setText(QStringLiteral("0.5"));
-  form->RhythmGrid->item(4, 1)->setText(QStringLiteral("-3"));
-  form->RhythmGrid->item(5, 1)->setText(QStringLiteral("abc"));
+  QAbstractItemModel* table = form->RhythmGrid->model();
+  table->setData(table->index(3, 1), QStringLiteral("0.5"));
+  table->setData(table->index(4, 1), QStringLiteral("-3"));
+  table->setData(table->index(5, 1), QStringLiteral("abc"));
+  // One typed into the table as the user does, through its cell editor; the offsets take nothing.
+  EXPECT_FALSE(table->setData(table->index(6, 0), QStringLiteral("0.3")));
+  form->RhythmGrid->edit(table->index(6, 1));
+  auto* editor = form->RhythmGrid->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->clear();
+  QTest::keyClicks(editor, QStringLiteral("0.75"));
+  QTest::keyClick(editor, Qt::Key_Return);  // the editor hands its text over through the event queue
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Coeff(*form, 6) == QStringLiteral("0.75"); }, 2000));
+  EXPECT_EQ(form->Envelope()[6], 0.0);  // not before Apply
   QTest::mouseClick(form->RhythmApplyBtn, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(form->Envelope()[3], 0.5);
+  EXPECT_FLOAT_EQ(form->Envelope()[6], 0.75);
   EXPECT_EQ(form->Envelope()[4], 0.0);
   EXPECT_EQ(form->Envelope()[5], 0.0);
   EXPECT_EQ(Coeff(*form, 4), QStringLiteral("0.00"));  // clamped, so the table was rewritten
