@@ -23,6 +23,7 @@ struct SoundSnapshot {
   bool present = false;  // false: there was no sound
   std::vector<std::int16_t> samples;
   int sampleRate = 0;
+  std::vector<std::int64_t> periodStarts;  // where a Rhythm's periods began
   bool operator==(const SoundSnapshot&) const = default;
 };
 
