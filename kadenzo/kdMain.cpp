@@ -226,7 +226,8 @@ void TForm1::PlaceControls() {
   middle->addWidget(RhythmGrid, 0, 0, 2, 1, Qt::AlignTop);
   middle->addWidget(RhythmImage, 0, 1, 1, 4);
   middle->addLayout(envelopeButtons, 0, 5);
-  middle->addWidget(RhythmApplyBtn, 1, 1, Qt::AlignBottom);
+  // Apply stays beside Assign when its column widens.
+  middle->addWidget(RhythmApplyBtn, 1, 1, Qt::AlignBottom | Qt::AlignRight);
   middle->addWidget(AssignEdit, 1, 2, Qt::AlignBottom);
   middle->addWidget(AssignButton, 1, 3, Qt::AlignBottom);
   middle->addLayout(Labelled(Label1, PeriodEdit), 1, 4);

@@ -147,6 +147,8 @@ TEST_F(MainWindowTest, AnEnlargedWindowGivesItsRoomToBothPicturesWhichRedraw) {
   // The buttons under the picture keep their width.
   EXPECT_EQ(form->RhythmApplyBtn->width(), form->RhythmApplyBtn->sizeHint().width());
   EXPECT_EQ(form->AssignButton->width(), form->AssignButton->sizeHint().width());
+  // Apply stays beside the Assign field.
+  EXPECT_LE(form->AssignEdit->x() - form->RhythmApplyBtn->geometry().right(), 12);
 
   // The curve is drawn across the new picture: black in its last column
   // (Test ends high, at point 538), at the height of its new plot area.
