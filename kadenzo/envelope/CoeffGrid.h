@@ -27,6 +27,8 @@ class CoeffGrid : public QAbstractTableModel {
   void SetCoeffText(int row, const QString& text);
   // The same text into every Coeff cell.
   void SetCoeffTexts(const QString& text);
+  // Whether Coeff cell row holds a text put into it since the last Show.
+  bool HoldsText(int row) const { return m_AllTexts || m_Texts.count(row) != 0; }
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

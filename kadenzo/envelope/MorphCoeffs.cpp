@@ -3,6 +3,8 @@
 #include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "CoeffGrid.h"
@@ -37,6 +39,7 @@ void MorphCoeffs::Draw() {
 }
 
 void MorphCoeffs::ToGrid() {
+  m_bValuesRead = false;
   if (m_pGrid != nullptr) m_pGrid->Show(GetData(), GetCount());
 }
 
@@ -52,8 +55,18 @@ void MorphCoeffs::FromGrid() {
   if (m_pGrid == nullptr) return;
   const int n = GetCount();
   bool changed = false;
+  // A text is read once for a run of cells that hold it (Assign puts one into all).
+  std::optional<QString> text;
+  double read = 0.0;
   for (int i = 0; i < n; ++i) {
-    double v = LocaleTextToSingle(m_pGrid->CoeffText(i));
+    // A cell showing its value, read before, would read as the same value.
+    if (m_bValuesRead && !m_pGrid->HoldsText(i)) continue;
+    QString cell = m_pGrid->CoeffText(i);
+    if (!text || cell != *text) {
+      read = LocaleTextToSingle(cell);
+      text = std::move(cell);
+    }
+    double v = read;
     if (!(v >= 0.0)) {
       v = 0.0;
       changed = true;
@@ -64,6 +77,7 @@ void MorphCoeffs::FromGrid() {
     (*this)[i] = v;
   }
   if (changed) ToGrid();
+  m_bValuesRead = true;
 }
 
 int MorphCoeffs::PointUnder(int X) const {

@@ -37,6 +37,8 @@ class MorphCoeffs : public Block {
   // The points onto the picture, value range 0 .. 1; nothing without a picture.
   void Draw();
   // The points into the table, offsets 0.00 .. 1.00; nothing without a table.
+  // Values written other than through the operations here are shown (and
+  // read by the next FromGrid) only after a ToGrid.
   void ToGrid();
   // The table into the points; values outside [0, 1] (or no number at all
   // after the C fallback) are clamped and the table rewritten.
@@ -76,6 +78,9 @@ class MorphCoeffs : public Block {
   PictureWidget* m_pImage;  // not owned
   CoeffGrid* m_pGrid;       // not owned
   int m_iCount;
+  // Every shown point holds what its cell's text read as at the last FromGrid,
+  // so that FromGrid reads only the cells that were written since.
+  bool m_bValuesRead = false;
 };
 
 // The periodic envelope: one value more than it shows. The hidden last value,

@@ -226,6 +226,36 @@ TEST_F(EnvelopeTest, FilesThatCannotGiveAnEnvelopeAreIgnored) {
   }
 }
 
+TEST_F(EnvelopeTest, FromGridReadsEveryCellThatWasShownOrWrittenAnew) {
+  // Loaded values are exact until applied; then each takes the table's rounding.
+  std::vector<double> file;
+  for (int i = 0; i <= 540; ++i) file.push_back(std::sin(i * 0.1));
+  envelope.LoadFromFile(WriteFile("sine.env", file));
+  const std::vector<double> loaded = Values();
+  const auto rounded = [&](int except) {
+    for (int i = 0; i < 539; ++i) {
+      if (i != except) {
+        ASSERT_EQ(envelope[i], TableValue(loaded[i])) << i;
+      }
+    }
+  };
+  envelope.FromGrid();
+  rounded(-1);
+  // Values written directly and shown again are read again.
+  std::copy(loaded.begin(), loaded.end(), envelope.GetData());
+  envelope.ToGrid();
+  envelope.FromGrid();
+  rounded(-1);
+  // A cell written after an apply is read; so is one text put into all.
+  envelope.SetCoeffText(7, "0.5");
+  envelope.FromGrid();
+  EXPECT_EQ(envelope[7], 0.5);
+  rounded(7);
+  envelope.SetCoeffTexts("0.25");
+  envelope.FromGrid();
+  for (int i = 0; i < 539; ++i) ASSERT_EQ(envelope[i], 0.25) << i;
+}
+
 TEST(SeamlessCoDeathTest, ResizeMustLeaveTwoPoints) {
   SeamlessCo envelope(539, nullptr, 0.0, nullptr);
   EXPECT_DEATH(envelope.Resize(2), "Assertion failed: GetCount\\(\\) >= 2");
