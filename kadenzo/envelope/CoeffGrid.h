@@ -22,6 +22,8 @@ class CoeffGrid : public QAbstractTableModel {
   // Rewrites the table from count points of values, which stay owned by the
   // caller and must outlive their showing (Show(nullptr, 0) shows nothing).
   void Show(const double* values, int count);
+  // The values shown, or null.
+  const double* Values() const { return m_pValues; }
   // What Coeff cell row holds.
   QString CoeffText(int row) const;
   void SetCoeffText(int row, const QString& text);

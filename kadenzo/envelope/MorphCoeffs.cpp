@@ -19,7 +19,7 @@ MorphCoeffs::MorphCoeffs(int count, PictureWidget* image, double initialValue, C
 }
 
 MorphCoeffs::~MorphCoeffs() {
-  if (m_pGrid != nullptr) m_pGrid->Show(nullptr, 0);
+  if (m_pGrid != nullptr && m_pGrid->Values() == GetData()) m_pGrid->Show(nullptr, 0);
 }
 
 void MorphCoeffs::Resize(int n) {

@@ -21,10 +21,11 @@ class MorphCoeffs : public Block {
   // count values, all set to initialValue. Neither fills the table nor draws.
   // The picture and the table may be null and are not owned.
   MorphCoeffs(int count, PictureWidget* image, double initialValue, CoeffGrid* grid);
-  // The table shows nothing afterwards.
+  // The table shows nothing afterwards, if it showed these values. A copy
+  // shares the picture and the table.
   ~MorphCoeffs() override;
-  MorphCoeffs(const MorphCoeffs&) = delete;
-  MorphCoeffs& operator=(const MorphCoeffs&) = delete;
+  MorphCoeffs(const MorphCoeffs&) = default;
+  MorphCoeffs& operator=(const MorphCoeffs&) = delete;  // as the Block's
 
   // The number of points shown in the table and the picture.
   virtual int GetCount() const { return m_iCount; }
