@@ -9,7 +9,9 @@ namespace kadenzo {
 std::size_t EditStep::Bytes() const {
   std::size_t bytes = 0;
   if (envelope) bytes += envelope->values.size() * sizeof(double);
-  if (sound) bytes += sound->samples.size() * sizeof(std::int16_t);
+  if (sound) {
+    bytes += sound->samples.size() * sizeof(std::int16_t) + sound->periodStarts.size() * sizeof(std::int64_t);
+  }
   return bytes;
 }
 

@@ -24,6 +24,7 @@ struct SoundSnapshot {
   std::vector<std::int16_t> samples;  // interleaved
   int sampleRate = 0;
   int channels = 1;
+  std::vector<std::int64_t> periodStarts;  // where a Rhythm's periods began
   bool operator==(const SoundSnapshot&) const = default;
 };
 

@@ -18,10 +18,12 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QTableWidget>
+#include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "Block.h"
+#include "CoeffGrid.h"
 #include "CommandGuard.h"
 #include "EnvelopeFile.h"
 #include "LocaleNumbers.h"
@@ -36,6 +38,8 @@ namespace {
 constexpr int kEnvelopeCount = 540;
 // The waveform view zooms in no further than this many frames across.
 constexpr int kFewestViewFrames = 16;
+// How often the play cursor follows the output.
+constexpr int kCursorIntervalMs = 30;
 
 const QString kPlayCaption = QStringLiteral("&Play");
 const QString kStopCaption = QStringLiteral("Sto&p");
@@ -80,7 +84,7 @@ TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
     prompts = m_pOwnPrompts.get();
   }
   m_pPrompts = prompts;
-  m_pEnvelope = std::make_unique<SeamlessCo>(kEnvelopeCount, RhythmImage, 0.5, RhythmGrid);
+  m_pEnvelope = std::make_unique<SeamlessCo>(kEnvelopeCount, RhythmImage, 0.5, RhythmGridCells);
   m_pEnvelope->Resize(kEnvelopeCount);
   m_Progress = ProgressBarProgress(ProgressBar1);
   ConnectHandlers();
@@ -92,14 +96,18 @@ TForm1::TForm1(KadenzoPrompts* prompts, QWidget* parent) : QWidget(parent) {
 TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
-  Image1 = new PictureWidget(this);
+  Image1 = new WaveView(this);
   // The designed sizes of the two pictures are their least; they take the
   // room of an enlarged window.
   Image1->setMinimumSize(539, 89);
   Image1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  WaveAxis = new TimeAxis(this);
+  m_pCursorTimer = new QTimer(this);
+  m_pCursorTimer->setInterval(kCursorIntervalMs);
 
-  RhythmGrid = new QTableWidget(this);
-  RhythmGrid->setColumnCount(2);
+  RhythmGridCells = new CoeffGrid(this);
+  RhythmGrid = new QTableView(this);
+  RhythmGrid->setModel(RhythmGridCells);
   RhythmGrid->horizontalHeader()->setDefaultSectionSize(50);
   RhythmGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   RhythmGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -218,7 +226,8 @@ void TForm1::PlaceControls() {
   middle->addWidget(RhythmGrid, 0, 0, 2, 1, Qt::AlignTop);
   middle->addWidget(RhythmImage, 0, 1, 1, 4);
   middle->addLayout(envelopeButtons, 0, 5);
-  middle->addWidget(RhythmApplyBtn, 1, 1, Qt::AlignBottom);
+  // Apply stays beside Assign when its column widens.
+  middle->addWidget(RhythmApplyBtn, 1, 1, Qt::AlignBottom | Qt::AlignRight);
   middle->addWidget(AssignEdit, 1, 2, Qt::AlignBottom);
   middle->addWidget(AssignButton, 1, 3, Qt::AlignBottom);
   middle->addLayout(Labelled(Label1, PeriodEdit), 1, 4);
@@ -261,6 +270,7 @@ void TForm1::PlaceControls() {
   window->setContentsMargins(0, 0, 0, 0);
   window->setSpacing(0);
   window->addWidget(Image1, 1);
+  window->addWidget(WaveAxis);
   auto* controls = new QVBoxLayout;
   controls->setContentsMargins(6, 12, 6, 6);
   controls->setSpacing(8);
@@ -305,17 +315,32 @@ void TForm1::ReplaceSound(std::unique_ptr<WaveSignal> sound) {
   m_pSound.reset();
   ShowPlaying(false);
   m_pSound = std::move(sound);
+  // Its periods and where it was to play from went with it.
+  Image1->SetPeriodStarts({});
+  Image1->SetPlayStart(std::nullopt);
 }
 
 void TForm1::ShowPlaying(bool playing) {
   PlayBtn->setText(playing ? kStopCaption : kPlayCaption);
   PlayBtn->setToolTip(playing ? kStopHint : kPlayHint);
+  if (playing) {
+    m_pCursorTimer->start();
+  } else {
+    m_pCursorTimer->stop();
+    Image1->SetPlayCursor(std::nullopt);
+  }
 }
 
 void TForm1::ShowSound() {
-  if (!m_pSound) return;
+  if (!m_pSound) {
+    Image1->SetFrames(0, 0);
+    WaveAxis->SetSpan(0, 0, 0);
+    return;
+  }
   m_pSound->Draw();
   m_pSound->UpdateHint(Image1);
+  Image1->SetFrames(m_pSound->ViewFirst(), m_pSound->ViewCount());
+  WaveAxis->SetSpan(m_pSound->ViewFirst(), m_pSound->ViewCount(), m_pSound->GetSampleRate());
   Image1->update();
 }
 
@@ -339,9 +364,10 @@ void TForm1::NoiseButtonClick() {
   std::optional<SynthesisContext> context;
   if (!MakeContext(context)) return;
   EditStep before = Capture(false, true);
-  if (CreateSound(m_pSound, m_SourceSettings, *context) == CommandOutcome::Unchanged) return;
+  std::unique_ptr<WaveSignal> created;
+  if (CreateSound(created, m_SourceSettings, *context) == CommandOutcome::Unchanged) return;
   Record(std::move(before));
-  ShowPlaying(false);
+  ReplaceSound(std::move(created));
   ShowSeed();
   ShowSound();
 }
@@ -352,11 +378,15 @@ void TForm1::RhythmButtonClick() {
   std::optional<SynthesisContext> context;
   if (!MakeContext(context)) return;
   EditStep before = Capture(true, true);
-  if (RunRhythm(texts, ModulationItems->checkedId(), m_pSound.get(), *m_pEnvelope, m_ModulatorSettings, *context) ==
-      CommandOutcome::Unchanged) {
+  std::vector<PeriodRecord> periods;
+  if (RunRhythm(texts, ModulationItems->checkedId(), m_pSound.get(), *m_pEnvelope, m_ModulatorSettings, *context,
+                &periods) == CommandOutcome::Unchanged) {
     return;
   }
   Record(std::move(before));
+  std::vector<std::int64_t> starts(periods.size());
+  std::transform(periods.begin(), periods.end(), starts.begin(), [](const PeriodRecord& period) { return period.first; });
+  Image1->SetPeriodStarts(std::move(starts));
   ShowSeed();
   ShowSound();
 }
@@ -414,7 +444,8 @@ void TForm1::PlayBtnClick(bool fromButton) {
   if (!fromButton || PlayBtn->text() == kStopCaption) {
     m_pSound->Stop();
   } else {
-    playing = m_pSound->Play(this, [this] { RunCommand([this] { PlayBtnClick(false); }); });
+    playing = m_pSound->Play(this, [this] { RunCommand([this] { PlayBtnClick(false); }); },
+                             static_cast<int>(Image1->PlayStart().value_or(0)));
   }
   ShowPlaying(playing);
 }
@@ -460,8 +491,7 @@ void TForm1::RhythmApplyBtnClick() {
 }
 
 void TForm1::AssignButtonClick() {
-  const QString text = AssignEdit->text();
-  for (int i = 0; i < m_pEnvelope->GetCount(); ++i) m_pEnvelope->SetCoeffText(i, text);
+  m_pEnvelope->SetCoeffTexts(AssignEdit->text());
   RhythmApplyBtnClick();
 }
 
@@ -528,6 +558,7 @@ EditStep TForm1::Capture(bool envelope, bool sound) const {
       state.sound->samples.assign(samples, samples + m_pSound->GetLength());
       state.sound->sampleRate = m_pSound->GetSampleRate();
       state.sound->channels = m_pSound->GetChannels();
+      state.sound->periodStarts = Image1->PeriodStarts();
     }
   }
   return state;
@@ -546,6 +577,7 @@ void TForm1::Restore(EditStep state) {
       ReplaceSound(nullptr);
       Image1->Image().fill(Qt::white);
       Image1->SetHintShown(false);
+      ShowSound();
       Image1->update();
     } else {
       const std::vector<std::int16_t>& samples = state.sound->samples;
@@ -556,6 +588,7 @@ void TForm1::Restore(EditStep state) {
       std::copy(samples.begin(), samples.end(), copy.get());
       sound->TakeSamples(std::move(copy), static_cast<int>(samples.size()));
       ReplaceSound(std::move(sound));
+      Image1->SetPeriodStarts(std::move(state.sound->periodStarts));
       ShowSound();
     }
   }
@@ -587,10 +620,15 @@ void TForm1::RedoClick() {
 }
 
 void TForm1::ConnectWaveView() {
+  connect(m_pCursorTimer, &QTimer::timeout, this, [this] {
+    const int frame = m_pSound ? m_pSound->PlayingFrame() : -1;
+    Image1->SetPlayCursor(frame >= 0 ? std::optional<std::int64_t>(frame) : std::nullopt);
+  });
   connect(Image1, &PictureWidget::WheelTurned, this,
           [this](int x, double notches) { RunCommand([=, this] { Image1Zoom(x, notches); }); });
   connect(Image1, &PictureWidget::MousePressed, this, [this](int x, int, Qt::MouseButton button) {
     if (button == Qt::RightButton && m_pSound) m_PanFrom = QPoint(x, m_pSound->ViewFirst());
+    if (button == Qt::LeftButton) RunCommand([=, this] { Image1Press(x); });
   });
   connect(Image1, &PictureWidget::MouseMoved, this, [this](int x, int, Qt::MouseButtons buttons) {
     if ((buttons & Qt::RightButton) && m_PanFrom) RunCommand([=, this] { Image1Pan(x); });
@@ -617,6 +655,13 @@ void TForm1::Image1Zoom(int x, double notches) {
   const int zoomed = std::max(static_cast<int>(std::lround(count * std::pow(0.8, notches))), kFewestViewFrames);
   m_pSound->SetView(static_cast<int>(std::lround(pivot - at * zoomed)), zoomed);
   ShowSound();
+}
+
+void TForm1::Image1Press(int x) {
+  // The second press of a double-click is no press, so showing the whole
+  // sound keeps the start the first one set.
+  if (!m_pSound || m_pSound->IsPlaying()) return;
+  Image1->SetPlayStart(Image1->FrameAt(x));
 }
 
 void TForm1::Image1Pan(int x) {

@@ -16,7 +16,9 @@
 #include "ProgressBarProgress.h"
 #include "RandomGenerator.h"
 #include "WaveSignal.h"
+#include "WaveView.h"
 
+class CoeffGrid;
 class KadenzoPrompts;
 class PictureWidget;
 class QButtonGroup;
@@ -25,8 +27,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QTimer;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace kadenzo {
 
@@ -45,8 +48,13 @@ class TForm1 : public QWidget {
   // The generator behind every random draw, so that tests can fix its clock.
   RandomGenerator& Random() { return m_Random; }
 
-  PictureWidget* Image1;
-  QTableWidget* RhythmGrid;
+  // The waveform with the rhythm's period ticks, where "&Play" starts and,
+  // while playing, where the sound is; its seconds under it.
+  WaveView* Image1;
+  TimeAxis* WaveAxis;
+  // The envelope's table: a view on the values that RhythmGridCells holds.
+  QTableView* RhythmGrid;
+  CoeffGrid* RhythmGridCells;
   PictureWidget* RhythmImage;
   QPushButton* TestButton;
   QPushButton* RhythmLoadButton;
@@ -161,6 +169,10 @@ class TForm1 : public QWidget {
   void ConnectWaveView();
   void Image1Zoom(int x, double notches);
   void Image1Pan(int x);
+  // A left press while the sound is stopped: "&Play" starts there.
+  void Image1Press(int x);
+  // Follows the output while the sound plays.
+  QTimer* m_pCursorTimer;
   // Where a right-button pan began: the column, and the first frame then in view.
   std::optional<QPoint> m_PanFrom;
 };

@@ -18,6 +18,7 @@ class PictureWidget : public QWidget {
   // replaced by a white picture of the new size and Resized() is emitted so
   // that its owner can draw it again.
   QImage& Image() { return m_image; }
+  const QImage& Image() const { return m_image; }
 
   void SetHint(const QString& text) { m_hint = text; }
   const QString& Hint() const { return m_hint; }

@@ -1,41 +1,25 @@
 #include "MorphCoeffs.h"
 
 #include <QFile>
-#include <QStringList>
-#include <QTableWidget>
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <vector>
 
+#include "CoeffGrid.h"
 #include "LocaleNumbers.h"
 #include "PictureWidget.h"
 #include "Plot.h"
 
-namespace {
-
-constexpr int kOffsetColumn = 0;
-constexpr int kCoeffColumn = 1;
-
-// Table numbers: fixed notation, 2 decimals, at most 4 significant digits.
-QString CellText(double value) { return FormatFixedPrecision(value, 4, 2); }
-
-// The offset column is the table's fixed column: shown, never edited.
-void SetCell(QTableWidget& grid, int row, int column, const QString& text) {
-  if (QTableWidgetItem* cell = grid.item(row, column)) {
-    cell->setText(text);
-    return;
-  }
-  auto* cell = new QTableWidgetItem(text);  // the table takes ownership
-  if (column == kOffsetColumn) cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-  grid.setItem(row, column, cell);
-}
-
-}  // namespace
-
-MorphCoeffs::MorphCoeffs(int count, PictureWidget* image, double initialValue, QTableWidget* grid)
+MorphCoeffs::MorphCoeffs(int count, PictureWidget* image, double initialValue, CoeffGrid* grid)
     : m_pImage(image), m_pGrid(grid), m_iCount(count) {
   SetSize(count);
   Fill(initialValue);
+}
+
+MorphCoeffs::~MorphCoeffs() {
+  if (m_pGrid != nullptr && m_pGrid->Values() == GetData()) m_pGrid->Show(nullptr, 0);
 }
 
 void MorphCoeffs::Resize(int n) {
@@ -44,9 +28,7 @@ void MorphCoeffs::Resize(int n) {
   BLOCK_REQUIRE(GetCount() >= 2, "GetCount() >= 2");
   SetSize(n);
   if (m_pGrid == nullptr) return;
-  m_pGrid->setColumnCount(2);
   ToGrid();
-  m_pGrid->setHorizontalHeaderLabels({QStringLiteral("Offset"), QStringLiteral("Coeff")});
   Draw();
 }
 
@@ -57,26 +39,34 @@ void MorphCoeffs::Draw() {
 }
 
 void MorphCoeffs::ToGrid() {
-  if (m_pGrid == nullptr) return;
-  const int n = GetCount();
-  m_pGrid->setRowCount(n);
-  for (int i = 0; i < n; ++i) {
-    SetCell(*m_pGrid, i, kOffsetColumn, CellText(static_cast<double>(i) / (n - 1)));
-    SetCell(*m_pGrid, i, kCoeffColumn, CellText((*this)[i]));
-  }
+  m_bValuesRead = false;
+  if (m_pGrid != nullptr) m_pGrid->Show(GetData(), GetCount());
 }
 
 void MorphCoeffs::SetCoeffText(int i, const QString& text) {
-  if (m_pGrid != nullptr) SetCell(*m_pGrid, i, kCoeffColumn, text);
+  if (m_pGrid != nullptr) m_pGrid->SetCoeffText(i, text);
+}
+
+void MorphCoeffs::SetCoeffTexts(const QString& text) {
+  if (m_pGrid != nullptr) m_pGrid->SetCoeffTexts(text);
 }
 
 void MorphCoeffs::FromGrid() {
   if (m_pGrid == nullptr) return;
   const int n = GetCount();
   bool changed = false;
+  // A text is read once for a run of cells that hold it (Assign puts one into all).
+  std::optional<QString> text;
+  double read = 0.0;
   for (int i = 0; i < n; ++i) {
-    const QTableWidgetItem* cell = m_pGrid->item(i, kCoeffColumn);
-    double v = LocaleTextToSingle(cell != nullptr ? cell->text() : QString());
+    // A cell showing its value, read before, would read as the same value.
+    if (m_bValuesRead && !m_pGrid->HoldsText(i)) continue;
+    QString cell = m_pGrid->CoeffText(i);
+    if (!text || cell != *text) {
+      read = LocaleTextToSingle(cell);
+      text = std::move(cell);
+    }
+    double v = read;
     if (!(v >= 0.0)) {
       v = 0.0;
       changed = true;
@@ -87,6 +77,7 @@ void MorphCoeffs::FromGrid() {
     (*this)[i] = v;
   }
   if (changed) ToGrid();
+  m_bValuesRead = true;
 }
 
 int MorphCoeffs::PointUnder(int X) const {
@@ -112,7 +103,7 @@ void MorphCoeffs::EditLine(int X0, int Y0, int X1, int Y1) {
   for (int i = first;; i += step) {
     // The end point takes the end height exactly, so one point is EditAt's.
     const double t = i == last ? 1.0 : static_cast<double>(i - first) / (last - first);
-    SetCoeffText(i, CellText(from + (to - from) * t));
+    SetCoeffText(i, CoeffGrid::CellText(from + (to - from) * t));
     if (i == last) break;
   }
   FromGrid();

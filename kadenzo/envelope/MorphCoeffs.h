@@ -4,7 +4,8 @@
 // ("Offset", "Coeff") and to a picture of the curve.
 //
 // Table layout: the header row is the table's horizontal header, so point i is
-// table row i; column 0 holds its offset (read-only), column 1 its value.
+// table row i; column 0 holds its offset (read-only), column 1 its value. The
+// table (CoeffGrid) reads the values themselves.
 
 #include <QString>
 #include <vector>
@@ -13,13 +14,18 @@
 #include "EnvelopeCurve.h"
 
 class PictureWidget;
-class QTableWidget;
+class CoeffGrid;
 
 class MorphCoeffs : public Block {
  public:
   // count values, all set to initialValue. Neither fills the table nor draws.
   // The picture and the table may be null and are not owned.
-  MorphCoeffs(int count, PictureWidget* image, double initialValue, QTableWidget* grid);
+  MorphCoeffs(int count, PictureWidget* image, double initialValue, CoeffGrid* grid);
+  // The table shows nothing afterwards, if it showed these values. A copy
+  // shares the picture and the table.
+  ~MorphCoeffs() override;
+  MorphCoeffs(const MorphCoeffs&) = default;
+  MorphCoeffs& operator=(const MorphCoeffs&) = delete;  // as the Block's
 
   // The number of points shown in the table and the picture.
   virtual int GetCount() const { return m_iCount; }
@@ -32,6 +38,8 @@ class MorphCoeffs : public Block {
   // The points onto the picture, value range 0 .. 1; nothing without a picture.
   void Draw();
   // The points into the table, offsets 0.00 .. 1.00; nothing without a table.
+  // Values written other than through the operations here are shown (and
+  // read by the next FromGrid) only after a ToGrid.
   void ToGrid();
   // The table into the points; values outside [0, 1] (or no number at all
   // after the C fallback) are clamped and the table rewritten.
@@ -58,8 +66,9 @@ class MorphCoeffs : public Block {
   // Stores v just after the last shown point (for SeamlessCo: the seam point).
   void SetSeamValue(double v) { (*this)[GetCount()] = v; }
 
-  // The text of point i's value cell, creating the cell when it is missing.
+  // The text of point i's value cell; of every shown point's.
   void SetCoeffText(int i, const QString& text);
+  void SetCoeffTexts(const QString& text);
 
  protected:
   // The point under picture column X, clamped to the shown points.
@@ -68,8 +77,11 @@ class MorphCoeffs : public Block {
   double HeightAt(int Y) const;
 
   PictureWidget* m_pImage;  // not owned
-  QTableWidget* m_pGrid;    // not owned
+  CoeffGrid* m_pGrid;       // not owned
   int m_iCount;
+  // Every shown point holds what its cell's text read as at the last FromGrid,
+  // so that FromGrid reads only the cells that were written since.
+  bool m_bValuesRead = false;
 };
 
 // The periodic envelope: one value more than it shows. The hidden last value,
@@ -78,7 +90,7 @@ class MorphCoeffs : public Block {
 class SeamlessCo : public MorphCoeffs {
  public:
   // count shown points plus the seam point.
-  SeamlessCo(int count, PictureWidget* image, double initialValue, QTableWidget* grid)
+  SeamlessCo(int count, PictureWidget* image, double initialValue, CoeffGrid* grid)
       : MorphCoeffs(count + 1, image, initialValue, grid) {}
 
   int GetCount() const override { return m_iCount - 1; }

@@ -11,11 +11,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstddef>
 
 #include "WaveSignal.h"
 
 // The sink reads the sound's own samples through a buffer that borrows them.
 struct WaveSignal::Playback {
+  int firstFrame = 0;
   QBuffer buffer;
   std::unique_ptr<QAudioSink> sink;
   // Receives the sink's state changes and ticks after the sink has turned
@@ -51,9 +53,12 @@ WaveSignal::WaveSignal(QImage* canvas, KadenzoPrompts* prompts)
 
 WaveSignal::~WaveSignal() { Stop(); }
 
-bool WaveSignal::Play(QObject* window, std::function<void()> done) {
+bool WaveSignal::Play(QObject* window, std::function<void()> done, int firstFrame) {
   if (m_bPlaying) return true;
   if (!m_pSamples || m_iLength == 0 || m_Format.nSamplesPerSec == 0 || m_Format.nChannels == 0) return false;
+  const int frames = m_iLength / m_Format.nChannels;
+  if (frames == 0) return false;
+  firstFrame = std::clamp(firstFrame, 0, frames - 1);
 
   const QAudioDevice device = QMediaDevices::defaultAudioOutput();
   if (device.isNull()) return false;
@@ -63,8 +68,10 @@ bool WaveSignal::Play(QObject* window, std::function<void()> done) {
   format.setSampleFormat(QAudioFormat::Int16);
 
   auto playback = std::make_unique<Playback>();
-  playback->buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(m_pSamples.get()),
-                                                   static_cast<qsizetype>(m_iLength) * 2));
+  playback->firstFrame = firstFrame;
+  const std::ptrdiff_t firstSample = static_cast<std::ptrdiff_t>(firstFrame) * m_Format.nChannels;
+  playback->buffer.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(m_pSamples.get() + firstSample),
+                                                   static_cast<qsizetype>(m_iLength - firstSample) * 2));
   if (!playback->buffer.open(QIODevice::ReadOnly)) return false;
   playback->sink = std::make_unique<QAudioSink>(device, format);
   QAudioSink* sink = playback->sink.get();
@@ -73,7 +80,7 @@ bool WaveSignal::Play(QObject* window, std::function<void()> done) {
   // window once, through its event queue, unless Stop came first.
   Playback* state = playback.get();
   QTimer* poll = state->endPoll.get();
-  const qint64 lengthUs = static_cast<qint64>(m_iLength / m_Format.nChannels) * 1000000 / m_Format.nSamplesPerSec;
+  const qint64 lengthUs = static_cast<qint64>(frames - firstFrame) * 1000000 / m_Format.nSamplesPerSec;
   const auto deliver = [state, poll, window = QPointer<QObject>(window), done = std::move(done)] {
     if (state->endNoticed) return;
     state->endNoticed = true;
@@ -113,6 +120,13 @@ bool WaveSignal::Play(QObject* window, std::function<void()> done) {
   m_pPlayback = std::move(playback);
   m_bPlaying = true;
   return true;
+}
+
+int WaveSignal::PlayingFrame() const {
+  if (!m_bPlaying || !m_pPlayback) return -1;
+  const qint64 played = m_pPlayback->sink->processedUSecs() * m_Format.nSamplesPerSec / 1000000;
+  const int frames = m_iLength / m_Format.nChannels;
+  return static_cast<int>(std::min<qint64>(m_pPlayback->firstFrame + played, frames - 1));
 }
 
 void WaveSignal::Stop() {

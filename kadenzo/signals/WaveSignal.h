@@ -60,12 +60,16 @@ class WaveSignal : public TSignalBase, public SoundStore {
   // Replaces the samples by count zero samples (stopping playback first).
   virtual void SetLength(int count);
 
-  // Plays the samples once on the default output. At the end of the sound
-  // `done` is called on window's thread through its event queue (not if window
-  // is gone). True when the sound is playing afterwards.
-  bool Play(QObject* window, std::function<void()> done);
+  // Plays the samples once on the default output, from frame firstFrame
+  // (clamped to the sound) to the end. At the end of the sound `done` is
+  // called on window's thread through its event queue (not if window is
+  // gone). True when the sound is playing afterwards.
+  bool Play(QObject* window, std::function<void()> done, int firstFrame = 0);
   void Stop();
   bool IsPlaying() const { return m_bPlaying; }
+  // The frame being heard, from the output's count of the time it has
+  // played; -1 when not playing.
+  int PlayingFrame() const;
 
   // The frames the view shows: count frames from first, clamped to the sound;
   // a count of 0 (or more than the sound) shows the whole sound.

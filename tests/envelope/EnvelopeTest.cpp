@@ -7,7 +7,6 @@
 
 #include <QColor>
 #include <QLocale>
-#include <QTableWidget>
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdlib>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "Block.h"
+#include "CoeffGrid.h"
 #include "EnvelopeCurve.h"
 #include "MorphCoeffs.h"
 #include "PictureWidget.h"
@@ -31,7 +31,7 @@ class EnvelopeTest : public testing::Test {
   }
   ~EnvelopeTest() override { QLocale::setDefault(QLocale::c()); }
 
-  QString Cell(int row, int column = 1) const { return grid.item(row, column)->text(); }
+  QString Cell(int row, int column = 1) const { return grid.index(row, column).data().toString(); }
 
   QString WriteFile(const char* name, const std::vector<double>& values) {
     Block block(static_cast<int>(values.size()));
@@ -46,7 +46,7 @@ class EnvelopeTest : public testing::Test {
   }
 
   QTemporaryDir dir;
-  QTableWidget grid;
+  CoeffGrid grid;
   PictureWidget image;
   SeamlessCo envelope{540, &image, 0.5, &grid};
 };
@@ -57,13 +57,13 @@ TEST_F(EnvelopeTest, StartUpState) {
   EXPECT_EQ(envelope.GetCount(), 539);
   ASSERT_EQ(grid.rowCount(), 539);
   ASSERT_EQ(grid.columnCount(), 2);
-  EXPECT_EQ(grid.horizontalHeaderItem(0)->text(), "Offset");
-  EXPECT_EQ(grid.horizontalHeaderItem(1)->text(), "Coeff");
+  EXPECT_EQ(grid.headerData(0, Qt::Horizontal).toString(), "Offset");
+  EXPECT_EQ(grid.headerData(1, Qt::Horizontal).toString(), "Coeff");
   EXPECT_EQ(Cell(0, 0), "0.00");
   EXPECT_EQ(Cell(269, 0), "0.50");
   EXPECT_EQ(Cell(538, 0), "1.00");
-  EXPECT_FALSE(grid.item(5, 0)->flags() & Qt::ItemIsEditable);
-  EXPECT_TRUE(grid.item(5, 1)->flags() & Qt::ItemIsEditable);
+  EXPECT_FALSE(grid.flags(grid.index(5, 0)) & Qt::ItemIsEditable);
+  EXPECT_TRUE(grid.flags(grid.index(5, 1)) & Qt::ItemIsEditable);
   for (int i = 0; i < 539; ++i) ASSERT_EQ(Cell(i), "0.00") << i;
   for (const double v : Values()) ASSERT_EQ(v, 0.0);
 }
@@ -224,6 +224,36 @@ TEST_F(EnvelopeTest, FilesThatCannotGiveAnEnvelopeAreIgnored) {
     EXPECT_EQ(grid.rowCount(), 539);
     EXPECT_EQ(Cell(3), "0.30");
   }
+}
+
+TEST_F(EnvelopeTest, FromGridReadsEveryCellThatWasShownOrWrittenAnew) {
+  // Loaded values are exact until applied; then each takes the table's rounding.
+  std::vector<double> file;
+  for (int i = 0; i <= 540; ++i) file.push_back(std::sin(i * 0.1));
+  envelope.LoadFromFile(WriteFile("sine.env", file));
+  const std::vector<double> loaded = Values();
+  const auto rounded = [&](int except) {
+    for (int i = 0; i < 539; ++i) {
+      if (i != except) {
+        ASSERT_EQ(envelope[i], TableValue(loaded[i])) << i;
+      }
+    }
+  };
+  envelope.FromGrid();
+  rounded(-1);
+  // Values written directly and shown again are read again.
+  std::copy(loaded.begin(), loaded.end(), envelope.GetData());
+  envelope.ToGrid();
+  envelope.FromGrid();
+  rounded(-1);
+  // A cell written after an apply is read; so is one text put into all.
+  envelope.SetCoeffText(7, "0.5");
+  envelope.FromGrid();
+  EXPECT_EQ(envelope[7], 0.5);
+  rounded(7);
+  envelope.SetCoeffTexts("0.25");
+  envelope.FromGrid();
+  for (int i = 0; i < 539; ++i) ASSERT_EQ(envelope[i], 0.25) << i;
 }
 
 TEST(SeamlessCoDeathTest, ResizeMustLeaveTwoPoints) {

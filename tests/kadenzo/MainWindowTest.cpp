@@ -16,7 +16,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +33,7 @@
 #include "EditHistory.h"
 #include "CommandGuard.h"
 #include "PictureWidget.h"
+#include "WaveView.h"
 #include "ScriptedKadenzoPrompts.h"
 #include "WaveFile.h"
 #include "kdMain.h"
@@ -44,8 +45,11 @@ namespace {
 const QString kNoSource = QStringLiteral("Source signal should be generated or loaded first.");
 const QString kWrongPeriod = QStringLiteral("Wrong period value.");
 
-QString Coeff(const TForm1& form, int point) { return form.RhythmGrid->item(point, 1)->text(); }
-QString Offset(const TForm1& form, int point) { return form.RhythmGrid->item(point, 0)->text(); }
+QString Cell(const TForm1& form, int point, int column) {
+  return form.RhythmGrid->model()->index(point, column).data().toString();
+}
+QString Coeff(const TForm1& form, int point) { return Cell(form, point, 1); }
+QString Offset(const TForm1& form, int point) { return Cell(form, point, 0); }
 
 // A 16-bit stereo file whose left channel counts up from 1 and right channel down from -1.
 void WriteStereoWave(const QString& path, int frames) {
@@ -96,9 +100,10 @@ TEST_F(MainWindowTest, StartsWithAFlatEnvelopeAndNoSound) {
   EXPECT_EQ(form->CurrentSound(), nullptr);
   EXPECT_EQ(form->Envelope().GetCount(), 539);
   EXPECT_EQ(form->Envelope().GetSize(), 540);
-  ASSERT_EQ(form->RhythmGrid->rowCount(), 539);
-  EXPECT_EQ(form->RhythmGrid->horizontalHeaderItem(0)->text(), QStringLiteral("Offset"));
-  EXPECT_EQ(form->RhythmGrid->horizontalHeaderItem(1)->text(), QStringLiteral("Coeff"));
+  const QAbstractItemModel* table = form->RhythmGrid->model();
+  ASSERT_EQ(table->rowCount(), 539);
+  EXPECT_EQ(table->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Offset"));
+  EXPECT_EQ(table->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Coeff"));
   EXPECT_EQ(Offset(*form, 0) + Offset(*form, 269) + Offset(*form, 538), QStringLiteral("0.000.501.00"));
   for (int i = 0; i < 539; ++i) ASSERT_EQ(Coeff(*form, i), QStringLiteral("0.00")) << i;
   EXPECT_EQ(form->ModulationItems->checkedId(), 2);
@@ -143,6 +148,8 @@ TEST_F(MainWindowTest, AnEnlargedWindowGivesItsRoomToBothPicturesWhichRedraw) {
   // The buttons under the picture keep their width.
   EXPECT_EQ(form->RhythmApplyBtn->width(), form->RhythmApplyBtn->sizeHint().width());
   EXPECT_EQ(form->AssignButton->width(), form->AssignButton->sizeHint().width());
+  // Apply stays beside the Assign field.
+  EXPECT_LE(form->AssignEdit->x() - form->RhythmApplyBtn->geometry().right(), 12);
 
   // The curve is drawn across the new picture: black in its last column
   // (Test ends high, at point 538), at the height of its new plot area.
@@ -197,11 +204,23 @@ TEST_F(MainWindowTest, AssignAndApplyReadTheLocalesSeparator) {
 
 TEST_F(MainWindowTest, ApplyTakesTypedCellsAndClamps) {
   auto form = Window();
-  form->RhythmGrid->item(3, 1)->setText(QStringLiteral("0.5"));
-  form->RhythmGrid->item(4, 1)->setText(QStringLiteral("-3"));
-  form->RhythmGrid->item(5, 1)->setText(QStringLiteral("abc"));
+  QAbstractItemModel* table = form->RhythmGrid->model();
+  table->setData(table->index(3, 1), QStringLiteral("0.5"));
+  table->setData(table->index(4, 1), QStringLiteral("-3"));
+  table->setData(table->index(5, 1), QStringLiteral("abc"));
+  // One typed into the table as the user does, through its cell editor; the offsets take nothing.
+  EXPECT_FALSE(table->setData(table->index(6, 0), QStringLiteral("0.3")));
+  form->RhythmGrid->edit(table->index(6, 1));
+  auto* editor = form->RhythmGrid->viewport()->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->clear();
+  QTest::keyClicks(editor, QStringLiteral("0.75"));
+  QTest::keyClick(editor, Qt::Key_Return);  // the editor hands its text over through the event queue
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Coeff(*form, 6) == QStringLiteral("0.75"); }, 2000));
+  EXPECT_EQ(form->Envelope()[6], 0.0);  // not before Apply
   QTest::mouseClick(form->RhythmApplyBtn, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(form->Envelope()[3], 0.5);
+  EXPECT_FLOAT_EQ(form->Envelope()[6], 0.75);
   EXPECT_EQ(form->Envelope()[4], 0.0);
   EXPECT_EQ(form->Envelope()[5], 0.0);
   EXPECT_EQ(Coeff(*form, 4), QStringLiteral("0.00"));  // clamped, so the table was rewritten
@@ -459,10 +478,131 @@ TEST_F(MainWindowTest, TheWheelZoomsAroundThePointerAndTheViewShowsTheMinMaxOfWh
 
   // Zoomed in to a few frames, the samples are drawn one by one; a double-click shows all again.
   TurnWheel(form->Image1, QPoint(x, 40), 60);
-  EXPECT_EQ(sound->ViewCount(), 16);
+  ASSERT_EQ(sound->ViewCount(), 16);
+  // Each frame in view sits on its own point, as the point mode places it.
+  const double s = 16.0 / width;
+  for (int f = 0; f < 15; ++f) {
+    const QPoint at(static_cast<int>(f / s + 0.5), static_cast<int>(middle - samples[sound->ViewFirst() + f] * k));
+    EXPECT_EQ(picture.pixelColor(at), QColor(0, 0, 255)) << "frame " << f;
+  }
   QTest::mouseDClick(form->Image1, Qt::LeftButton, {}, QPoint(x, 40));
   EXPECT_EQ(sound->ViewFirst(), 0);
   EXPECT_EQ(sound->ViewCount(), frames);
+}
+
+TEST_F(MainWindowTest, TheTimeAxisLabelsTheSecondsInViewAtTheirColumns) {
+  auto form = Window();
+  EXPECT_TRUE(form->WaveAxis->Labels().empty());
+  Create(*form, prompts, 2, 1000, 400);
+  const WaveSignal* sound = form->CurrentSound();
+  // Labels at their seconds' columns, inside the view, a step of 1, 2 or 5 times a power of ten apart.
+  const auto step = [&] {
+    const std::vector<TimeAxis::Label> labels = form->WaveAxis->Labels();
+    EXPECT_GE(labels.size(), 3u);
+    const double first = sound->ViewFirst() / 44100.0, span = sound->ViewCount() / 44100.0;
+    const int width = form->WaveAxis->width();
+    std::vector<double> seconds;
+    for (const TimeAxis::Label& label : labels) {
+      EXPECT_TRUE(label.text.endsWith(QStringLiteral(" s"))) << label.text.toStdString();
+      const double t = label.text.chopped(2).toDouble();
+      EXPECT_TRUE(t >= first && t < first + span) << t;
+      EXPECT_NEAR(label.x, (t - first) / span * width, 1.0) << t;
+      seconds.push_back(t);
+    }
+    const double step = seconds.size() > 1 ? seconds[1] - seconds[0] : 0.0;
+    for (std::size_t i = 1; i < seconds.size(); ++i) EXPECT_NEAR(seconds[i] - seconds[i - 1], step, step * 1e-6);
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    EXPECT_TRUE(std::fabs(mantissa - 1) < 1e-6 || std::fabs(mantissa - 2) < 1e-6 || std::fabs(mantissa - 5) < 1e-6)
+        << step;
+    return step;
+  };
+  EXPECT_EQ(form->WaveAxis->width(), form->Image1->width());
+  const double whole = step();
+  TurnWheel(form->Image1, QPoint(200, 40), 10);
+  EXPECT_LT(step(), whole);
+}
+
+TEST_F(MainWindowTest, PeriodTicksAndThePlayStartAreMarkedOverTheWholeHeightAndGoWithTheirSound) {
+  auto form = Window();
+  Create(*form, prompts, 1, 1000, 400);
+  form->PeriodEdit->setText(QStringLiteral("0.1"));
+  QTest::mouseClick(form->RhythmButton, Qt::LeftButton);
+  WaveView* view = form->Image1;
+  const std::vector<std::int64_t> ticks = view->PeriodStarts();
+  ASSERT_GE(ticks.size(), 8u);
+  ASSERT_LE(ticks.size(), 12u);
+  EXPECT_EQ(ticks.front(), 0);
+  EXPECT_TRUE(std::is_sorted(ticks.begin(), ticks.end()));
+  EXPECT_LT(ticks.back(), 44100);
+
+  // A press sets where Play starts; the marks cross the picture from top to bottom.
+  const auto marked = [&](const QColor& colour, std::int64_t frame) {
+    const QImage shown = view->grab().toImage();
+    const std::optional<int> x = view->ColumnOf(frame);
+    return x && shown.pixelColor(*x, 0) == colour && shown.pixelColor(*x, shown.height() - 1) == colour;
+  };
+  const int x = view->width() / 3;
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(x, 40));
+  ASSERT_TRUE(view->PlayStart().has_value());
+  EXPECT_EQ(*view->PlayStart(), view->FrameAt(x));
+  EXPECT_EQ(view->ColumnOf(*view->PlayStart()), x);
+  EXPECT_TRUE(marked(WaveView::kStartColour, *view->PlayStart()));
+  for (const std::int64_t tick : ticks) EXPECT_TRUE(marked(WaveView::kTickColour, tick)) << tick;
+  // Zoomed in, they stay on their frames.
+  TurnWheel(view, QPoint(x + 30, 40), 3);
+  EXPECT_TRUE(marked(WaveView::kStartColour, *view->PlayStart()));
+  for (const std::int64_t tick : ticks) {
+    if (view->ColumnOf(tick)) {
+      EXPECT_TRUE(marked(WaveView::kTickColour, tick)) << tick;
+    }
+  }
+
+  // Undoing the Rhythm takes its ticks, redoing brings them back; a new sound has none.
+  form->ExitButton->setFocus();
+  QTest::mouseClick(form->UndoButton, Qt::LeftButton);
+  EXPECT_TRUE(view->PeriodStarts().empty());
+  EXPECT_FALSE(view->PlayStart().has_value());
+  QTest::mouseClick(form->RedoButton, Qt::LeftButton);
+  EXPECT_EQ(view->PeriodStarts(), ticks);
+  Create(*form, prompts, 1, 1000, 400);
+  EXPECT_TRUE(view->PeriodStarts().empty());
+}
+
+TEST_F(MainWindowTest, ThePlayCursorMovesForwardFromWhereAPressSetTheStart) {
+  if (qEnvironmentVariableIsEmpty("KIT_SOUND_SERVER")) GTEST_SKIP() << "no sound server";
+  auto form = Window();
+  Create(*form, prompts, 1.5, 1000, 400);
+  WaveView* view = form->Image1;
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(view->width() / 3, 40));
+  QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(view->width() / 3, 40));
+  const std::int64_t start = view->PlayStart().value_or(-1);
+  ASSERT_GT(start, 0);
+  QTest::mouseClick(form->PlayBtn, Qt::LeftButton);
+  ASSERT_EQ(form->PlayBtn->text(), QStringLiteral("Sto&p"));
+  std::vector<std::int64_t> seen;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (const std::optional<std::int64_t> at = view->PlayCursor(); at && (seen.empty() || *at != seen.back())) {
+          seen.push_back(*at);
+        }
+        return seen.size() >= 3;
+      },
+      5000));
+  EXPECT_GE(seen.front(), start);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_GT(seen.back(), seen.front());
+  // Drawn in its column from top to bottom.
+  const QImage shown = view->grab().toImage();
+  const std::optional<int> column = view->ColumnOf(*view->PlayCursor());
+  ASSERT_TRUE(column.has_value());
+  EXPECT_EQ(shown.pixelColor(*column, 0), WaveView::kCursorColour);
+  EXPECT_EQ(shown.pixelColor(*column, shown.height() - 1), WaveView::kCursorColour);
+  // A press while playing moves nothing; at the end the cursor goes and the start stays.
+  QTest::mousePress(view, Qt::LeftButton, {}, QPoint(5, 40));
+  EXPECT_EQ(view->PlayStart(), start);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form->PlayBtn->text() == QStringLiteral("&Play"); }, 5000));
+  EXPECT_FALSE(view->PlayCursor().has_value());
+  EXPECT_EQ(view->PlayStart(), start);
 }
 
 TEST_F(MainWindowTest, RhythmChecksTheSoundBeforeThePeriod) {

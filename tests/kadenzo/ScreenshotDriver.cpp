@@ -2,7 +2,9 @@
 // seed, so that every run gives the same picture, it makes a sound with
 // "&Create", applies the Test curve and draws a second beat over the envelope
 // picture with the mouse (or, given a sound file, learns the rhythm of that
-// file), runs "&Rhythm" through the real window, enlarged, then writes a PNG of
+// file), runs "&Rhythm" through the real window, enlarged, zooms the waveform
+// in around its middle, sets where "&Play" starts with a click and, where a
+// sound server answers, plays from there for a moment; then writes a PNG of
 // the window.
 #include <QApplication>
 #include <QCheckBox>
@@ -10,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <cstdio>
 #include <iterator>
@@ -62,8 +65,17 @@ int main(int argc, char** argv) {
     }
     QTest::mouseRelease(picture, Qt::LeftButton, {}, stroke[std::size(stroke) - 1]);
   }
+  form.PeriodEdit->setText(QStringLiteral("0.25"));
   QTest::mouseClick(form.RhythmButton, Qt::LeftButton);
-  QTest::qWait(200);
+  // Three notches in around the middle: about half of the sound in view.
+  WaveView* wave = form.Image1;
+  const QPointF middle(wave->width() / 2, wave->height() / 2);
+  QWheelEvent wheel(middle, wave->mapToGlobal(middle), QPoint(), QPoint(0, 3 * 120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(wave, &wheel);
+  QTest::mouseClick(wave, Qt::LeftButton, {}, QPoint(wave->width() / 4, wave->height() / 2));
+  QTest::mouseClick(form.PlayBtn, Qt::LeftButton);
+  QTest::qWait(700);
   for (const QString& message : prompts.messages) std::fprintf(stderr, "message: %s\n", qPrintable(message));
   return prompts.messages.isEmpty() && form.grab().save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
 }

@@ -7,7 +7,9 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <memory>
 
 #include "ScriptedKadenzoPrompts.h"
@@ -39,18 +41,34 @@ class PlaybackTest : public testing::Test {
   QObject window;
 };
 
-// Whether the recording holds the sound's samples from `first` to the end, in
-// order (up to the server's rounding when it mixes mono into stereo and back).
-bool Heard(const QByteArray& recording, const WaveSignal& sound, int first) {
+// Whether the recording holds n samples in order (up to the server's rounding
+// when it mixes mono into stereo and back).
+bool Holds(const QByteArray& recording, const std::int16_t* samples, qsizetype n) {
   const auto* heard = reinterpret_cast<const std::int16_t*>(recording.constData());
-  const qsizetype count = recording.size() / 2, n = sound.GetLength() - first;
-  const std::int16_t* samples = sound.GetSamples(first);
+  const qsizetype count = recording.size() / 2;
   for (qsizetype at = 0; at + n <= count; ++at) {
     qsizetype i = 0;
     while (i < n && std::abs(heard[at + i] - samples[i]) <= 2) ++i;
     if (i == n) return true;
   }
   return false;
+}
+
+// Whether it holds the sound's samples from `first` to the end.
+bool Heard(const QByteArray& recording, const WaveSignal& sound, int first) {
+  return Holds(recording, sound.GetSamples(first), sound.GetLength() - first);
+}
+
+QByteArray Record(QProcess& recorder) {
+  recorder.terminate();
+  recorder.waitForFinished();
+  return recorder.readAllStandardOutput();
+}
+
+void StartRecorder(QProcess& recorder) {
+  recorder.start("parec", {"-d", "nullsink.monitor", "--format=s16le", "--channels=1", "--rate=44100", "--latency-msec=20"});
+  ASSERT_TRUE(recorder.waitForStarted());
+  QTest::qWait(300);
 }
 
 }  // namespace
@@ -73,9 +91,7 @@ TEST_F(PlaybackTest, SoundIsHeardWholeAndOnlyItsOwnEndCallsDone) {
 
   // Played again, it ends by itself; the null sink's monitor records it as 16-bit mono.
   QProcess recorder;
-  recorder.start("parec", {"-d", "nullsink.monitor", "--format=s16le", "--channels=1", "--rate=44100", "--latency-msec=20"});
-  ASSERT_TRUE(recorder.waitForStarted());
-  QTest::qWait(300);
+  StartRecorder(recorder);
   ASSERT_TRUE(sound.Play(&window, done));
   EXPECT_TRUE(sound.IsPlaying());
   // A second Play neither restarts nor fails.
@@ -85,13 +101,41 @@ TEST_F(PlaybackTest, SoundIsHeardWholeAndOnlyItsOwnEndCallsDone) {
   EXPECT_EQ(doneCalls, 1);
   EXPECT_FALSE(sound.IsPlaying());
   QTest::qWait(300);
-  recorder.terminate();
-  recorder.waitForFinished();
   // When a stream starts, the server rewinds what the sink had already rendered,
   // and the monitor loses the first few milliseconds; the rest must all be there.
-  const QByteArray recording = recorder.readAllStandardOutput();
+  const QByteArray recording = Record(recorder);
   EXPECT_TRUE(Heard(recording, sound, kRate / 10)) << recording.size() / 2 << " samples recorded";
   EXPECT_TRUE(prompts.messages.isEmpty());
+}
+
+TEST_F(PlaybackTest, PlaysFromTheGivenFrameAndTellsTheFrameBeingHeard) {
+  WaveSignal sound(nullptr, &prompts);
+  FillNoise(sound, kRate);
+  const int first = kRate / 2;
+  bool done = false;
+  QProcess recorder;
+  StartRecorder(recorder);
+  EXPECT_EQ(sound.PlayingFrame(), -1);
+  ASSERT_TRUE(sound.Play(&window, [&] { done = true; sound.Stop(); }, first));
+  // The frame heard starts at the first one played and moves forward to the end.
+  std::vector<int> heard;
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (const int frame = sound.PlayingFrame(); frame >= 0) heard.push_back(frame);
+        return done;
+      },
+      5000));
+  EXPECT_EQ(sound.PlayingFrame(), -1);
+  ASSERT_FALSE(heard.empty());
+  EXPECT_GE(heard.front(), first);
+  EXPECT_TRUE(std::is_sorted(heard.begin(), heard.end()));
+  EXPECT_GT(heard.back(), first + (kRate - first) / 2);
+  EXPECT_LT(heard.back(), kRate);
+  QTest::qWait(300);
+  // The second half was played, and nothing of the first.
+  const QByteArray recording = Record(recorder);
+  EXPECT_TRUE(Heard(recording, sound, first + kRate / 10)) << recording.size() / 2 << " samples recorded";
+  EXPECT_FALSE(Holds(recording, sound.GetSamples(first / 2), kRate / 10));
 }
 
 TEST_F(PlaybackTest, PlayingSamplesAreStoppedBeforeTheyAreReplacedOrFreed) {
