@@ -24,6 +24,19 @@ constexpr int kPhases = 512;
 // The phases fall into interleaved runs of this many, alternately in two sets
 // whose level noise is independent (for the magnitude spread).
 constexpr int kPhaseRun = 32;
+// The magnitudes' scale is taken from the quiet phases, those whose mean
+// level lies in this lower share of the mean period's range, ...
+constexpr double kQuietShare = 0.5;
+// ... when the loud phases respond to a magnitude less than this share of
+// what the quiet ones say (a level clipped at the top, as "Distortion" does).
+constexpr double kCompressed = 0.8;
+// ... and only when the all-phase magnitudes spread by this many percent at
+// least: below it, the two measurements' agreement is mostly noise.
+constexpr double kLeastCompressedSpread = 3.0;
+// Periods whose levels stray from the scaled mean period by more than this
+// many times the typical period's do not count for the magnitude spread
+// (the sound's edges, where a shifted read finds silence).
+constexpr double kStray = 3.0;
 // The next period start is looked for within this fraction of a period
 // around the expected one.
 constexpr double kSearch = 0.25;
@@ -274,27 +287,67 @@ int QuietestPhase(const std::vector<double>& mean) {
   return (where + kWidth / 2) % kPhases;
 }
 
-// The slope of the least-squares line of level against mean over the phases
-// that `in` selects.
-template <typename Select>
-double Slope(const double* level, const std::vector<double>& mean, Select in) {
-  double n = 0.0, sumX = 0.0, sumY = 0.0;
-  for (int i = 0; i < kPhases; ++i) {
-    if (!in(i)) continue;
-    n += 1.0;
-    sumX += mean[static_cast<std::size_t>(i)];
-    sumY += level[i];
+// One period's magnitude M from its levels y at the kPhases phases, by least
+// squares against the mean period m: y = zero + M (m - zero), or with a free
+// intercept y = a + M m. A small shift of the mean (its slope) is fitted too,
+// so that a start the alignment put a little early or late does not pass for
+// a magnitude on a subset of the phases.
+class MagnitudeFit {
+ public:
+  MagnitudeFit(const std::vector<double>& mean, double zero) : m_mean(mean), m_zero(zero), m_shift(kPhases) {
+    for (int i = 0; i < kPhases; ++i)
+      m_shift[static_cast<std::size_t>(i)] = 0.5 * (mean[static_cast<std::size_t>((i + 1) % kPhases)] -
+                                                    mean[static_cast<std::size_t>((i + kPhases - 1) % kPhases)]);
   }
-  const double meanX = sumX / n, meanY = sumY / n;
-  double sxy = 0.0, sxx = 0.0;
-  for (int i = 0; i < kPhases; ++i) {
-    if (!in(i)) continue;
-    const double dx = mean[static_cast<std::size_t>(i)] - meanX;
-    sxy += dx * (level[i] - meanY);
-    sxx += dx * dx;
+
+  // M over the phases that `in` selects, through `zero` or with an intercept.
+  template <typename Select>
+  double Magnitude(const double* level, Select in, bool intercept) const {
+    constexpr int kMost = 3;
+    const int terms = intercept ? 3 : 2;
+    double normal[kMost][kMost + 1] = {};
+    for (int i = 0; i < kPhases; ++i) {
+      if (!in(i)) continue;
+      const std::size_t k = static_cast<std::size_t>(i);
+      const double origin = intercept ? 0.0 : m_zero;
+      const double row[kMost] = {m_mean[k] - origin, m_shift[k], 1.0};
+      const double y = level[i] - origin;
+      for (int a = 0; a < terms; ++a) {
+        for (int b = 0; b < terms; ++b) normal[a][b] += row[a] * row[b];
+        normal[a][terms] += row[a] * y;
+      }
+    }
+    // Gauss-Jordan elimination with partial pivoting; M is the first unknown.
+    for (int c = 0; c < terms; ++c) {
+      int pivot = c;
+      for (int r = c + 1; r < terms; ++r)
+        if (std::fabs(normal[r][c]) > std::fabs(normal[pivot][c])) pivot = r;
+      if (!(std::fabs(normal[pivot][c]) > 1e-12)) return 1.0;
+      for (int j = 0; j <= terms; ++j) std::swap(normal[c][j], normal[pivot][j]);
+      for (int r = 0; r < terms; ++r) {
+        if (r == c) continue;
+        const double factor = normal[r][c] / normal[c][c];
+        for (int j = c; j <= terms; ++j) normal[r][j] -= factor * normal[c][j];
+      }
+    }
+    return normal[0][terms] / normal[0][0];
   }
-  return sxx > 0.0 ? sxy / sxx : 1.0;
-}
+
+  // The RMS of what the period's levels leave over the mean scaled by M.
+  double Stray(const double* level, double M) const {
+    double sum = 0.0;
+    for (int i = 0; i < kPhases; ++i) {
+      const double e = level[i] - m_zero - M * (m_mean[static_cast<std::size_t>(i)] - m_zero);
+      sum += e * e;
+    }
+    return std::sqrt(sum / kPhases);
+  }
+
+ private:
+  const std::vector<double>& m_mean;
+  const double m_zero;
+  std::vector<double> m_shift;
+};
 
 // The mean over k of (a[k] - mean a)(b[k + lag] - mean b).
 double CrossCovariance(const std::vector<double>& a, const std::vector<double>& b, int lag) {
@@ -319,6 +372,30 @@ double DrawVariance(const std::vector<double>& x, const std::vector<double>& y) 
 
 // The percent deviation of a uniform draw with this variance around 1.
 double DeviationPercent(double variance) { return 100.0 * std::sqrt(12.0 * std::max(0.0, variance)); }
+
+// The variance of the drawn magnitudes from two measurements of them on all
+// phases (a, b) and two on the quiet phases (qa, qb), each pair with
+// independent noise, leaving out the periods that stray. Where the loud
+// phases respond less than the quiet ones (by the factor beta), all-phase
+// magnitudes spread beta times the drawn ones; the quiet phases then give the
+// scale.
+double MagnitudeVariance(const std::vector<double>& stray, const std::vector<double>& a, const std::vector<double>& b,
+                         const std::vector<double>& qa, const std::vector<double>& qb) {
+  std::vector<double> typical = stray;
+  std::nth_element(typical.begin(), typical.begin() + static_cast<std::ptrdiff_t>(typical.size() / 2), typical.end());
+  const double limit = kStray * typical[typical.size() / 2];
+  std::vector<double> keptA, keptB, keptQA, keptQB;
+  for (std::size_t k = 0; k < stray.size(); ++k) {
+    if (!(stray[k] <= limit)) continue;
+    keptA.push_back(a[k]), keptB.push_back(b[k]), keptQA.push_back(qa[k]), keptQB.push_back(qb[k]);
+  }
+  const double all = DrawVariance(keptA, keptB);
+  const double across = 0.5 * (DrawVariance(keptQA, keptB) + DrawVariance(keptA, keptQB));
+  if (!(all > 0.0) || !(across > 0.0) || DeviationPercent(all) < kLeastCompressedSpread) return all;
+  const double beta = all / across;
+  return beta < kCompressed ? all / (beta * beta) : all;
+}
+
 
 LearnedRhythm NoRhythm(int points) {
   LearnedRhythm none;
@@ -382,18 +459,29 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const std::vector<double> mean = MeanPeriod(fine, starts);
   if (!steps.Reach(80, 10, 1, 1)) return NoRhythm(points);
 
-  // 4. Each period's magnitude: the slope of its levels against the mean,
-  // on all phases and on each of two interleaved sets of them whose level
-  // noise is independent.
-  std::vector<double> magnitude(periodCount), magnitudeA(periodCount), magnitudeB(periodCount);
+  // 4. Each period's magnitude: its levels fitted to the mean's through the
+  // level of envelope value 0 (the highest mean level less 1), on all phases
+  // and on each of two interleaved sets of them whose level noise is
+  // independent; and on each set's quiet phases alone with a free intercept,
+  // which a level clipped at the top does not reach.
+  const double highest = *std::max_element(mean.begin(), mean.end());
+  const double lowest = *std::min_element(mean.begin(), mean.end());
+  const MagnitudeFit fit(mean, highest - 1.0);
+  std::vector<double> magnitude(periodCount), stray(periodCount);
+  std::vector<double> magnitudeA(periodCount), magnitudeB(periodCount), quietA(periodCount), quietB(periodCount);
   std::vector<double> phases(kPhases);
   const auto inA = [](int i) { return (i / kPhaseRun) % 2 == 0; };
   const auto inB = [](int i) { return (i / kPhaseRun) % 2 == 1; };
+  const double quietTop = lowest + kQuietShare * (highest - lowest);
+  const auto quiet = [&mean, quietTop](int i) { return mean[static_cast<std::size_t>(i)] <= quietTop; };
   for (std::size_t k = 0; k < periodCount; ++k) {
     ResamplePeriod(fine, starts[k], starts[k + 1], phases.data());
-    magnitude[k] = Slope(phases.data(), mean, [](int) { return true; });
-    magnitudeA[k] = Slope(phases.data(), mean, inA);
-    magnitudeB[k] = Slope(phases.data(), mean, inB);
+    magnitude[k] = fit.Magnitude(phases.data(), [](int) { return true; }, false);
+    stray[k] = fit.Stray(phases.data(), magnitude[k]);
+    magnitudeA[k] = fit.Magnitude(phases.data(), inA, false);
+    magnitudeB[k] = fit.Magnitude(phases.data(), inB, false);
+    quietA[k] = fit.Magnitude(phases.data(), [&](int i) { return inA(i) && quiet(i); }, true);
+    quietB[k] = fit.Magnitude(phases.data(), [&](int i) { return inB(i) && quiet(i); }, true);
   }
 
   LearnedRhythm learned;
@@ -415,7 +503,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   std::vector<double> relative(periodCount);
   for (std::size_t k = 0; k < periodCount; ++k) relative[k] = lengths[k] / meanLength;
   learned.timeDeviation = DeviationPercent(DrawVariance(relative, relative));
-  learned.magnitudeDeviation = DeviationPercent(DrawVariance(magnitudeA, magnitudeB));
+  learned.magnitudeDeviation = DeviationPercent(MagnitudeVariance(stray, magnitudeA, magnitudeB, quietA, quietB));
 
   // The envelope: the mean level read at the output phases, its highest value at 1.
   learned.envelope.resize(static_cast<std::size_t>(points));
@@ -426,8 +514,8 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
     learned.envelope[static_cast<std::size_t>(k)] =
         mean[static_cast<std::size_t>(i)] * (1.0 - f) + mean[static_cast<std::size_t>((i + 1) % kPhases)] * f;
   }
-  const double highest = *std::max_element(learned.envelope.begin(), learned.envelope.end());
-  for (double& v : learned.envelope) v = std::clamp(v - highest + 1.0, 0.0, 1.0);
+  const double top = *std::max_element(learned.envelope.begin(), learned.envelope.end());
+  for (double& v : learned.envelope) v = std::clamp(v - top + 1.0, 0.0, 1.0);
 
   // Confidence: how far the autocorrelation peak stands above what noise
   // alone reaches, with fewer than four whole periods counting less.
