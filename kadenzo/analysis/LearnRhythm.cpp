@@ -33,6 +33,10 @@ constexpr double kCompressed = 0.8;
 // ... and only when the all-phase magnitudes spread by this many percent at
 // least: below it, the two measurements' agreement is mostly noise.
 constexpr double kLeastCompressedSpread = 3.0;
+// The level noise is measured at phase distances up to this many phases ...
+constexpr int kNoiseLags = 16;
+// ... over about this many periods spread over the sound.
+constexpr std::size_t kNoisePeriods = 256;
 // Periods whose levels stray from the scaled mean period by more than this
 // many times the typical period's do not count for the magnitude spread
 // (the sound's edges, where a shifted read finds silence).
@@ -287,66 +291,95 @@ int QuietestPhase(const std::vector<double>& mean) {
   return (where + kWidth / 2) % kPhases;
 }
 
-// One period's magnitude M from its levels y at the kPhases phases, by least
-// squares against the mean period m: y = zero + M (m - zero), or with a free
-// intercept y = a + M m. A small shift of the mean (its slope) is fitted too,
-// so that a start the alignment put a little early or late does not pass for
-// a magnitude on a subset of the phases.
-class MagnitudeFit {
+// The least-squares weights of one period's magnitude M: with levels y at
+// the kPhases phases, M = sum of w[i] (y[i] - zero), fitting
+// y - zero = M x + s x' (+ a) over the phases `in` selects, where x is the
+// mean period less zero and x' its slope: a small shift of the mean, so that
+// a start the alignment put a little early or late does not pass for a
+// magnitude, and with `intercept` a free constant. Also the weights of s.
+struct FitWeights {
+  std::vector<double> magnitude;
+  std::vector<double> shift;
+};
+
+template <typename Select>
+FitWeights MagnitudeWeights(const std::vector<double>& x, const std::vector<double>& slope, bool intercept, Select in) {
+  constexpr int kMost = 3;
+  const int terms = intercept ? 3 : 2;
+  const auto column = [&](int term, std::size_t i) { return term == 0 ? x[i] : term == 1 ? slope[i] : 1.0; };
+  // The normal matrix, inverted by Gauss-Jordan elimination with partial pivoting.
+  double gram[kMost][kMost] = {}, inverse[kMost][kMost] = {};
+  for (int i = 0; i < kPhases; ++i) {
+    if (!in(i)) continue;
+    for (int a = 0; a < terms; ++a)
+      for (int b = 0; b < terms; ++b) gram[a][b] += column(a, static_cast<std::size_t>(i)) * column(b, static_cast<std::size_t>(i));
+  }
+  for (int a = 0; a < terms; ++a) inverse[a][a] = 1.0;
+  FitWeights weights{std::vector<double>(kPhases, 0.0), std::vector<double>(kPhases, 0.0)};
+  for (int c = 0; c < terms; ++c) {
+    int pivot = c;
+    for (int r = c + 1; r < terms; ++r)
+      if (std::fabs(gram[r][c]) > std::fabs(gram[pivot][c])) pivot = r;
+    if (!(std::fabs(gram[pivot][c]) > 1e-12)) return weights;  // nothing to fit: all weights 0
+    for (int j = 0; j < kMost; ++j) std::swap(gram[c][j], gram[pivot][j]), std::swap(inverse[c][j], inverse[pivot][j]);
+    const double diagonal = gram[c][c];
+    for (int j = 0; j < kMost; ++j) gram[c][j] /= diagonal, inverse[c][j] /= diagonal;
+    for (int r = 0; r < terms; ++r) {
+      if (r == c) continue;
+      const double factor = gram[r][c];
+      for (int j = 0; j < kMost; ++j) gram[r][j] -= factor * gram[c][j], inverse[r][j] -= factor * inverse[c][j];
+    }
+  }
+  for (int i = 0; i < kPhases; ++i) {
+    if (!in(i)) continue;
+    const std::size_t k = static_cast<std::size_t>(i);
+    for (int b = 0; b < terms; ++b) {
+      weights.magnitude[k] += inverse[0][b] * column(b, k);
+      weights.shift[k] += inverse[1][b] * column(b, k);
+    }
+  }
+  return weights;
+}
+
+double Dot(const std::vector<double>& w, const double* y) {
+  double sum = 0.0;
+  for (int i = 0; i < kPhases; ++i) sum += w[static_cast<std::size_t>(i)] * y[i];
+  return sum;
+}
+
+// The level noise of the periods about the fitted mean, as its covariance
+// between phases i and i + lag for lags up to kNoiseLags, pooled over the
+// periods it is given (the same at every phase: the level is a logarithm,
+// so its noise hardly depends on how loud the sound is).
+class LevelNoise {
  public:
-  MagnitudeFit(const std::vector<double>& mean, double zero) : m_mean(mean), m_zero(zero), m_shift(kPhases) {
-    for (int i = 0; i < kPhases; ++i)
-      m_shift[static_cast<std::size_t>(i)] = 0.5 * (mean[static_cast<std::size_t>((i + 1) % kPhases)] -
-                                                    mean[static_cast<std::size_t>((i + kPhases - 1) % kPhases)]);
+  LevelNoise() : m_sum(kNoiseLags + 1, 0.0), m_terms(kNoiseLags + 1, 0.0) {}
+
+  void Add(const double* residual) {
+    for (int lag = 0; lag <= kNoiseLags; ++lag) {
+      double sum = 0.0;
+      for (int i = 0; i + lag < kPhases; ++i) sum += residual[i] * residual[i + lag];
+      m_sum[static_cast<std::size_t>(lag)] += sum;
+      m_terms[static_cast<std::size_t>(lag)] += kPhases - lag;
+    }
   }
 
-  // M over the phases that `in` selects, through `zero` or with an intercept.
-  template <typename Select>
-  double Magnitude(const double* level, Select in, bool intercept) const {
-    constexpr int kMost = 3;
-    const int terms = intercept ? 3 : 2;
-    double normal[kMost][kMost + 1] = {};
-    for (int i = 0; i < kPhases; ++i) {
-      if (!in(i)) continue;
-      const std::size_t k = static_cast<std::size_t>(i);
-      const double origin = intercept ? 0.0 : m_zero;
-      const double row[kMost] = {m_mean[k] - origin, m_shift[k], 1.0};
-      const double y = level[i] - origin;
-      for (int a = 0; a < terms; ++a) {
-        for (int b = 0; b < terms; ++b) normal[a][b] += row[a] * row[b];
-        normal[a][terms] += row[a] * y;
-      }
-    }
-    // Gauss-Jordan elimination with partial pivoting; M is the first unknown.
-    for (int c = 0; c < terms; ++c) {
-      int pivot = c;
-      for (int r = c + 1; r < terms; ++r)
-        if (std::fabs(normal[r][c]) > std::fabs(normal[pivot][c])) pivot = r;
-      if (!(std::fabs(normal[pivot][c]) > 1e-12)) return 1.0;
-      for (int j = 0; j <= terms; ++j) std::swap(normal[c][j], normal[pivot][j]);
-      for (int r = 0; r < terms; ++r) {
-        if (r == c) continue;
-        const double factor = normal[r][c] / normal[c][c];
-        for (int j = c; j <= terms; ++j) normal[r][j] -= factor * normal[c][j];
-      }
-    }
-    return normal[0][terms] / normal[0][0];
-  }
-
-  // The RMS of what the period's levels leave over the mean scaled by M.
-  double Stray(const double* level, double M) const {
+  // The covariance of the noise of sum w1[i] y[i] and sum w2[i] y[i].
+  double Covariance(const std::vector<double>& w1, const std::vector<double>& w2) const {
+    if (!(m_terms[0] > 0.0)) return 0.0;
     double sum = 0.0;
     for (int i = 0; i < kPhases; ++i) {
-      const double e = level[i] - m_zero - M * (m_mean[static_cast<std::size_t>(i)] - m_zero);
-      sum += e * e;
+      for (int j = std::max(0, i - kNoiseLags); j <= std::min(kPhases - 1, i + kNoiseLags); ++j) {
+        const std::size_t lag = static_cast<std::size_t>(std::abs(i - j));
+        sum += w1[static_cast<std::size_t>(i)] * w2[static_cast<std::size_t>(j)] * m_sum[lag] / m_terms[lag];
+      }
     }
-    return std::sqrt(sum / kPhases);
+    return sum;
   }
 
  private:
-  const std::vector<double>& m_mean;
-  const double m_zero;
-  std::vector<double> m_shift;
+  std::vector<double> m_sum;
+  std::vector<double> m_terms;
 };
 
 // The mean over k of (a[k] - mean a)(b[k + lag] - mean b).
@@ -373,29 +406,34 @@ double DrawVariance(const std::vector<double>& x, const std::vector<double>& y) 
 // The percent deviation of a uniform draw with this variance around 1.
 double DeviationPercent(double variance) { return 100.0 * std::sqrt(12.0 * std::max(0.0, variance)); }
 
-// The variance of the drawn magnitudes from two measurements of them on all
-// phases (a, b) and two on the quiet phases (qa, qb), each pair with
-// independent noise, leaving out the periods that stray. Where the loud
-// phases respond less than the quiet ones (by the factor beta), all-phase
-// magnitudes spread beta times the drawn ones; the quiet phases then give the
-// scale.
-double MagnitudeVariance(const std::vector<double>& stray, const std::vector<double>& a, const std::vector<double>& b,
-                         const std::vector<double>& qa, const std::vector<double>& qb) {
-  std::vector<double> typical = stray;
+// The variance of the drawn magnitudes: that of the all-phase magnitudes
+// less their noise, over the periods that do not stray. Where the loud
+// phases respond less than the quiet ones (by the factor beta; measured by
+// two pairs of fits, on all phases and on the quiet ones, over two phase sets
+// with independent noise), the all-phase magnitudes spread beta times the
+// drawn ones, and the quiet phases give the scale.
+struct PeriodMagnitudes {
+  std::vector<double> all, stray;  // per period
+  std::vector<double> a, b, quietA, quietB;
+};
+
+double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
+  std::vector<double> typical = m.stray;
   std::nth_element(typical.begin(), typical.begin() + static_cast<std::ptrdiff_t>(typical.size() / 2), typical.end());
   const double limit = kStray * typical[typical.size() / 2];
-  std::vector<double> keptA, keptB, keptQA, keptQB;
-  for (std::size_t k = 0; k < stray.size(); ++k) {
-    if (!(stray[k] <= limit)) continue;
-    keptA.push_back(a[k]), keptB.push_back(b[k]), keptQA.push_back(qa[k]), keptQB.push_back(qb[k]);
+  std::vector<double> all, a, b, qa, qb;
+  for (std::size_t k = 0; k < m.stray.size(); ++k) {
+    if (!(m.stray[k] <= limit)) continue;
+    all.push_back(m.all[k]), a.push_back(m.a[k]), b.push_back(m.b[k]), qa.push_back(m.quietA[k]), qb.push_back(m.quietB[k]);
   }
-  const double all = DrawVariance(keptA, keptB);
-  const double across = 0.5 * (DrawVariance(keptQA, keptB) + DrawVariance(keptA, keptQB));
-  if (!(all > 0.0) || !(across > 0.0) || DeviationPercent(all) < kLeastCompressedSpread) return all;
-  const double beta = all / across;
-  return beta < kCompressed ? all / (beta * beta) : all;
+  const double variance = DrawVariance(all, all) - noise;
+  if (DeviationPercent(variance) < kLeastCompressedSpread) return variance;
+  const double loud = DrawVariance(a, b);
+  const double across = 0.5 * (DrawVariance(qa, b) + DrawVariance(a, qb));
+  if (!(loud > 0.0) || !(across > 0.0)) return variance;
+  const double beta = loud / across;
+  return beta < kCompressed ? variance / (beta * beta) : variance;
 }
-
 
 LearnedRhythm NoRhythm(int points) {
   LearnedRhythm none;
@@ -463,25 +501,47 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // level of envelope value 0 (the highest mean level less 1), on all phases
   // and on each of two interleaved sets of them whose level noise is
   // independent; and on each set's quiet phases alone with a free intercept,
-  // which a level clipped at the top does not reach.
+  // which a level clipped at the top does not reach. The residuals of a few
+  // hundred periods give the level noise.
   const double highest = *std::max_element(mean.begin(), mean.end());
   const double lowest = *std::min_element(mean.begin(), mean.end());
-  const MagnitudeFit fit(mean, highest - 1.0);
-  std::vector<double> magnitude(periodCount), stray(periodCount);
-  std::vector<double> magnitudeA(periodCount), magnitudeB(periodCount), quietA(periodCount), quietB(periodCount);
-  std::vector<double> phases(kPhases);
+  const double zero = highest - 1.0;
+  std::vector<double> x(kPhases), slope(kPhases);
+  for (int i = 0; i < kPhases; ++i) {
+    const std::size_t k = static_cast<std::size_t>(i);
+    x[k] = mean[k] - zero;
+    slope[k] = 0.5 * (mean[static_cast<std::size_t>((i + 1) % kPhases)] - mean[static_cast<std::size_t>((i + kPhases - 1) % kPhases)]);
+  }
+  const double quietTop = lowest + kQuietShare * (highest - lowest);
   const auto inA = [](int i) { return (i / kPhaseRun) % 2 == 0; };
   const auto inB = [](int i) { return (i / kPhaseRun) % 2 == 1; };
-  const double quietTop = lowest + kQuietShare * (highest - lowest);
   const auto quiet = [&mean, quietTop](int i) { return mean[static_cast<std::size_t>(i)] <= quietTop; };
+  const FitWeights all = MagnitudeWeights(x, slope, false, [](int) { return true; });
+  const FitWeights setA = MagnitudeWeights(x, slope, false, inA);
+  const FitWeights setB = MagnitudeWeights(x, slope, false, inB);
+  const FitWeights quietA = MagnitudeWeights(x, slope, true, [&](int i) { return inA(i) && quiet(i); });
+  const FitWeights quietB = MagnitudeWeights(x, slope, true, [&](int i) { return inB(i) && quiet(i); });
+  PeriodMagnitudes magnitudes;
+  LevelNoise levelNoise;
+  const std::size_t noiseEvery = std::max<std::size_t>(1, periodCount / kNoisePeriods);
+  std::vector<double> level(kPhases), residual(kPhases);
   for (std::size_t k = 0; k < periodCount; ++k) {
-    ResamplePeriod(fine, starts[k], starts[k + 1], phases.data());
-    magnitude[k] = fit.Magnitude(phases.data(), [](int) { return true; }, false);
-    stray[k] = fit.Stray(phases.data(), magnitude[k]);
-    magnitudeA[k] = fit.Magnitude(phases.data(), inA, false);
-    magnitudeB[k] = fit.Magnitude(phases.data(), inB, false);
-    quietA[k] = fit.Magnitude(phases.data(), [&](int i) { return inA(i) && quiet(i); }, true);
-    quietB[k] = fit.Magnitude(phases.data(), [&](int i) { return inB(i) && quiet(i); }, true);
+    ResamplePeriod(fine, starts[k], starts[k + 1], level.data());
+    for (double& v : level) v -= zero;
+    const double M = Dot(all.magnitude, level.data());
+    const double shift = Dot(all.shift, level.data());
+    double squares = 0.0;
+    for (std::size_t i = 0; i < kPhases; ++i) {
+      residual[i] = level[i] - M * x[i] - shift * slope[i];
+      squares += residual[i] * residual[i];
+    }
+    if (k % noiseEvery == 0) levelNoise.Add(residual.data());
+    magnitudes.all.push_back(M);
+    magnitudes.stray.push_back(std::sqrt(squares / kPhases));
+    magnitudes.a.push_back(Dot(setA.magnitude, level.data()));
+    magnitudes.b.push_back(Dot(setB.magnitude, level.data()));
+    magnitudes.quietA.push_back(Dot(quietA.magnitude, level.data()));
+    magnitudes.quietB.push_back(Dot(quietB.magnitude, level.data()));
   }
 
   LearnedRhythm learned;
@@ -489,7 +549,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   for (std::size_t k = 0; k < periodCount; ++k) {
     const std::int64_t first = std::llround(starts[k] * static_cast<double>(fineHop));
     const std::int64_t next = std::llround(starts[k + 1] * static_cast<double>(fineHop));
-    learned.periods.push_back({first, next - first, magnitude[k]});
+    learned.periods.push_back({first, next - first, magnitudes.all[k]});
     lengths[k] = starts[k + 1] - starts[k];
   }
   const double meanLength = Mean(lengths);
@@ -503,7 +563,8 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   std::vector<double> relative(periodCount);
   for (std::size_t k = 0; k < periodCount; ++k) relative[k] = lengths[k] / meanLength;
   learned.timeDeviation = DeviationPercent(DrawVariance(relative, relative));
-  learned.magnitudeDeviation = DeviationPercent(MagnitudeVariance(stray, magnitudeA, magnitudeB, quietA, quietB));
+  learned.magnitudeDeviation =
+      DeviationPercent(MagnitudeVariance(magnitudes, levelNoise.Covariance(all.magnitude, all.magnitude)));
 
   // The envelope: the mean level read at the output phases, its highest value at 1.
   learned.envelope.resize(static_cast<std::size_t>(points));
