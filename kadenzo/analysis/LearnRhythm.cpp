@@ -30,9 +30,6 @@ constexpr double kQuietShare = 0.5;
 // ... when the loud phases respond to a magnitude less than this share of
 // what the quiet ones say (a level clipped at the top, as "Distortion" does).
 constexpr double kCompressed = 0.8;
-// ... and only when the all-phase magnitudes spread by this many percent at
-// least: below it, the two measurements' agreement is mostly noise.
-constexpr double kLeastCompressedSpread = 3.0;
 // The level noise is measured at phase distances up to this many phases ...
 constexpr int kNoiseLags = 16;
 // ... over about this many periods spread over the sound.
@@ -411,7 +408,8 @@ double DeviationPercent(double variance) { return 100.0 * std::sqrt(12.0 * std::
 // phases respond less than the quiet ones (by the factor beta; measured by
 // two pairs of fits, on all phases and on the quiet ones, over two phase sets
 // with independent noise), the all-phase magnitudes spread beta times the
-// drawn ones, and the quiet phases give the scale.
+// drawn ones, and the quiet phases give the scale; only where the spread
+// stands out of the noise, or the two measurements agree mostly by chance.
 struct PeriodMagnitudes {
   std::vector<double> all, stray;  // per period
   std::vector<double> a, b, quietA, quietB;
@@ -427,7 +425,7 @@ double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
     all.push_back(m.all[k]), a.push_back(m.a[k]), b.push_back(m.b[k]), qa.push_back(m.quietA[k]), qb.push_back(m.quietB[k]);
   }
   const double variance = DrawVariance(all, all) - noise;
-  if (DeviationPercent(variance) < kLeastCompressedSpread) return variance;
+  if (!(variance > noise)) return variance;
   const double loud = DrawVariance(a, b);
   const double across = 0.5 * (DrawVariance(qa, b) + DrawVariance(a, qb));
   if (!(loud > 0.0) || !(across > 0.0)) return variance;
