@@ -415,10 +415,14 @@ struct PeriodMagnitudes {
   std::vector<double> a, b, quietA, quietB;
 };
 
+// Beyond this a period strays: kStray times the typical period's stray.
+double StrayLimit(std::vector<double> stray) {
+  std::nth_element(stray.begin(), stray.begin() + static_cast<std::ptrdiff_t>(stray.size() / 2), stray.end());
+  return kStray * stray[stray.size() / 2];
+}
+
 double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
-  std::vector<double> typical = m.stray;
-  std::nth_element(typical.begin(), typical.begin() + static_cast<std::ptrdiff_t>(typical.size() / 2), typical.end());
-  const double limit = kStray * typical[typical.size() / 2];
+  const double limit = StrayLimit(m.stray);
   std::vector<double> all, a, b, qa, qb;
   for (std::size_t k = 0; k < m.stray.size(); ++k) {
     if (!(m.stray[k] <= limit)) continue;
@@ -520,8 +524,8 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const FitWeights quietA = MagnitudeWeights(x, slope, true, [&](int i) { return inA(i) && quiet(i); });
   const FitWeights quietB = MagnitudeWeights(x, slope, true, [&](int i) { return inB(i) && quiet(i); });
   PeriodMagnitudes magnitudes;
-  LevelNoise levelNoise;
   const std::size_t noiseEvery = std::max<std::size_t>(1, periodCount / kNoisePeriods);
+  std::vector<std::vector<double>> residuals;  // of every noiseEvery-th period
   std::vector<double> level(kPhases), residual(kPhases);
   for (std::size_t k = 0; k < periodCount; ++k) {
     ResamplePeriod(fine, starts[k], starts[k + 1], level.data());
@@ -533,7 +537,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
       residual[i] = level[i] - M * x[i] - shift * slope[i];
       squares += residual[i] * residual[i];
     }
-    if (k % noiseEvery == 0) levelNoise.Add(residual.data());
+    if (k % noiseEvery == 0) residuals.push_back(residual);
     magnitudes.all.push_back(M);
     magnitudes.stray.push_back(std::sqrt(squares / kPhases));
     magnitudes.a.push_back(Dot(setA.magnitude, level.data()));
@@ -541,6 +545,11 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
     magnitudes.quietA.push_back(Dot(quietA.magnitude, level.data()));
     magnitudes.quietB.push_back(Dot(quietB.magnitude, level.data()));
   }
+  // The noise from the periods that do not stray.
+  LevelNoise levelNoise;
+  const double strayLimit = StrayLimit(magnitudes.stray);
+  for (std::size_t n = 0; n < residuals.size(); ++n)
+    if (magnitudes.stray[n * noiseEvery] <= strayLimit) levelNoise.Add(residuals[n].data());
 
   LearnedRhythm learned;
   std::vector<double> lengths(periodCount);
