@@ -27,9 +27,10 @@ constexpr int kPhaseRun = 32;
 // The magnitudes' scale is taken from the quiet phases, those whose mean
 // level lies in this lower share of the mean period's range, ...
 constexpr double kQuietShare = 0.5;
-// ... when the loud phases respond to a magnitude less than this share of
-// what the quiet ones say (a level clipped at the top, as "Distortion" does).
-constexpr double kCompressed = 0.8;
+// ... when the loud phases respond to a magnitude clearly less than the quiet
+// ones (a level clipped at the top, as "Distortion" does), judged by a
+// jackknife over this many runs of periods.
+constexpr std::size_t kCompressionGroups = 8;
 // The level noise is measured at phase distances up to this many phases ...
 constexpr int kNoiseLags = 16;
 // ... over about this many periods spread over the sound.
@@ -421,20 +422,45 @@ double StrayLimit(std::vector<double> stray) {
   return kStray * stray[stray.size() / 2];
 }
 
-double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
-  const double limit = StrayLimit(m.stray);
-  std::vector<double> all, a, b, qa, qb;
-  for (std::size_t k = 0; k < m.stray.size(); ++k) {
-    if (!(m.stray[k] <= limit)) continue;
-    all.push_back(m.all[k]), a.push_back(m.a[k]), b.push_back(m.b[k]), qa.push_back(m.quietA[k]), qb.push_back(m.quietB[k]);
+// beta = (agreement of the loud sets) / (agreement of a quiet set with the
+// other loud one), over the periods kept, leaving out those from skipFrom to
+// skipTo; 0 when either agreement is not positive.
+double Compression(const PeriodMagnitudes& kept, std::size_t skipFrom, std::size_t skipTo) {
+  std::vector<double> a, b, qa, qb;
+  for (std::size_t k = 0; k < kept.a.size(); ++k) {
+    if (k >= skipFrom && k < skipTo) continue;
+    a.push_back(kept.a[k]), b.push_back(kept.b[k]), qa.push_back(kept.quietA[k]), qb.push_back(kept.quietB[k]);
   }
-  const double variance = DrawVariance(all, all) - noise;
-  if (!(variance > noise)) return variance;
   const double loud = DrawVariance(a, b);
   const double across = 0.5 * (DrawVariance(qa, b) + DrawVariance(a, qb));
-  if (!(loud > 0.0) || !(across > 0.0)) return variance;
-  const double beta = loud / across;
-  return beta < kCompressed ? variance / (beta * beta) : variance;
+  return loud > 0.0 && across > 0.0 ? loud / across : 0.0;
+}
+
+double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
+  const double limit = StrayLimit(m.stray);
+  PeriodMagnitudes kept;
+  for (std::size_t k = 0; k < m.stray.size(); ++k) {
+    if (!(m.stray[k] <= limit)) continue;
+    kept.all.push_back(m.all[k]), kept.a.push_back(m.a[k]), kept.b.push_back(m.b[k]);
+    kept.quietA.push_back(m.quietA[k]), kept.quietB.push_back(m.quietB[k]);
+  }
+  const double variance = DrawVariance(kept.all, kept.all) - noise;
+  if (!(variance > noise)) return variance;
+  const double beta = Compression(kept, 0, 0);
+  if (!(beta > 0.0) || !(beta < 1.0)) return variance;
+  // Its standard error by the jackknife over kCompressionGroups runs of
+  // periods: the quiet phases give the scale only where beta lies clearly
+  // below 1, not where a noisy quiet fit merely happens to say so.
+  const std::size_t count = kept.a.size();
+  double sum = 0.0, squares = 0.0;
+  for (std::size_t g = 0; g < kCompressionGroups; ++g) {
+    const double partial = Compression(kept, g * count / kCompressionGroups, (g + 1) * count / kCompressionGroups);
+    sum += partial, squares += partial * partial;
+  }
+  const double groups = kCompressionGroups;
+  const double spread = (squares - sum * sum / groups) / groups;
+  const double error = std::sqrt(std::max(0.0, (groups - 1.0) * spread));
+  return beta + 2.0 * error < 1.0 ? variance / (beta * beta) : variance;
 }
 
 LearnedRhythm NoRhythm(int points) {
