@@ -22,7 +22,8 @@ constexpr double kMinPeriodSamples = 8.0;
 // Phases per period in the resampled periods.
 constexpr int kPhases = 512;
 // The phases fall into interleaved runs of this many, alternately in two sets
-// whose level noise is independent (for the magnitude spread).
+// whose level noise is independent (to tell whether the loud phases respond
+// less to a magnitude than the quiet ones).
 constexpr int kPhaseRun = 32;
 // The magnitudes' scale is taken from the quiet phases, those whose mean
 // level lies in this lower share of the mean period's range, ...
