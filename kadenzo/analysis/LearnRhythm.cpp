@@ -22,8 +22,24 @@ constexpr double kMinPeriodSamples = 8.0;
 // Phases per period in the resampled periods.
 constexpr int kPhases = 512;
 // The phases fall into interleaved runs of this many, alternately in two sets
-// whose level noise is independent (for the magnitude spread).
+// whose level noise is independent (to tell whether the loud phases respond
+// less to a magnitude than the quiet ones).
 constexpr int kPhaseRun = 32;
+// The magnitudes' scale is taken from the quiet phases, those whose mean
+// level lies in this lower share of the mean period's range, ...
+constexpr double kQuietShare = 0.5;
+// ... when the loud phases respond to a magnitude clearly less than the quiet
+// ones (a level clipped at the top, as "Distortion" does), judged by a
+// jackknife over this many runs of periods.
+constexpr std::size_t kCompressionGroups = 8;
+// The level noise is measured at phase distances up to this many phases ...
+constexpr int kNoiseLags = 16;
+// ... over about this many periods spread over the sound.
+constexpr std::size_t kNoisePeriods = 256;
+// Periods whose levels stray from the scaled mean period by more than this
+// many times the typical period's do not count for the magnitude spread
+// (the sound's edges, where a shifted read finds silence).
+constexpr double kStray = 3.0;
 // The next period start is looked for within this fraction of a period
 // around the expected one.
 constexpr double kSearch = 0.25;
@@ -274,27 +290,96 @@ int QuietestPhase(const std::vector<double>& mean) {
   return (where + kWidth / 2) % kPhases;
 }
 
-// The slope of the least-squares line of level against mean over the phases
-// that `in` selects.
+// The least-squares weights of one period's magnitude M: with levels y at
+// the kPhases phases, M = sum of w[i] (y[i] - zero), fitting
+// y - zero = M x + s x' (+ a) over the phases `in` selects, where x is the
+// mean period less zero and x' its slope: a small shift of the mean, so that
+// a start the alignment put a little early or late does not pass for a
+// magnitude, and with `intercept` a free constant. Also the weights of s.
+struct FitWeights {
+  std::vector<double> magnitude;
+  std::vector<double> shift;
+};
+
 template <typename Select>
-double Slope(const double* level, const std::vector<double>& mean, Select in) {
-  double n = 0.0, sumX = 0.0, sumY = 0.0;
+FitWeights MagnitudeWeights(const std::vector<double>& x, const std::vector<double>& slope, bool intercept, Select in) {
+  constexpr int kMost = 3;
+  const int terms = intercept ? 3 : 2;
+  const auto column = [&](int term, std::size_t i) { return term == 0 ? x[i] : term == 1 ? slope[i] : 1.0; };
+  // The normal matrix, inverted by Gauss-Jordan elimination with partial pivoting.
+  double gram[kMost][kMost] = {}, inverse[kMost][kMost] = {};
   for (int i = 0; i < kPhases; ++i) {
     if (!in(i)) continue;
-    n += 1.0;
-    sumX += mean[static_cast<std::size_t>(i)];
-    sumY += level[i];
+    for (int a = 0; a < terms; ++a)
+      for (int b = 0; b < terms; ++b) gram[a][b] += column(a, static_cast<std::size_t>(i)) * column(b, static_cast<std::size_t>(i));
   }
-  const double meanX = sumX / n, meanY = sumY / n;
-  double sxy = 0.0, sxx = 0.0;
+  for (int a = 0; a < terms; ++a) inverse[a][a] = 1.0;
+  FitWeights weights{std::vector<double>(kPhases, 0.0), std::vector<double>(kPhases, 0.0)};
+  for (int c = 0; c < terms; ++c) {
+    int pivot = c;
+    for (int r = c + 1; r < terms; ++r)
+      if (std::fabs(gram[r][c]) > std::fabs(gram[pivot][c])) pivot = r;
+    if (!(std::fabs(gram[pivot][c]) > 1e-12)) return weights;  // nothing to fit: all weights 0
+    for (int j = 0; j < kMost; ++j) std::swap(gram[c][j], gram[pivot][j]), std::swap(inverse[c][j], inverse[pivot][j]);
+    const double diagonal = gram[c][c];
+    for (int j = 0; j < kMost; ++j) gram[c][j] /= diagonal, inverse[c][j] /= diagonal;
+    for (int r = 0; r < terms; ++r) {
+      if (r == c) continue;
+      const double factor = gram[r][c];
+      for (int j = 0; j < kMost; ++j) gram[r][j] -= factor * gram[c][j], inverse[r][j] -= factor * inverse[c][j];
+    }
+  }
   for (int i = 0; i < kPhases; ++i) {
     if (!in(i)) continue;
-    const double dx = mean[static_cast<std::size_t>(i)] - meanX;
-    sxy += dx * (level[i] - meanY);
-    sxx += dx * dx;
+    const std::size_t k = static_cast<std::size_t>(i);
+    for (int b = 0; b < terms; ++b) {
+      weights.magnitude[k] += inverse[0][b] * column(b, k);
+      weights.shift[k] += inverse[1][b] * column(b, k);
+    }
   }
-  return sxx > 0.0 ? sxy / sxx : 1.0;
+  return weights;
 }
+
+double Dot(const std::vector<double>& w, const double* y) {
+  double sum = 0.0;
+  for (int i = 0; i < kPhases; ++i) sum += w[static_cast<std::size_t>(i)] * y[i];
+  return sum;
+}
+
+// The level noise of the periods about the fitted mean, as its covariance
+// between phases i and i + lag for lags up to kNoiseLags, pooled over the
+// periods it is given (the same at every phase: the level is a logarithm,
+// so its noise hardly depends on how loud the sound is).
+class LevelNoise {
+ public:
+  LevelNoise() : m_sum(kNoiseLags + 1, 0.0), m_terms(kNoiseLags + 1, 0.0) {}
+
+  void Add(const double* residual) {
+    for (int lag = 0; lag <= kNoiseLags; ++lag) {
+      double sum = 0.0;
+      for (int i = 0; i + lag < kPhases; ++i) sum += residual[i] * residual[i + lag];
+      m_sum[static_cast<std::size_t>(lag)] += sum;
+      m_terms[static_cast<std::size_t>(lag)] += kPhases - lag;
+    }
+  }
+
+  // The covariance of the noise of sum w1[i] y[i] and sum w2[i] y[i].
+  double Covariance(const std::vector<double>& w1, const std::vector<double>& w2) const {
+    if (!(m_terms[0] > 0.0)) return 0.0;
+    double sum = 0.0;
+    for (int i = 0; i < kPhases; ++i) {
+      for (int j = std::max(0, i - kNoiseLags); j <= std::min(kPhases - 1, i + kNoiseLags); ++j) {
+        const std::size_t lag = static_cast<std::size_t>(std::abs(i - j));
+        sum += w1[static_cast<std::size_t>(i)] * w2[static_cast<std::size_t>(j)] * m_sum[lag] / m_terms[lag];
+      }
+    }
+    return sum;
+  }
+
+ private:
+  std::vector<double> m_sum;
+  std::vector<double> m_terms;
+};
 
 // The mean over k of (a[k] - mean a)(b[k + lag] - mean b).
 double CrossCovariance(const std::vector<double>& a, const std::vector<double>& b, int lag) {
@@ -319,6 +404,65 @@ double DrawVariance(const std::vector<double>& x, const std::vector<double>& y) 
 
 // The percent deviation of a uniform draw with this variance around 1.
 double DeviationPercent(double variance) { return 100.0 * std::sqrt(12.0 * std::max(0.0, variance)); }
+
+// The variance of the drawn magnitudes: that of the all-phase magnitudes
+// less their noise, over the periods that do not stray. Where the loud
+// phases respond less than the quiet ones (by the factor beta; measured by
+// two pairs of fits, on all phases and on the quiet ones, over two phase sets
+// with independent noise), the all-phase magnitudes spread beta times the
+// drawn ones, and the quiet phases give the scale; only where the spread
+// stands out of the noise, or the two measurements agree mostly by chance.
+struct PeriodMagnitudes {
+  std::vector<double> all, stray;  // per period
+  std::vector<double> a, b, quietA, quietB;
+};
+
+// Beyond this a period strays: kStray times the typical period's stray.
+double StrayLimit(std::vector<double> stray) {
+  std::nth_element(stray.begin(), stray.begin() + static_cast<std::ptrdiff_t>(stray.size() / 2), stray.end());
+  return kStray * stray[stray.size() / 2];
+}
+
+// beta = (agreement of the loud sets) / (agreement of a quiet set with the
+// other loud one), over the periods kept, leaving out those from skipFrom to
+// skipTo; 0 when either agreement is not positive.
+double Compression(const PeriodMagnitudes& kept, std::size_t skipFrom, std::size_t skipTo) {
+  std::vector<double> a, b, qa, qb;
+  for (std::size_t k = 0; k < kept.a.size(); ++k) {
+    if (k >= skipFrom && k < skipTo) continue;
+    a.push_back(kept.a[k]), b.push_back(kept.b[k]), qa.push_back(kept.quietA[k]), qb.push_back(kept.quietB[k]);
+  }
+  const double loud = DrawVariance(a, b);
+  const double across = 0.5 * (DrawVariance(qa, b) + DrawVariance(a, qb));
+  return loud > 0.0 && across > 0.0 ? loud / across : 0.0;
+}
+
+double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
+  const double limit = StrayLimit(m.stray);
+  PeriodMagnitudes kept;
+  for (std::size_t k = 0; k < m.stray.size(); ++k) {
+    if (!(m.stray[k] <= limit)) continue;
+    kept.all.push_back(m.all[k]), kept.a.push_back(m.a[k]), kept.b.push_back(m.b[k]);
+    kept.quietA.push_back(m.quietA[k]), kept.quietB.push_back(m.quietB[k]);
+  }
+  const double variance = DrawVariance(kept.all, kept.all) - noise;
+  if (!(variance > noise)) return variance;
+  const double beta = Compression(kept, 0, 0);
+  if (!(beta > 0.0) || !(beta < 1.0)) return variance;
+  // Its standard error by the jackknife over kCompressionGroups runs of
+  // periods: the quiet phases give the scale only where beta lies clearly
+  // below 1, not where a noisy quiet fit merely happens to say so.
+  const std::size_t count = kept.a.size();
+  double sum = 0.0, squares = 0.0;
+  for (std::size_t g = 0; g < kCompressionGroups; ++g) {
+    const double partial = Compression(kept, g * count / kCompressionGroups, (g + 1) * count / kCompressionGroups);
+    sum += partial, squares += partial * partial;
+  }
+  const double groups = kCompressionGroups;
+  const double spread = (squares - sum * sum / groups) / groups;
+  const double error = std::sqrt(std::max(0.0, (groups - 1.0) * spread));
+  return beta + 2.0 * error < 1.0 ? variance / (beta * beta) : variance;
+}
 
 LearnedRhythm NoRhythm(int points) {
   LearnedRhythm none;
@@ -382,26 +526,64 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const std::vector<double> mean = MeanPeriod(fine, starts);
   if (!steps.Reach(80, 10, 1, 1)) return NoRhythm(points);
 
-  // 4. Each period's magnitude: the slope of its levels against the mean,
-  // on all phases and on each of two interleaved sets of them whose level
-  // noise is independent.
-  std::vector<double> magnitude(periodCount), magnitudeA(periodCount), magnitudeB(periodCount);
-  std::vector<double> phases(kPhases);
+  // 4. Each period's magnitude: its levels fitted to the mean's through the
+  // level of envelope value 0 (the highest mean level less 1), on all phases
+  // and on each of two interleaved sets of them whose level noise is
+  // independent; and on each set's quiet phases alone with a free intercept,
+  // which a level clipped at the top does not reach. The residuals of a few
+  // hundred periods give the level noise.
+  const double highest = *std::max_element(mean.begin(), mean.end());
+  const double lowest = *std::min_element(mean.begin(), mean.end());
+  const double zero = highest - 1.0;
+  std::vector<double> x(kPhases), slope(kPhases);
+  for (int i = 0; i < kPhases; ++i) {
+    const std::size_t k = static_cast<std::size_t>(i);
+    x[k] = mean[k] - zero;
+    slope[k] = 0.5 * (mean[static_cast<std::size_t>((i + 1) % kPhases)] - mean[static_cast<std::size_t>((i + kPhases - 1) % kPhases)]);
+  }
+  const double quietTop = lowest + kQuietShare * (highest - lowest);
   const auto inA = [](int i) { return (i / kPhaseRun) % 2 == 0; };
   const auto inB = [](int i) { return (i / kPhaseRun) % 2 == 1; };
+  const auto quiet = [&mean, quietTop](int i) { return mean[static_cast<std::size_t>(i)] <= quietTop; };
+  const FitWeights all = MagnitudeWeights(x, slope, false, [](int) { return true; });
+  const FitWeights setA = MagnitudeWeights(x, slope, false, inA);
+  const FitWeights setB = MagnitudeWeights(x, slope, false, inB);
+  const FitWeights quietA = MagnitudeWeights(x, slope, true, [&](int i) { return inA(i) && quiet(i); });
+  const FitWeights quietB = MagnitudeWeights(x, slope, true, [&](int i) { return inB(i) && quiet(i); });
+  PeriodMagnitudes magnitudes;
+  const std::size_t noiseEvery = std::max<std::size_t>(1, periodCount / kNoisePeriods);
+  std::vector<std::vector<double>> residuals;  // of every noiseEvery-th period
+  std::vector<double> level(kPhases), residual(kPhases);
   for (std::size_t k = 0; k < periodCount; ++k) {
-    ResamplePeriod(fine, starts[k], starts[k + 1], phases.data());
-    magnitude[k] = Slope(phases.data(), mean, [](int) { return true; });
-    magnitudeA[k] = Slope(phases.data(), mean, inA);
-    magnitudeB[k] = Slope(phases.data(), mean, inB);
+    ResamplePeriod(fine, starts[k], starts[k + 1], level.data());
+    for (double& v : level) v -= zero;
+    const double M = Dot(all.magnitude, level.data());
+    const double shift = Dot(all.shift, level.data());
+    double squares = 0.0;
+    for (std::size_t i = 0; i < kPhases; ++i) {
+      residual[i] = level[i] - M * x[i] - shift * slope[i];
+      squares += residual[i] * residual[i];
+    }
+    if (k % noiseEvery == 0) residuals.push_back(residual);
+    magnitudes.all.push_back(M);
+    magnitudes.stray.push_back(std::sqrt(squares / kPhases));
+    magnitudes.a.push_back(Dot(setA.magnitude, level.data()));
+    magnitudes.b.push_back(Dot(setB.magnitude, level.data()));
+    magnitudes.quietA.push_back(Dot(quietA.magnitude, level.data()));
+    magnitudes.quietB.push_back(Dot(quietB.magnitude, level.data()));
   }
+  // The noise from the periods that do not stray.
+  LevelNoise levelNoise;
+  const double strayLimit = StrayLimit(magnitudes.stray);
+  for (std::size_t n = 0; n < residuals.size(); ++n)
+    if (magnitudes.stray[n * noiseEvery] <= strayLimit) levelNoise.Add(residuals[n].data());
 
   LearnedRhythm learned;
   std::vector<double> lengths(periodCount);
   for (std::size_t k = 0; k < periodCount; ++k) {
     const std::int64_t first = std::llround(starts[k] * static_cast<double>(fineHop));
     const std::int64_t next = std::llround(starts[k + 1] * static_cast<double>(fineHop));
-    learned.periods.push_back({first, next - first, magnitude[k]});
+    learned.periods.push_back({first, next - first, magnitudes.all[k]});
     lengths[k] = starts[k + 1] - starts[k];
   }
   const double meanLength = Mean(lengths);
@@ -415,7 +597,8 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   std::vector<double> relative(periodCount);
   for (std::size_t k = 0; k < periodCount; ++k) relative[k] = lengths[k] / meanLength;
   learned.timeDeviation = DeviationPercent(DrawVariance(relative, relative));
-  learned.magnitudeDeviation = DeviationPercent(DrawVariance(magnitudeA, magnitudeB));
+  learned.magnitudeDeviation =
+      DeviationPercent(MagnitudeVariance(magnitudes, levelNoise.Covariance(all.magnitude, all.magnitude)));
 
   // The envelope: the mean level read at the output phases, its highest value at 1.
   learned.envelope.resize(static_cast<std::size_t>(points));
@@ -426,8 +609,8 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
     learned.envelope[static_cast<std::size_t>(k)] =
         mean[static_cast<std::size_t>(i)] * (1.0 - f) + mean[static_cast<std::size_t>((i + 1) % kPhases)] * f;
   }
-  const double highest = *std::max_element(learned.envelope.begin(), learned.envelope.end());
-  for (double& v : learned.envelope) v = std::clamp(v - highest + 1.0, 0.0, 1.0);
+  const double top = *std::max_element(learned.envelope.begin(), learned.envelope.end());
+  for (double& v : learned.envelope) v = std::clamp(v - top + 1.0, 0.0, 1.0);
 
   // Confidence: how far the autocorrelation peak stands above what noise
   // alone reaches, with fewer than four whole periods counting less.

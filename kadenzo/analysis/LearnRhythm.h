@@ -16,8 +16,10 @@
 //   3. the period starts, each found by aligning the next period to the
 //      running mean period (then once more to the final mean);
 //   4. each period resampled to a fixed number of phases; the envelope is the
-//      mean, and each period's magnitude is the slope of its level against
-//      the mean level.
+//      mean, and each period's magnitude M the factor in level - zero =
+//      M (mean - zero), zero being the level of envelope value 0; where the
+//      loud phases respond less than the quiet ones (a level clipped at the
+//      top, as "Distortion" does), the quiet phases give the magnitudes' scale.
 // The deviations come from the spread of the lengths and magnitudes (a
 // uniform draw over a width w has standard deviation w / sqrt 12), measured
 // so that neither the uncertainty of single starts and magnitudes nor where
