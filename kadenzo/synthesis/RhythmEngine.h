@@ -80,7 +80,7 @@ void PeriodLevels(const RhythmEnvelope& envelope, double fs, double T0, double P
 // `threads` threads (the calling one and threads - 1 workers started for the
 // run; 0 for DefaultRhythmThreads()). The result is the same, bit for bit,
 // for any number of threads. Besides out it holds 48 kB per chunk of a
-// ring of max(16, 8 threads) chunks.
+// ring of min(256, 64 threads) chunks (no more than the sound has).
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                  Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr,
