@@ -86,7 +86,8 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
                  Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr,
                  int threads = 0);
 
-// The threads Rhythmize uses by default: the processor's cores (at least 1).
+// The threads Rhythmize uses by default: the processors this process may run
+// on (at least 1).
 int DefaultRhythmThreads();
 
 // The modulator of the Frequency types: Np values (Np >= 1) from GenerateSource
