@@ -437,7 +437,7 @@ class ChunkPipeline {
 
 int DefaultRhythmThreads() {
 #if defined(__linux__)
-  // The processors this process may run on (taskset, a container's share),
+  // The processors this process may run on (taskset, a cpuset),
   // not all the machine has: more threads than those only wait for each other.
   cpu_set_t allowed;
   if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
