@@ -7,7 +7,8 @@
 # the 25-point interpolation, "tremolo 2 60" for Amplitude and Distortion.
 # Each round runs hyperfine on the pair, the two commands alternating from
 # round to round; the ratio printed is sox's mean time over ours, the median
-# over the rounds. Then the peak memory of making ten minutes of noise and
+# over the rounds. Ours also runs held to one processor (taskset -c 0, so the
+# rhythm uses one thread) in the same rounds. Then the peak memory of making ten minutes of noise and
 # giving it a rhythm, against the same program on one second.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,29 +25,36 @@ names=(Amplitude Detonation Amp+Det Distortion Frequency Amp+Freq)
 # Mean seconds of the command in hyperfine's CSV export.
 mean_of() { awk -F, -v cmd="$2" 'NR > 1 && $1 == cmd { print $2 }' "$1"; }
 
-echo "type          ours (s)  sox (s)  sox effect       ratio  goal"
+echo "type          ours (s)  sox (s)  sox effect       ratio  goal   1 core (s)  ratio"
 for type in 0 1 2 3 4 5; do
   case $type in
-    0 | 3) effect="tremolo 2 60" goal=3 ;;
-    *) effect="flanger" goal=2 ;;
+    0 | 3) effect="tremolo 2 60" goal=5 ;;
+    *) effect="flanger" goal=3 ;;
   esac
   ours="$program -q --seed 1 -t $type -i $scratch/noise.wav -o $scratch/ours.wav"
+  oneCore="taskset -c 0 $ours"
   theirs="sox $scratch/noise.wav $scratch/sox.wav $effect"
   ratios=()
+  oneCoreRatios=()
   oursTimes=()
+  oneCoreTimes=()
   soxTimes=()
   for round in $(seq "$rounds"); do
-    if (( round % 2 )); then pair=("$ours" "$theirs"); else pair=("$theirs" "$ours"); fi
-    hyperfine -N --style none --warmup 1 --runs 3 --export-csv "$scratch/times.csv" "${pair[@]}" >/dev/null 2>&1
+    if (( round % 2 )); then trio=("$ours" "$theirs" "$oneCore"); else trio=("$theirs" "$oneCore" "$ours"); fi
+    hyperfine -N --style none --warmup 1 --runs 3 --export-csv "$scratch/times.csv" "${trio[@]}" >/dev/null 2>&1
     o=$(mean_of "$scratch/times.csv" "$ours")
+    c=$(mean_of "$scratch/times.csv" "$oneCore")
     s=$(mean_of "$scratch/times.csv" "$theirs")
     oursTimes+=("$o")
+    oneCoreTimes+=("$c")
     soxTimes+=("$s")
     ratios+=("$(awk -v o="$o" -v s="$s" 'BEGIN { printf "%.3f", s / o }')")
+    oneCoreRatios+=("$(awk -v o="$c" -v s="$s" 'BEGIN { printf "%.3f", s / o }')")
   done
   median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-  printf '%-13s %8.3f %8.3f  %-15s %6.2f  >= %s\n' "$type ${names[$type]}" \
-    "$(median "${oursTimes[@]}")" "$(median "${soxTimes[@]}")" "$effect" "$(median "${ratios[@]}")" "$goal"
+  printf '%-13s %8.3f %8.3f  %-15s %6.2f  >= %s %11.3f %6.2f\n' "$type ${names[$type]}" \
+    "$(median "${oursTimes[@]}")" "$(median "${soxTimes[@]}")" "$effect" "$(median "${ratios[@]}")" "$goal" \
+    "$(median "${oneCoreTimes[@]}")" "$(median "${oneCoreRatios[@]}")"
 done
 
 echo

@@ -37,24 +37,39 @@ void Create(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSamples);
 }
 
+// Ten minutes of band-limited noise and a rising and falling envelope, as
+// the rhythm benchmarks share them.
+struct RhythmInput {
+  RhythmInput() {
+    RandomGenerator random;
+    random.Seed(1234);
+    CreateSource(TenMinutes(), random, nullptr, source);
+    for (int i = 0; i < 539; ++i) envelope[i] = i < 270 ? i / 270.0 : (539 - i) / 270.0;
+  }
+  SoundStore source;
+  std::vector<double> envelope = std::vector<double>(540);  // with the seam point
+};
+
+const RhythmInput& Input() {
+  static const RhythmInput input;
+  return input;
+}
+
 void Rhythm(benchmark::State& state) {
-  RandomGenerator random;
-  random.Seed(1234);
-  SoundStore source, sound;
-  CreateSource(TenMinutes(), random, nullptr, source);
+  const RhythmInput& input = Input();
+  SoundStore sound;
   sound.SetLength(kSamples);
   sound.SetFormat(44100);
-
-  // A rising and falling envelope, and its seam point.
-  std::vector<double> envelope(540);
-  for (int i = 0; i < 539; ++i) envelope[i] = i < 270 ? i / 270.0 : (539 - i) / 270.0;
+  std::vector<double> envelope = input.envelope;
   const int type = static_cast<int>(state.range(0));
   const RhythmParameters parameters = *MakeRhythmParameters({0.25, 10, 10, 100, type}, 44100);
+  RandomGenerator random;
+  random.Seed(1234);
   Block modulator;
   if (UsesModulator(type)) MakeModulator(modulator, 11025, 40.0 / 44100, 100.0 / 44100, random, nullptr);
   for (auto _ : state) {
     state.PauseTiming();
-    std::copy(source.GetSamples(0), source.GetSamples(kSamples), sound.GetSamples(0));
+    std::copy(input.source.GetSamples(0), input.source.GetSamples(kSamples), sound.GetSamples(0));
     random.Seed(1234);
     state.ResumeTiming();
     RhythmizeSound(sound, parameters, UsesModulator(type) ? &modulator : nullptr, {envelope.data(), 539}, random,
@@ -64,9 +79,37 @@ void Rhythm(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSamples);
 }
 
+// The engine alone (the walk and the per-sample output, without the mean and
+// the storing) on 1, 2, ... threads, to see what the threads give.
+void Engine(benchmark::State& state) {
+  const RhythmInput& input = Input();
+  std::vector<double> envelope = input.envelope;
+  const int type = static_cast<int>(state.range(0));
+  const int threads = static_cast<int>(state.range(1));
+  const RhythmParameters parameters = *MakeRhythmParameters({0.25, 10, 10, 100, type}, 44100);
+  RandomGenerator random;
+  random.Seed(1234);
+  Block modulator;
+  if (UsesModulator(type)) MakeModulator(modulator, 11025, 40.0 / 44100, 100.0 / 44100, random, nullptr);
+  std::vector<float> out(kSamples);
+  for (auto _ : state) {
+    random.Seed(1234);
+    benchmark::DoNotOptimize(Rhythmize(input.source.GetSamples(0), kSamples, 44100, parameters,
+                                       UsesModulator(type) ? &modulator : nullptr, {envelope.data(), 539},
+                                       random, nullptr, out.data(), nullptr, threads));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+
 }  // namespace
 
 BENCHMARK(Create)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(Rhythm)->DenseRange(0, 5)->ArgName("type")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Engine)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 5, 1), {1, 2}})
+    ->ArgNames({"type", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 BENCHMARK_MAIN();

@@ -407,6 +407,39 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void RunStages(
   if (outer < n) RunStagesFrom(outer, n, re, im, stageSin, stageCos);
 }
 
+// The last stage of the transform on n points (n >= 2), of which the inverse
+// keeps only the real parts, written straight into the block's values scaled
+// and with the Nyquist term: x[i] = re[i] scale + q for even i and
+// re[i] scale - q for odd i. The imaginary parts of this stage are not made.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void RunLastStageToReal(
+    int n, const double* __restrict re, const double* __restrict im, const double* stageSin,
+    const double* stageCos, double scale, double q, double* __restrict x) {
+  const int half = n / 2;
+  const double* wc = stageCos + half;
+  const double* ws = stageSin + half;
+  int j = 0;
+  if (half >= 8) {
+    // The even lanes add q, the odd ones -q: the same as subtracting q.
+    const Pack8 nyquist = {q, -q, q, -q, q, -q, q, -q};
+    for (; j < half; j += 8) {
+      Pack8 ar, br, bi, wr, wi;
+      LoadPack(ar, re + j);
+      LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
+      LoadPack(wr, wc + j), LoadPack(wi, ws + j);
+      const Pack8 tr = br * wr - bi * wi;
+      StorePack(x + j, (ar + tr) * scale + nyquist);
+      StorePack(x + half + j, (ar - tr) * scale + nyquist);
+    }
+  }
+  // Small transforms: the twiddles 1 and -i as the shortcuts they stand for.
+  for (; j < half; ++j) {
+    const double br = re[half + j], bi = im[half + j];
+    const double tr = j == 0 ? br : 2 * j == half ? bi : br * wc[j] - bi * ws[j];
+    x[j] = (re[j] + tr) * scale + (j % 2 == 0 ? q : -q);
+    x[half + j] = (re[j] - tr) * scale + ((half + j) % 2 == 0 ? q : -q);
+  }
+}
+
 // Given the unscaled transform Z of the h complex values x[2j] + i x[2j+1],
 // writes the spectrum of the 2h real values into x: real parts of bins
 // 0 .. h-1 to x[0 .. h-1] and imaginary parts of bins 1 .. h-1 to
@@ -488,11 +521,16 @@ Block& Block::InverseFFT() {
         im = -x[h + i];
       },
       dr, di, stageSin, stageCos);
-  RunStages(N, done, dr, di, stageSin, stageCos);
-
   // Only the real part is kept, so the closing conjugation has nothing to do.
   const double scale = 1.0 / std::sqrt(static_cast<double>(N));
-  for (int i = 0; i < N; ++i) x[i] = i % 2 == 0 ? dr[i] * scale + q : dr[i] * scale - q;
+  if (N >= 2) {
+    // Below the last stage each half is a transform of its own.
+    RunStages(N / 2, done, dr, di, stageSin, stageCos);
+    RunStages(N / 2, done, dr + N / 2, di + N / 2, stageSin, stageCos);
+    RunLastStageToReal(N, dr, di, stageSin, stageCos, scale, q, x);
+  } else {
+    x[0] = dr[0] * scale + q;
+  }
   m_dStep = 1.0 / (N * m_dStep);
   m_eDomain = dmReal;
   return *this;

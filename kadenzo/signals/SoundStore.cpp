@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "Block.h"
 
@@ -14,6 +20,27 @@ namespace {
 std::int16_t ToSample(double scaled) {
   if (std::isnan(scaled)) return 0;
   return static_cast<std::int16_t>(std::clamp(scaled, -32767.0, 32767.0));
+}
+
+// The larger of the block's largest value and the magnitude of its smallest.
+double PeakOf(const Block& block) {
+  BlockExtremes extremes;
+  block.MinMax(extremes, 0, block.GetSize() - 1);
+  return std::max(extremes.max, std::fabs(extremes.min));
+}
+
+// Hands the whole pages among count values back to the system; they read as 0
+// if touched again.
+void GiveBack(double* values, std::size_t count) {
+#if defined(__linux__)
+  static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto begin = (reinterpret_cast<std::uintptr_t>(values) + page - 1) / page * page;
+  const auto end = reinterpret_cast<std::uintptr_t>(values + count) / page * page;
+  if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#else
+  (void)values;
+  (void)count;
+#endif
 }
 
 }  // namespace
@@ -42,9 +69,7 @@ bool SoundStore::SetFromBlock(const Block& block, int rate) {
   SetFormat(rate);
   const int size = block.GetSize();
   if (size == 0) return false;
-  BlockExtremes extremes;
-  block.MinMax(extremes, 0, size - 1);
-  const double peak = std::max(extremes.max, std::fabs(extremes.min));
+  const double peak = PeakOf(block);
   if (peak == 0) return false;
   const double scale = 32767 / peak;
   const double* values = block.GetData();
@@ -54,6 +79,30 @@ bool SoundStore::SetFromBlock(const Block& block, int rate) {
     std::int16_t* samples = m_pSamples.get() + start;
     for (int i = 0; i < count; ++i) samples[i] = ToSample(values[i] * scale);
   }
+  return true;
+}
+
+bool SoundStore::TakeFromBlock(Block& block, int rate) {
+  SetFormat(rate);
+  const int size = block.GetSize();
+  const double peak = size > 0 ? PeakOf(block) : 0.0;
+  double* values = block.GetData();
+  if (peak == 0) {
+    GiveBack(values, static_cast<std::size_t>(size));
+    SetLength(size);
+    return false;
+  }
+  const double scale = 32767 / peak;
+  // Fresh memory, which takes room only as it is written: 2 MB of values at
+  // a time become samples and go back.
+  LargeArray<std::int16_t> samples = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(size));
+  constexpr int kSpan = 1 << 18;
+  for (int start = 0; start < size; start += kSpan) {
+    const int count = std::min(kSpan, size - start);
+    for (int i = start; i < start + count; ++i) samples[i] = ToSample(values[i] * scale);
+    GiveBack(values + start, static_cast<std::size_t>(count));
+  }
+  TakeSamples(std::move(samples), size);
   return true;
 }
 

@@ -44,6 +44,11 @@ class SoundStore {
   // false, with the samples unchanged, when the peak is 0. A shorter block is
   // repeated, a longer one cut; SetFromFloats reads GetLength() values.
   bool SetFromBlock(const Block& block, int rate);
+  // SetLength(block size), then SetFromBlock, for a block whose values are not
+  // wanted afterwards: they are lost (some read as 0) as the memory they took
+  // goes back to the system page by page while they become samples, so that
+  // the two are never both whole.
+  bool TakeFromBlock(Block& block, int rate);
   bool SetFromFloats(const float* values, int rate);
   // The same for channelCount channels of GetFrames() values each, stored
   // interleaved and scaled by one factor from the peak of them all, so that

@@ -4,11 +4,17 @@
 #include <cmath>
 #include <cstdlib>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
 #include <thread>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #include "Block.h"
 #include "Gain.h"
@@ -297,16 +303,37 @@ class ChunkOutput {
   double m_w[kLagrangePoints];
 };
 
+// Waits for ready() a little while without giving up the processor: a chunk
+// takes tens of microseconds, far less than a sleep and a wake-up cost where
+// the system is busy. False when it did not come in that while.
+template <typename Ready>
+bool SpinUntil(Ready ready) {
+  constexpr auto kSpinTime = std::chrono::microseconds(50);
+  const auto until = std::chrono::steady_clock::now() + kSpinTime;
+  do {
+    for (int k = 0; k < 64; ++k) {
+      if (ready()) return true;
+#if defined(__x86_64__) || defined(__i386__)
+      __builtin_ia32_pause();
+#endif
+    }
+  } while (std::chrono::steady_clock::now() < until);
+  return ready();
+}
+
 // A ring of chunks between the walk, which fills them in order on the calling
 // thread, and the output, which a few worker threads (and the calling thread
 // while it waits) do in whatever order they take them. The calling thread
 // takes the chunks back in order, so their values are summed in sample order.
-// The ring holds several chunks per thread so that the walk can go on while a
-// thread that the system has set aside still holds the oldest chunk.
+//
+// The handover is lock-free while there is work: chunks are claimed from a
+// counter and marked done per slot. Only a thread that found nothing for a
+// while sleeps, and only then does the other side pay for a wake-up.
 class ChunkPipeline {
  public:
-  ChunkPipeline(const ChunkOutput& output, int threads)
-      : m_output(output), m_ring(static_cast<std::size_t>(std::max(16, 8 * threads))) {
+  // For a run of `chunks` chunks.
+  ChunkPipeline(const ChunkOutput& output, int threads, std::int64_t chunks)
+      : m_output(output), m_ring(static_cast<std::size_t>(RingSizeFor(threads, chunks))) {
     m_workers.reserve(static_cast<std::size_t>(threads - 1));
     for (int t = 1; t < threads; ++t) {
       m_workers.emplace_back([this](std::stop_token stop) { Work(stop); });
@@ -314,67 +341,118 @@ class ChunkPipeline {
   }
 
   // The slot for chunk c, free once chunk c - ring size has been taken back.
-  Chunk& Slot(std::int64_t c) { return m_ring[static_cast<std::size_t>(c) % m_ring.size()]; }
+  Chunk& Slot(std::int64_t c) { return m_ring[Index(c)]; }
   std::int64_t RingSize() const { return static_cast<std::int64_t>(m_ring.size()); }
 
   // Chunk c (the next in order) has been walked and may be output.
   void Publish(std::int64_t c) {
-    {
+    // Sequentially consistent, as the idle count's increment and the
+    // sleeper's look at the counter are: one of the two sides sees the other.
+    m_iWalked.store(c + 1);
+    if (m_iIdleWorkers.load() > 0) {
       std::lock_guard lock(m_mutex);
-      m_iWalked = c + 1;
+      m_walkedChanged.notify_one();
     }
-    m_walkedChanged.notify_one();
   }
 
   // Waits until chunk c (walked) has been output, doing pending chunks itself
   // meanwhile, and returns it.
   const Chunk& Collect(std::int64_t c) {
-    std::unique_lock lock(m_mutex);
-    while (m_iDone[Index(c)] != c + 1) {
-      if (m_iClaimed < m_iWalked) {
-        const std::int64_t mine = m_iClaimed++;
-        lock.unlock();
-        m_output(Slot(mine));
-        lock.lock();
-        m_iDone[Index(mine)] = mine + 1;
-      } else {
-        m_chunkDone.wait(lock);
+    const auto done = [this, c] { return m_iDone[Index(c)].load() == c + 1; };
+    while (!done()) {
+      if (std::int64_t mine; Claim(mine)) {
+        Output(mine);
+        continue;
       }
+      // Every walked chunk is taken, so only a worker can end the wait.
+      if (SpinUntil(done)) break;
+      std::unique_lock lock(m_mutex);
+      m_iWaitingCollector.store(1);
+      m_chunkDone.wait(lock, done);
+      m_iWaitingCollector.store(0);
     }
     return Slot(c);
   }
 
  private:
+  // Room for the walk to run a few milliseconds ahead: a thread that the system
+  // sets aside for a time slice then holds up nobody (a small ring made the
+  // threads sleep and wake every few chunks on a busy machine). No more slots
+  // than chunks; 48 kB each.
+  static std::int64_t RingSizeFor(int threads, std::int64_t chunks) {
+    return std::max<std::int64_t>(1, std::min<std::int64_t>(chunks, std::min(256, 64 * threads)));
+  }
+
   std::size_t Index(std::int64_t c) const { return static_cast<std::size_t>(c) % m_ring.size(); }
 
-  void Work(const std::stop_token& stop) {
-    std::unique_lock lock(m_mutex);
-    while (m_walkedChanged.wait(lock, stop, [this] { return m_iClaimed < m_iWalked; })) {
-      const std::int64_t mine = m_iClaimed++;
-      lock.unlock();
-      m_output(Slot(mine));
-      lock.lock();
-      m_iDone[Index(mine)] = mine + 1;
+  bool Claimable() const { return m_iClaimed.load() < m_iWalked.load(); }
+
+  // Takes the oldest walked chunk that nobody has taken yet.
+  bool Claim(std::int64_t& mine) {
+    std::int64_t claimed = m_iClaimed.load(std::memory_order_relaxed);
+    while (claimed < m_iWalked.load(std::memory_order_acquire)) {
+      if (m_iClaimed.compare_exchange_weak(claimed, claimed + 1, std::memory_order_relaxed)) {
+        mine = claimed;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  void Output(std::int64_t mine) {
+    m_output(Slot(mine));
+    m_iDone[Index(mine)].store(mine + 1);
+    if (m_iWaitingCollector.load() != 0) {
+      std::lock_guard lock(m_mutex);
       m_chunkDone.notify_one();
+    }
+  }
+
+  void Work(const std::stop_token& stop) {
+    for (;;) {
+      std::int64_t mine = 0;
+      bool claimed = false;
+      SpinUntil([&] { return (claimed = Claim(mine)) || stop.stop_requested(); });
+      if (claimed) {
+        Output(mine);
+        continue;
+      }
+      if (stop.stop_requested()) return;
+      std::unique_lock lock(m_mutex);
+      m_iIdleWorkers.fetch_add(1);
+      const bool claimable = m_walkedChanged.wait(lock, stop, [this] { return Claimable(); });
+      m_iIdleWorkers.fetch_sub(1);
+      if (!claimable) return;
     }
   }
 
   const ChunkOutput& m_output;
   std::vector<Chunk> m_ring;
+  std::atomic<std::int64_t> m_iWalked = 0;   // chunks 0 .. m_iWalked - 1 have been walked
+  std::atomic<std::int64_t> m_iClaimed = 0;  // chunks 0 .. m_iClaimed - 1 have been taken for output
+  // Per slot, 1 + the last chunk output in it (0: none yet).
+  std::vector<std::atomic<std::int64_t>> m_iDone = std::vector<std::atomic<std::int64_t>>(m_ring.size());
+  // Who sleeps, so that the other side knows to wake them.
+  std::atomic<int> m_iIdleWorkers = 0;
+  std::atomic<int> m_iWaitingCollector = 0;
   std::mutex m_mutex;
   std::condition_variable_any m_walkedChanged;
   std::condition_variable m_chunkDone;
-  std::int64_t m_iWalked = 0;   // chunks 0 .. m_iWalked - 1 have been walked
-  std::int64_t m_iClaimed = 0;  // chunks 0 .. m_iClaimed - 1 have been taken for output
-  // Per slot, 1 + the last chunk output in it (0: none yet).
-  std::vector<std::int64_t> m_iDone = std::vector<std::int64_t>(m_ring.size(), 0);
   // Last, so that they stop and join before anything they use goes.
   std::vector<std::jthread> m_workers;
 };
 
 }  // namespace
 
-int DefaultRhythmThreads() { return std::max(1u, std::thread::hardware_concurrency()); }
+int DefaultRhythmThreads() {
+#if defined(__linux__)
+  // The processors this process may run on (taskset, a cpuset),
+  // not all the machine has: more threads than those only wait for each other.
+  cpu_set_t allowed;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
+#endif
+  return std::max(1u, std::thread::hardware_concurrency());
+}
 
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
@@ -396,7 +474,7 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
   const ChunkOutput output(s, channels, N, parameters, modulator, out);
   const std::int64_t chunks = (std::int64_t{N} + kChunk - 1) / kChunk;
   const int requested = threads > 0 ? threads : DefaultRhythmThreads();
-  ChunkPipeline pipeline(output, static_cast<int>(std::min<std::int64_t>(requested, chunks)));
+  ChunkPipeline pipeline(output, static_cast<int>(std::min<std::int64_t>(requested, chunks)), chunks);
 
   std::fill(sums, sums + channels, 0.0);
   std::int64_t collected = 0;

@@ -81,7 +81,7 @@ void PeriodLevels(const RhythmEnvelope& envelope, double fs, double T0, double P
 // `threads` threads (the calling one and threads - 1 workers started for the
 // run; 0 for DefaultRhythmThreads()). The result is the same, bit for bit,
 // for any number of threads. Besides out it holds 48 kB per chunk of a
-// ring of max(16, 8 threads) chunks.
+// ring of min(256, 64 threads) chunks (no more than the sound has).
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                  Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr,
@@ -100,7 +100,8 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
                        RandomGenerator& random, Progress* progress, float* const* out, double* sums,
                        std::vector<PeriodRecord>* periods = nullptr, int threads = 0);
 
-// The threads Rhythmize uses by default: the processor's cores (at least 1).
+// The threads Rhythmize uses by default: the processors this process may run
+// on (at least 1).
 int DefaultRhythmThreads();
 
 // The modulator of the Frequency types: Np values (Np >= 1) from GenerateSource

@@ -3,6 +3,7 @@
 
 #include <QImage>
 
+#include <cmath>
 #include <limits>
 #include <numeric>
 #include <vector>
@@ -89,6 +90,26 @@ TEST_F(WaveSignalTest, ZeroPeakLeavesSamplesAndInfinityDoesNotOverflow) {
 
   sound.SetFromBlock(MakeBlock({1.0, std::numeric_limits<double>::infinity(), -2.0}), 44100);
   for (std::int16_t v : SamplesOf(sound)) EXPECT_GE(v, -32767);
+}
+
+TEST_F(WaveSignalTest, TakeFromBlockGivesTheSamplesOfSetFromBlock) {
+  // Several spans of 2 MB of values and a partial one, the memory handed back behind them.
+  const int n = 3 * (1 << 18) + 12345;
+  Block block(n);
+  for (int i = 0; i < n; ++i) block[i] = std::sin(i * 0.001) * (1.0 + i % 7);
+  sound.SetLength(n);
+  ASSERT_TRUE(sound.SetFromBlock(block, 44100));
+  const Samples expected = SamplesOf(sound);
+  WaveSignal taken{nullptr, &prompts};
+  EXPECT_TRUE(taken.TakeFromBlock(block, 22050));
+  EXPECT_EQ(SamplesOf(taken), expected);
+  EXPECT_EQ(taken.GetSampleRate(), 22050);
+
+  // A peak of 0: n zero samples.
+  Block zeros(n);
+  EXPECT_FALSE(taken.TakeFromBlock(zeros, 8000));
+  EXPECT_EQ(SamplesOf(taken), Samples(static_cast<std::size_t>(n), 0));
+  EXPECT_EQ(taken.GetSampleRate(), 8000);
 }
 
 TEST_F(WaveSignalTest, EmptySoundDrawsAGreyCrossAndTheHintGivesCountAndDuration) {

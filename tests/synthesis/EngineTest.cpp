@@ -294,8 +294,7 @@ TEST(Rhythmize, ANewPeriodWaitsForTheSourceToChangeSign) {
 }
 
 TEST(Rhythmize, SameBitsForOneTwoAndSixteenThreads) {
-  // 37 full chunks and a partial one, so that 16 threads share a ring that
-  // wraps several times; the transcription of the run is the oracle.
+  // 37 full chunks and a partial one; the transcription of the run is the oracle.
   const int fs = 44100;
   const std::vector<std::int16_t> s = TestSound(37 * 2048 + 777);
   Block modulator(1999);  // prime: chunks start at every phase of it
@@ -339,6 +338,22 @@ TEST(Rhythmize, SameBitsForOneTwoAndSixteenThreads) {
         }
       }
     }
+  }
+}
+
+TEST(Rhythmize, SameBitsWhereTheRingOfChunksWrapsAround) {
+  // More chunks than the ring holds for 16 threads (256), and a ring of 64 or
+  // 128 that comes round several times for 1 and 2.
+  const int fs = 44100;
+  const std::vector<std::int16_t> s = TestSound(300 * 2048 + 99);
+  const RhythmParameters p{0.05, 0.3, 0.4, 60 * 0.001 * fs, mtAmpDet};
+  SeamlessCo expectedEnvelope = VariedEnvelope();
+  const EngineRun expected = Reference(s, fs, p, nullptr, expectedEnvelope);
+  for (const int threads : {1, 2, 16}) {
+    SeamlessCo envelope = VariedEnvelope();
+    const EngineRun run = Engine(s, fs, p, envelope, nullptr, threads);
+    ASSERT_EQ(std::memcmp(expected.out.data(), run.out.data(), s.size() * sizeof(float)), 0) << threads;
+    EXPECT_EQ(run.sum, expected.sum) << threads;
   }
 }
 
