@@ -122,16 +122,18 @@ std::optional<std::vector<double>> MakeEnvelope(const Options& options) {
 }
 
 // Stores the rhythm's values in the sound, peak-normalised to 32767 as the
-// window stores them, and brings the values to full scale 1 by the same peak.
-// A rhythm of zeros leaves the sound as it was, as in the window; the values
-// then hold its samples.
-void ToFullScale(float* values, SoundStore& sound) {
+// window stores them, and, for a format above 16 bits, brings the values to
+// full scale 1 by the same peak. A rhythm of zeros leaves the sound as it was,
+// as in the window; the values then hold its samples.
+void ToFullScale(float* values, SoundStore& sound, bool keepValues) {
   const int channels = sound.GetChannels();
   const std::size_t frames = static_cast<std::size_t>(sound.GetFrames());
   const std::size_t count = frames * channels;
   const float* channelValues[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) channelValues[c] = values + frames * c;
-  if (sound.SetFromChannels(channelValues, channels, sound.GetSampleRate())) {
+  const bool stored = sound.SetFromChannels(channelValues, channels, sound.GetSampleRate());
+  if (!keepValues) return;
+  if (stored) {
     float peak = 0;
     for (std::size_t k = 0; k < count; ++k) peak = std::max(peak, std::fabs(values[k]));
     for (std::size_t k = 0; k < count; ++k) values[k] /= peak;
@@ -211,7 +213,7 @@ class Renderer {
                                 {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,
                                 &periods);
     if (!rendered) return std::string(messages::kOverflow);
-    ToFullScale(rendered.get(), sound);
+    ToFullScale(rendered.get(), sound, m_options.format != "wav16");
     return std::nullopt;
   }
 

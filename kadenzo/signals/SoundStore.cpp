@@ -123,6 +123,10 @@ bool SoundStore::SetFromChannels(const float* const* channels, int channelCount,
   if (peak == 0) return false;
   const float scale = 32767 / peak;
   // The product in single precision, as the values and the scale are.
+  if (channelCount == 1) {
+    for (int j = 0; j < frames; ++j) m_pSamples[j] = ToSample(channels[0][j] * scale);
+    return true;
+  }
   for (int c = 0; c < channelCount; ++c) {
     const float* values = channels[c];
     std::int16_t* samples = m_pSamples.get() + c;
