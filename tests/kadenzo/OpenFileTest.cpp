@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "Block.h"
+#include "CommandLineCases.h"
 #include "ScriptedKadenzoPrompts.h"
 #include "kdMain.h"
 
@@ -109,31 +109,13 @@ TEST_F(KadenzoOpenFile, GivesWhatTheLoadCommandsGive) {
 }
 
 TEST(KadenzoCommandLine, HelpVersionAndUsageErrors) {
-  struct Case {
-    QStringList arguments;
-    int exitCode;
-    QByteArray output;  // the start of standard output
-  };
-  const Case cases[] = {
+  ExpectCommandLines(QStringLiteral(KADENZO), {
       {{"--version"}, 0, "kadenzo " KIT_VERSION "\n"},
       {{"--help"}, 0, "Usage: "},
       {{"-h"}, 0, "Usage: "},
       {{"--no-such-option"}, 2, ""},
       {{"one.wav", "two.wav"}, 2, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments.join(' ').toStdString());
-    QProcess program;
-    program.start(QStringLiteral(KADENZO), c.arguments);
-    ASSERT_TRUE(program.waitForFinished(60000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), c.exitCode) << program.readAllStandardError().toStdString();
-    const QByteArray output = program.readAllStandardOutput();
-    EXPECT_TRUE(output.startsWith(c.output)) << output.toStdString();
-    if (c.exitCode == 2) {
-      EXPECT_TRUE(output.isEmpty());
-    }
-  }
+  });
 }
 
 }  // namespace

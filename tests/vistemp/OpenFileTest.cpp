@@ -3,8 +3,8 @@
 // codes of the program's own command line.
 #include <gtest/gtest.h>
 
-#include <QProcess>
 
+#include "CommandLineCases.h"
 #include "PictureWidget.h"
 #include "TestPictures.h"
 #include "TracedPictureView.h"
@@ -59,30 +59,12 @@ TEST(VistempOpenFile, GivesWhatTheLoadCommandGives) {
 }
 
 TEST(VistempCommandLine, HelpVersionAndUsageErrors) {
-  struct Case {
-    QStringList arguments;
-    int exitCode;
-    QByteArray output;  // the start of standard output
-  };
-  const Case cases[] = {
+  ExpectCommandLines(QStringLiteral(VISTEMP), {
       {{"--version"}, 0, "Vistemp " KIT_VERSION "\n"},
       {{"--help"}, 0, "Usage: "},
       {{"--no-such-option"}, 2, ""},
       {{"one.bmp", "two.bmp"}, 2, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments.join(' ').toStdString());
-    QProcess program;
-    program.start(QStringLiteral(VISTEMP), c.arguments);
-    ASSERT_TRUE(program.waitForFinished(60000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), c.exitCode) << program.readAllStandardError().toStdString();
-    const QByteArray output = program.readAllStandardOutput();
-    EXPECT_TRUE(output.startsWith(c.output)) << output.toStdString();
-    if (c.exitCode == 2) {
-      EXPECT_TRUE(output.isEmpty());
-    }
-  }
+  });
 }
 
 }  // namespace
