@@ -11,7 +11,6 @@ using Mask = __m256d;     // a comparison per lane
 using Index = __m128i;    // kLanes 32-bit integers
 using Bits = __m256i;     // kLanes 64-bit integers
 using Offset = __m256i;   // per lane the two 32-bit halves 2 o, 2 o + 1 of a position o
-using Run = __m256i;      // per lane 4 consecutive 16-bit samples
 
 KIT_LANE Vec Load(const double* p) { return _mm256_loadu_pd(p); }
 KIT_LANE void Store(double* p, Vec v) { _mm256_storeu_pd(p, v); }
@@ -73,6 +72,10 @@ KIT_LANE int HighestIndex(Index v) {
 }
 KIT_LANE Vec Gather(const double* base, Index i) { return _mm256_i32gather_pd(base, i, 8); }
 
+struct Run {  // per lane 4 consecutive 16-bit samples
+  __m128i low, high;
+};
+
 // Lane l of PickOf2(low, high, offset) is element offset[l] of the
 // 2 kLanes values low, high (0 <= offset[l] < 2 kLanes).
 KIT_LANE Offset MakeOffset(Index o) {
@@ -100,16 +103,24 @@ KIT_LANE Vec PickOf4(Vec a, Vec b, Vec c, Vec e, Offset o) {
   return _mm256_castps_pd(_mm256_blendv_ps(firstTwo, lastTwo, OffsetBit(o, 4)));
 }
 
-// Per lane the 4 samples s[first[l] .. first[l] + 3].
-KIT_LANE Run GatherRun(const std::int16_t* s, Index first) {
-  return _mm256_i32gather_epi64(reinterpret_cast<const long long*>(s), first, 2);
+// Per lane the 4 samples s[first[l] + offset .. first[l] + offset + 3], put
+// sample by sample: the four lanes' samples 0 and 1 in low, 2 and 3 in high.
+// Four plain loads and a transpose: a gather is slower on processors of this
+// width, and the lanes' addresses are worked out once for all the runs of a
+// window.
+KIT_LANE Run GatherRun(const std::int16_t* s, Index first, int offset) {
+  const auto at = [&](int lane) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + _mm_extract_epi32(first, lane) + offset));
+  };
+  const __m128i firstTwo = _mm_unpacklo_epi16(at(0), at(1));  // a0 b0 a1 b1 a2 b2 a3 b3
+  const __m128i lastTwo = _mm_unpacklo_epi16(at(2), at(3));   // c0 d0 c1 d1 c2 d2 c3 d3
+  return {_mm_unpacklo_epi32(firstTwo, lastTwo), _mm_unpackhi_epi32(firstTwo, lastTwo)};
 }
 // Sample u (0 .. 3) of every lane's run, as doubles.
 KIT_LANE Vec RunSample(Run run, int u) {
-  const __m256i top = _mm256_slli_epi64(run, 48 - 16 * u);  // the sample in bits 48 .. 63
-  const __m256i upperHalves =
-      _mm256_permutevar8x32_epi32(top, _mm256_setr_epi32(1, 3, 5, 7, 1, 3, 5, 7));
-  return _mm256_cvtepi32_pd(_mm_srai_epi32(_mm256_castsi256_si128(upperHalves), 16));
+  const __m128i pair = u < 2 ? run.low : run.high;
+  const __m128i four = u % 2 == 0 ? pair : _mm_srli_si128(pair, 8);
+  return _mm256_cvtepi32_pd(_mm_cvtepi16_epi32(four));
 }
 
 #undef KIT_LANE

@@ -91,8 +91,8 @@ KIT_LANE Vec PickOf4(Vec a, Vec b, Vec c, Vec e, Offset o) {
 }
 
 // Per lane the 4 samples s[first[l] .. first[l] + 3].
-KIT_LANE Run GatherRun(const std::int16_t* s, Index first) {
-  return _mm512_i32gather_epi64(first, s, 2);
+KIT_LANE Run GatherRun(const std::int16_t* s, Index first, int offset) {
+  return _mm512_i32gather_epi64(_mm256_add_epi32(first, _mm256_set1_epi32(offset)), s, 2);
 }
 // Sample u (0 .. 3) of every lane's run, as doubles.
 KIT_LANE Vec RunSample(Run run, int u) {
