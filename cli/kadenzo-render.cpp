@@ -122,17 +122,16 @@ std::optional<std::vector<double>> MakeEnvelope(const Options& options) {
 }
 
 // Stores the rhythm's values in the sound, peak-normalised to 32767 as the
-// window stores them, and, for a format above 16 bits, brings the values to
-// full scale 1 by the same peak. A rhythm of zeros leaves the sound as it was,
-// as in the window; the values then hold its samples.
-void ToFullScale(float* values, SoundStore& sound, bool keepValues) {
+// window stores them, and brings the values to full scale 1 by the same peak.
+// A rhythm of zeros leaves the sound as it was, as in the window; the values
+// then hold its samples.
+void ToFullScale(float* values, SoundStore& sound) {
   const int channels = sound.GetChannels();
   const std::size_t frames = static_cast<std::size_t>(sound.GetFrames());
   const std::size_t count = frames * channels;
   const float* channelValues[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) channelValues[c] = values + frames * c;
   const bool stored = sound.SetFromChannels(channelValues, channels, sound.GetSampleRate());
-  if (!keepValues) return;
   if (stored) {
     float peak = 0;
     for (std::size_t k = 0; k < count; ++k) peak = std::max(peak, std::fabs(values[k]));
@@ -165,9 +164,10 @@ class Renderer {
     return std::nullopt;
   }
 
-  // One render with the given seed into sound, and into rendered the same at
-  // full scale 1 before its rounding to 16 bits; the refusal's message otherwise.
-  std::optional<std::string> Render(std::uint64_t seed, SoundStore& sound, LargeArray<float>& rendered,
+  // One render with the given seed into sound, and for a format above 16 bits
+  // into rendered the same at full scale 1 before its rounding; the refusal's
+  // message otherwise. The last render takes the loaded source over.
+  std::optional<std::string> Render(std::uint64_t seed, bool last, SoundStore& sound, LargeArray<float>& rendered,
                                     std::vector<PeriodRecord>& periods) {
     RandomGenerator random;
     std::uint64_t tooMany = 0;
@@ -180,12 +180,14 @@ class Renderer {
         case SourceOutcome::WrongModel: return std::string(messages::kWrongModel);
         case SourceOutcome::Overflow: return std::string(messages::kOverflow);
       }
+    } else if (last) {
+      sound = std::move(m_loaded);
     } else {
-      sound.SetLength(m_loaded.GetLength());
+      const int length = m_loaded.GetLength();
+      LargeArray<std::int16_t> copy = length > 0 ? MakeLargeArray<std::int16_t>(static_cast<std::size_t>(length)) : nullptr;
+      if (length > 0) std::copy(m_loaded.GetSamples(0), m_loaded.GetSamples(0) + length, copy.get());
+      sound.TakeSamples(std::move(copy), length);
       sound.SetFormat(m_loaded.GetSampleRate(), m_loaded.GetChannels());
-      if (m_loaded.GetLength() > 0) {
-        std::copy(m_loaded.GetSamples(0), m_loaded.GetSamples(0) + m_loaded.GetLength(), sound.GetSamples(0));
-      }
     }
 
     random.Seed(seed);
@@ -209,11 +211,17 @@ class Renderer {
       if (!MakeModulator(modulator, Np, a, b, random, &m_progress)) return std::string(messages::kOverflow);
     }
     std::vector<double> envelope = m_envelope;
-    rendered = RhythmizedFloats(sound, *parameters, UsesModulator(fields.type) ? &modulator : nullptr,
-                                {envelope.data(), static_cast<int>(envelope.size()) - 1}, random, &m_progress,
-                                &periods);
+    const Block* used = UsesModulator(fields.type) ? &modulator : nullptr;
+    const RhythmEnvelope shape{envelope.data(), static_cast<int>(envelope.size()) - 1};
+    if (m_options.format == "wav16") {
+      if (RhythmizeSound(sound, *parameters, used, shape, random, &m_progress, &periods) != RhythmOutcome::Stored) {
+        return std::string(messages::kOverflow);
+      }
+      return std::nullopt;
+    }
+    rendered = RhythmizedFloats(sound, *parameters, used, shape, random, &m_progress, &periods);
     if (!rendered) return std::string(messages::kOverflow);
-    ToFullScale(rendered.get(), sound, m_options.format != "wav16");
+    ToFullScale(rendered.get(), sound);
     return std::nullopt;
   }
 
@@ -346,7 +354,7 @@ int main(int argc, char** argv) {
     SoundStore sound;
     LargeArray<float> rendered;
     std::vector<PeriodRecord> periods;
-    const std::optional<std::string> refusal = renderer.Render(seed, sound, rendered, periods);
+    const std::optional<std::string> refusal = renderer.Render(seed, k + 1 == options.variations, sound, rendered, periods);
     progress.End();
     if (refusal) return cli::Refuse(*refusal);
     const float* channels[] = {rendered.get(), rendered.get() + sound.GetFrames()};

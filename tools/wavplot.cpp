@@ -26,7 +26,7 @@ struct Strip {
 
 // A sound file's strip, or why it cannot be drawn.
 std::string ReadStrip(const std::string& fileName, Strip& strip) {
-  const WaveFileContent content = ReadSoundFile(fileName);
+  WaveFileContent content = ReadSoundFile(fileName);
   if (content.result != WaveReadResult::Loaded) return ReadRefusalMessage(content, fileName);
   if (content.frames < 2) return fileName + ": too short to draw";
   const LargeArray<std::int16_t> samples = TakeWaveChannel(content, 0);

@@ -109,8 +109,7 @@ bool SoundStore::TakeFromBlock(Block& block, int rate) {
 bool SoundStore::SetFromFloats(const float* values, int rate) { return SetFromChannels(&values, 1, rate); }
 
 bool SoundStore::SetFromChannels(const float* const* channels, int channelCount, int rate) {
-  SetFormat(rate, channelCount);
-  const int frames = GetFrames();
+  const int frames = m_iLength / std::max(channelCount, 1);
   float max = 0;
   float min = 0;
   for (int c = 0; c < channelCount; ++c) {
@@ -119,18 +118,30 @@ bool SoundStore::SetFromChannels(const float* const* channels, int channelCount,
       min = std::min(min, channels[c][j]);
     }
   }
-  const float peak = std::max(max, std::fabs(min));
+  return SetFromCentredChannels(channels, nullptr, channelCount, std::max(max, std::fabs(min)), rate);
+}
+
+bool SoundStore::SetFromCentredChannels(const float* const* channels, const double* means, int channelCount,
+                                        float peak, int rate) {
+  SetFormat(rate, channelCount);
+  const int frames = GetFrames();
   if (peak == 0) return false;
   const float scale = 32767 / peak;
   // The product in single precision, as the values and the scale are.
+  const auto sample = [scale](float value, double mean) {
+    return ToSample(static_cast<float>(value - mean) * scale);
+  };
   if (channelCount == 1) {
-    for (int j = 0; j < frames; ++j) m_pSamples[j] = ToSample(channels[0][j] * scale);
+    const float* values = channels[0];
+    const double mean = means != nullptr ? means[0] : 0.0;
+    for (int j = 0; j < frames; ++j) m_pSamples[j] = sample(values[j], mean);
     return true;
   }
   for (int c = 0; c < channelCount; ++c) {
     const float* values = channels[c];
+    const double mean = means != nullptr ? means[c] : 0.0;
     std::int16_t* samples = m_pSamples.get() + c;
-    for (int j = 0; j < frames; ++j) samples[static_cast<std::ptrdiff_t>(j) * channelCount] = ToSample(values[j] * scale);
+    for (int j = 0; j < frames; ++j) samples[static_cast<std::ptrdiff_t>(j) * channelCount] = sample(values[j], mean);
   }
   return true;
 }

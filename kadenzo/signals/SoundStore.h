@@ -54,6 +54,11 @@ class SoundStore {
   // interleaved and scaled by one factor from the peak of them all, so that
   // their balance stays; one channel gives SetFromFloats' samples.
   bool SetFromChannels(const float* const* channels, int channelCount, int rate);
+  // SetFromChannels of the values channels[c][j] - means[c], each rounded to
+  // single precision, whose peak (the largest magnitude, or 0) the caller knows;
+  // null means hold zeros (a float less 0 is the float itself).
+  bool SetFromCentredChannels(const float* const* channels, const double* means, int channelCount, float peak,
+                              int rate);
 
  protected:
   LargeArray<std::int16_t> m_pSamples;

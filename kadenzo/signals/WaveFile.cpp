@@ -144,9 +144,10 @@ WaveFileContent ReadWaveFile(const std::string& fileName) {
   return content;
 }
 
-LargeArray<std::int16_t> TakeWaveChannel(const WaveFileContent& content, int channel) {
+LargeArray<std::int16_t> TakeWaveChannel(WaveFileContent& content, int channel) {
   const int channels = std::max<int>(content.format.nChannels, 1);
   if (content.frames <= 0 || !content.samples) return nullptr;
+  if (channels == 1) return std::move(content.samples);
   channel = std::clamp(channel, 0, channels - 1);
   LargeArray<std::int16_t> out = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(content.frames));
   const std::int16_t* in = content.samples.get() + channel;

@@ -44,8 +44,9 @@ struct WaveFileContent {
 // really holds are read.
 WaveFileContent ReadWaveFile(const std::string& fileName);
 
-// The samples of one channel (0-based, clamped to those the file has).
-LargeArray<std::int16_t> TakeWaveChannel(const WaveFileContent& content, int channel);
+// The samples of one channel (0-based, clamped to those the file has); those
+// of a one-channel file are moved out of content, not copied.
+LargeArray<std::int16_t> TakeWaveChannel(WaveFileContent& content, int channel);
 
 // Writes the sound as 16-bit PCM with the sound's channel count and rate. An
 // existing file is replaced only once the new one has been written whole;

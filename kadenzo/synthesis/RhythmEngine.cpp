@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <limits>
 #include <condition_variable>
 #include <mutex>
 #include <stop_token>
@@ -224,6 +225,9 @@ struct Chunk {
   double level[kChunk];
   double magnitude[kChunk];
   double value[kMaxRhythmChannels][kChunk];
+  // The extremes of each channel's values rounded to single precision.
+  float least[kMaxRhythmChannels];
+  float greatest[kMaxRhythmChannels];
 };
 
 // The per-sample output of one rhythm: reads only the source, the weights,
@@ -287,7 +291,16 @@ class ChunkOutput {
           break;
       }
       float* out = m_out[c] + first;
-      for (int k = 0; k < count; ++k) out[k] = static_cast<float>(value[k]);
+      float least = static_cast<float>(value[0]);
+      float greatest = least;
+      for (int k = 0; k < count; ++k) {
+        const float rounded = static_cast<float>(value[k]);
+        out[k] = rounded;
+        least = std::min(least, rounded);
+        greatest = std::max(greatest, rounded);
+      }
+      chunk.least[c] = least;
+      chunk.greatest[c] = greatest;
     }
   }
 
@@ -457,14 +470,14 @@ int DefaultRhythmThreads() {
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                  Progress* progress, float* out, std::vector<PeriodRecord>* periods, int threads) {
-  double sum = 0.0;
-  RhythmizeChannels(&s, 1, N, fs, parameters, modulator, envelope, random, progress, &out, &sum, periods, threads);
-  return sum;
+  ChannelTotals totals;
+  RhythmizeChannels(&s, 1, N, fs, parameters, modulator, envelope, random, progress, &out, &totals, periods, threads);
+  return totals.sum;
 }
 
 void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs,
                        const RhythmParameters& parameters, const Block* modulator, RhythmEnvelope envelope,
-                       RandomGenerator& random, Progress* progress, float* const* out, double* sums,
+                       RandomGenerator& random, Progress* progress, float* const* out, ChannelTotals* totals,
                        std::vector<PeriodRecord>* periods, int threads) {
   if (periods) periods->clear();
   PeriodWalk walk(parameters, fs, envelope, random, periods);
@@ -476,12 +489,16 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
   const int requested = threads > 0 ? threads : DefaultRhythmThreads();
   ChunkPipeline pipeline(output, static_cast<int>(std::min<std::int64_t>(requested, chunks)), chunks);
 
-  std::fill(sums, sums + channels, 0.0);
+  constexpr float kInfinity = std::numeric_limits<float>::infinity();
+  std::fill(totals, totals + channels, ChannelTotals{0.0, kInfinity, -kInfinity});
   std::int64_t collected = 0;
   auto collect = [&] {
     const Chunk& chunk = pipeline.Collect(collected++);
     for (int c = 0; c < channels; ++c) {
-      for (int k = 0; k < chunk.count; ++k) sums[c] += chunk.value[c][k];
+      ChannelTotals& total = totals[c];
+      for (int k = 0; k < chunk.count; ++k) total.sum += chunk.value[c][k];
+      total.least = std::min(total.least, chunk.least[c]);
+      total.greatest = std::max(total.greatest, chunk.greatest[c]);
     }
   };
   int channelSum[kChunk];
@@ -517,12 +534,15 @@ bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random
   return true;
 }
 
-LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParameters& parameters,
-                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
-                                   Progress* progress, std::vector<PeriodRecord>* periods) {
+namespace {
+
+// The rhythm of the samples of sound, unrounded output values of each channel
+// one after the other, with the channels' totals.
+LargeArray<float> RhythmizeChannelsOf(const SoundStore& sound, const RhythmParameters& parameters,
+                                      const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                                      Progress* progress, std::vector<PeriodRecord>* periods, ChannelTotals* totals) {
   const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
   const int N = sound.GetFrames();
-  const int fs = sound.GetSampleRate();
   const std::size_t frames = static_cast<std::size_t>(N);
   // A mono sound is read in place; the channels of a stereo one are taken apart.
   LargeArray<std::int16_t> apart;
@@ -539,15 +559,30 @@ LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParamete
   LargeArray<float> buffer = MakeLargeArray<float>(frames * channels);
   float* out[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) out[c] = buffer.get() + frames * c;
-  double sums[kMaxRhythmChannels] = {};
-  RhythmizeChannels(source, channels, N, fs, parameters, modulator, envelope, random, progress, out, sums, periods);
-  apart.reset();
+  RhythmizeChannels(source, channels, N, sound.GetSampleRate(), parameters, modulator, envelope, random, progress,
+                    out, totals, periods);
+  return buffer;
+}
+
+// A value of the rhythm with its channel's mean removed, as it is stored.
+float Centred(float value, double mean) { return static_cast<float>(value - mean); }
+
+}  // namespace
+
+LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParameters& parameters,
+                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                                   Progress* progress, std::vector<PeriodRecord>* periods) {
+  ChannelTotals totals[kMaxRhythmChannels];
+  LargeArray<float> buffer =
+      RhythmizeChannelsOf(sound, parameters, modulator, envelope, random, progress, periods, totals);
+  const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
+  const int N = sound.GetFrames();
   bool finite = true;
   for (int c = 0; c < channels; ++c) {
-    const double mean = sums[c] / N;
-    float* values = out[c];
+    const double mean = totals[c].sum / N;
+    float* values = buffer.get() + static_cast<std::size_t>(N) * c;
     for (int k = 0; k < N; ++k) {
-      values[k] = static_cast<float>(values[k] - mean);
+      values[k] = Centred(values[k], mean);
       finite &= std::isfinite(values[k]);
     }
   }
@@ -558,12 +593,28 @@ LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParamete
 RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
                              const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                              Progress* progress, std::vector<PeriodRecord>* periods) {
-  const LargeArray<float> buffer = RhythmizedFloats(sound, parameters, modulator, envelope, random, progress, periods);
-  if (!buffer) return RhythmOutcome::Overflow;
+  ChannelTotals totals[kMaxRhythmChannels];
+  const LargeArray<float> buffer =
+      RhythmizeChannelsOf(sound, parameters, modulator, envelope, random, progress, periods, totals);
   const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
+  const int N = sound.GetFrames();
+  // Removing the mean and rounding never changes the order of two values, so
+  // the centred values' extremes are those of the extremes: their peak and
+  // whether they are all finite are known without a pass over them.
+  double means[kMaxRhythmChannels] = {};
+  float greatest = 0;
+  float least = 0;
+  for (int c = 0; c < channels && N > 0; ++c) {
+    means[c] = totals[c].sum / N;
+    const float low = Centred(totals[c].least, means[c]);
+    const float high = Centred(totals[c].greatest, means[c]);
+    if (!std::isfinite(low) || !std::isfinite(high)) return RhythmOutcome::Overflow;
+    greatest = std::max(greatest, high);
+    least = std::min(least, low);
+  }
   const float* out[kMaxRhythmChannels] = {};
-  for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(sound.GetFrames()) * c;
-  sound.SetFromChannels(out, channels, sound.GetSampleRate());
+  for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(N) * c;
+  sound.SetFromCentredChannels(out, means, channels, std::max(greatest, std::fabs(least)), sound.GetSampleRate());
   return RhythmOutcome::Stored;
 }
 

@@ -90,14 +90,22 @@ double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& p
 // The channels RhythmizeChannels takes at once.
 constexpr int kMaxRhythmChannels = 2;
 
+// What a rhythm's output of one channel adds up to, gathered as it is made.
+struct ChannelTotals {
+  double sum = 0;  // of the unrounded outputs, in sample order
+  // The smallest and the largest output rounded to single precision.
+  float least = 0;
+  float greatest = 0;
+};
+
 // One rhythm over channels (1 .. kMaxRhythmChannels) sources s[c] of N samples
-// each, into out[c], with sums[c] the sum of channel c's unrounded outputs:
-// one walk, whose wait for a sign change follows the sum of the channels, and
-// the same levels, gains and (for the time-shifting types) read positions in
-// every channel. One channel is Rhythmize.
+// each, into out[c], with totals[c] those of channel c: one walk, whose wait
+// for a sign change follows the sum of the channels, and the same levels,
+// gains and (for the time-shifting types) read positions in every channel.
+// One channel is Rhythmize.
 void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs,
                        const RhythmParameters& parameters, const Block* modulator, RhythmEnvelope envelope,
-                       RandomGenerator& random, Progress* progress, float* const* out, double* sums,
+                       RandomGenerator& random, Progress* progress, float* const* out, ChannelTotals* totals,
                        std::vector<PeriodRecord>* periods = nullptr, int threads = 0);
 
 // The threads Rhythmize uses by default: the processors this process may run
@@ -125,8 +133,8 @@ LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParamete
                                    const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                                    Progress* progress, std::vector<PeriodRecord>* periods = nullptr);
 
-// The rhythm on the samples of sound, in place: RhythmizedFloats, stored
-// peak-normalised by the sound. A stereo sound gets one rhythm on both
+// The rhythm on the samples of sound, in place: RhythmizedFloats' values,
+// stored peak-normalised by the sound in one pass after the run. A stereo sound gets one rhythm on both
 // channels, each with its own mean removed and both scaled by the same
 // factor, so that their balance stays. Does not draw.
 RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,

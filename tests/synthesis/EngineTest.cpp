@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -392,13 +393,16 @@ TEST(RhythmizeChannels, EachChannelIsTheRunOnItWithTheSumsSignChanges) {
       std::vector<float> outLeft(n), outRight(n);
       const std::int16_t* sources[] = {left.data(), right.data()};
       float* outs[] = {outLeft.data(), outRight.data()};
-      double sums[2];
-      RhythmizeChannels(sources, 2, n, fs, p, m, envelope.ForEngine(), random, nullptr, outs, sums, nullptr, threads);
+      ChannelTotals totals[2];
+      RhythmizeChannels(sources, 2, n, fs, p, m, envelope.ForEngine(), random, nullptr, outs, totals, nullptr, threads);
       for (int c = 0; c < 2; ++c) {
         SeamlessCo referenceEnvelope = VariedEnvelope();
         const EngineRun expected = Reference(c == 0 ? left : right, fs, p, m, referenceEnvelope, &sum);
         ASSERT_EQ(std::memcmp(expected.out.data(), (c == 0 ? outLeft : outRight).data(), n * sizeof(float)), 0) << c;
-        EXPECT_EQ(sums[c], expected.sum);
+        EXPECT_EQ(totals[c].sum, expected.sum);
+        const auto [least, greatest] = std::minmax_element(expected.out.begin(), expected.out.end());
+        EXPECT_EQ(totals[c].least, *least);
+        EXPECT_EQ(totals[c].greatest, *greatest);
       }
     }
   }
