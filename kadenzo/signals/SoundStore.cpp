@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -122,7 +124,7 @@ bool SoundStore::SetFromChannels(const float* const* channels, int channelCount,
 }
 
 bool SoundStore::SetFromCentredChannels(const float* const* channels, const double* means, int channelCount,
-                                        float peak, int rate) {
+                                        float peak, int rate, int threads) {
   SetFormat(rate, channelCount);
   const int frames = GetFrames();
   if (peak == 0) return false;
@@ -131,17 +133,28 @@ bool SoundStore::SetFromCentredChannels(const float* const* channels, const doub
   const auto sample = [scale](float value, double mean) {
     return ToSample(static_cast<float>(value - mean) * scale);
   };
-  if (channelCount == 1) {
-    const float* values = channels[0];
-    const double mean = means != nullptr ? means[0] : 0.0;
-    for (int j = 0; j < frames; ++j) m_pSamples[j] = sample(values[j], mean);
-    return true;
-  }
-  for (int c = 0; c < channelCount; ++c) {
-    const float* values = channels[c];
-    const double mean = means != nullptr ? means[c] : 0.0;
-    std::int16_t* samples = m_pSamples.get() + c;
-    for (int j = 0; j < frames; ++j) samples[static_cast<std::ptrdiff_t>(j) * channelCount] = sample(values[j], mean);
-  }
+  const auto store = [&](int first, int end) {
+    if (channelCount == 1) {
+      const float* values = channels[0];
+      const double mean = means != nullptr ? means[0] : 0.0;
+      for (int j = first; j < end; ++j) m_pSamples[j] = sample(values[j], mean);
+      return;
+    }
+    for (int c = 0; c < channelCount; ++c) {
+      const float* values = channels[c];
+      const double mean = means != nullptr ? means[c] : 0.0;
+      std::int16_t* samples = m_pSamples.get() + c;
+      for (int j = first; j < end; ++j) samples[static_cast<std::ptrdiff_t>(j) * channelCount] = sample(values[j], mean);
+    }
+  };
+  // The pass is bound by memory: each thread on its own part of the frames
+  // brings its core's share of the bandwidth. Short sounds are not worth a thread.
+  constexpr int kFramesPerThread = 1 << 18;
+  const int parts = std::clamp(std::min(threads, frames / kFramesPerThread), 1, 64);
+  const auto bound = [&](int part) { return static_cast<int>(std::int64_t{frames} * part / parts); };
+  std::vector<std::jthread> helpers;
+  helpers.reserve(static_cast<std::size_t>(parts - 1));
+  for (int part = 1; part < parts; ++part) helpers.emplace_back(store, bound(part), bound(part + 1));
+  store(0, bound(1));
   return true;
 }

@@ -56,9 +56,10 @@ class SoundStore {
   bool SetFromChannels(const float* const* channels, int channelCount, int rate);
   // SetFromChannels of the values channels[c][j] - means[c], each rounded to
   // single precision, whose peak (the largest magnitude, or 0) the caller knows;
-  // null means hold zeros (a float less 0 is the float itself).
+  // null means hold zeros (a float less 0 is the float itself). The pass is
+  // shared by up to `threads` threads.
   bool SetFromCentredChannels(const float* const* channels, const double* means, int channelCount, float peak,
-                              int rate);
+                              int rate, int threads = 1);
 
  protected:
   LargeArray<std::int16_t> m_pSamples;

@@ -614,7 +614,8 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
   }
   const float* out[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(N) * c;
-  sound.SetFromCentredChannels(out, means, channels, std::max(greatest, std::fabs(least)), sound.GetSampleRate());
+  sound.SetFromCentredChannels(out, means, channels, std::max(greatest, std::fabs(least)), sound.GetSampleRate(),
+                               DefaultRhythmThreads());
   return RhythmOutcome::Stored;
 }
 

@@ -439,6 +439,39 @@ TEST(RhythmizeSound, AStereoSoundOfTwoEqualChannelsGivesTheMonoResultInBoth) {
   }
 }
 
+// RhythmizeSound finds the peak from the outputs' extremes and stores on
+// several threads; the samples are those of storing RhythmizedFloats' values.
+// Long enough (13 s) for the store to be shared out.
+TEST(RhythmizeSound, StoresTheRhythmizedFloats) {
+  const int n = 13 * 44100;
+  const std::vector<std::int16_t> s = TestSound(n);
+  Block modulator(3000);
+  for (int i = 0; i < modulator.GetSize(); ++i) modulator[i] = std::sin(i * 0.01);
+  for (int type = mtAmplitude; type <= mtAmpFreq; ++type) {
+    for (const int channels : {1, 2}) {
+      SCOPED_TRACE(testing::Message() << "type " << type << " channels " << channels);
+      const Block* m = UsesModulator(type) ? &modulator : nullptr;
+      const RhythmParameters p{0.3, 0.2, 0.3, 60, type};
+      SoundStore sound, expected;
+      for (SoundStore* store : {&sound, &expected}) {
+        store->SetLength(channels * n);
+        store->SetFormat(44100, channels);
+        for (int i = 0; i < channels * n; ++i) {
+          *store->GetSamples(i) = static_cast<std::int16_t>(s[i / channels] / (1 + i % channels));
+        }
+      }
+      SeamlessCo a = VariedEnvelope(), b = VariedEnvelope();
+      RandomGenerator ra = FixedClock(), rb = FixedClock();
+      const LargeArray<float> floats = RhythmizedFloats(expected, p, m, a.ForEngine(), ra, nullptr);
+      ASSERT_TRUE(floats);
+      const float* parts[] = {floats.get(), floats.get() + n};
+      ASSERT_TRUE(expected.SetFromChannels(parts, channels, 44100));
+      ASSERT_EQ(RhythmizeSound(sound, p, m, b.ForEngine(), rb, nullptr), RhythmOutcome::Stored);
+      ASSERT_EQ(std::memcmp(sound.GetSamples(0), expected.GetSamples(0), sizeof(std::int16_t) * channels * n), 0);
+    }
+  }
+}
+
 TEST(SoundStore, ChannelsAreScaledByOneFactorAndInterleaved) {
   SoundStore sound;
   sound.SetLength(6);
