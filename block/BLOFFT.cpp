@@ -12,10 +12,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <barrier>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "Block.h"
+#include "Processors.h"
 
 namespace {
 
@@ -209,10 +212,14 @@ template <bool kOddZero>
 // i), so that every cache line is read and written whole instead of one value
 // per line; each line of 8 points written also goes through the first three
 // stages on the way. With kUpperHalfZero the points n/2 .. n-1 are 0 (-0 in
-// the imaginary part) and source is not asked for them.
+// the imaginary part) and source is not asked for them. Only the tiles'
+// columns firstColumn, firstColumn + columnStep, ... are moved: the even
+// columns land in the first half of the points, the odd ones in the second,
+// so two threads can each move one half.
 template <bool kUpperHalfZero, typename Source>
 int PermuteBitReversed(int M, const std::int32_t* reversed, const Source& source, double* re,
-                       double* im, const double* stageSin, const double* stageCos) {
+                       double* im, const double* stageSin, const double* stageCos, int firstColumn = 0,
+                       int columnStep = 1) {
   const int n = 1 << M;
   if (M < 6) {
     for (int i = 0; i < n; ++i) {
@@ -231,11 +238,11 @@ int PermuteBitReversed(int M, const std::int32_t* reversed, const Source& source
   double tileIm[kRows][8];
   for (int middle = 0; middle < n >> 3; middle += 8) {
     for (int a = 0; a < kRows; ++a)
-      for (int c = 0; c < 8; ++c) source((a << shift) | middle | c, tileRe[a][c], tileIm[a][c]);
+      for (int c = firstColumn; c < 8; c += columnStep) source((a << shift) | middle | c, tileRe[a][c], tileIm[a][c]);
     // With the top and bottom three bits exchanged and reversed, the middle
     // bits reverse among themselves.
     const int reversedMiddle = reversed[middle];
-    for (int c = 0; c < 8; ++c) {
+    for (int c = firstColumn; c < 8; c += columnStep) {
       double lineRe[8];
       double lineIm[8];
       for (int a = 0; a < kRows; ++a) {
@@ -384,6 +391,10 @@ template <typename Pack>
 constexpr int kInnerBlock = 1 << 11;
 constexpr int kOuterBlock = 1 << 15;
 
+// From this size on an inverse transform shares its work with a second
+// thread, which then costs less than a twentieth of the transform.
+constexpr int kThreadedInverse = 1 << 14;
+
 // The stages of the decimation-in-time transform on n bit-reversed points,
 // after the first `done` (0 or 3 with n >= 8). Each butterfly:
 // t = x[k] W, x[k] = x[g] - t, x[g] = x[g] + t.
@@ -411,17 +422,19 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void RunStages(
 // keeps only the real parts, written straight into the block's values scaled
 // and with the Nyquist term: x[i] = re[i] scale + q for even i and
 // re[i] scale - q for odd i. The imaginary parts of this stage are not made.
+// Only the butterflies j = first .. end - 1 (a multiple of 8 apart, or to
+// the end) are done.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void RunLastStageToReal(
     int n, const double* __restrict re, const double* __restrict im, const double* stageSin,
-    const double* stageCos, double scale, double q, double* __restrict x) {
+    const double* stageCos, double scale, double q, double* __restrict x, int first, int end) {
   const int half = n / 2;
   const double* wc = stageCos + half;
   const double* ws = stageSin + half;
-  int j = 0;
+  int j = first;
   if (half >= 8) {
     // The even lanes add q, the odd ones -q: the same as subtracting q.
     const Pack8 nyquist = {q, -q, q, -q, q, -q, q, -q};
-    for (; j < half; j += 8) {
+    for (; j + 8 <= end; j += 8) {
       Pack8 ar, br, bi, wr, wi;
       LoadPack(ar, re + j);
       LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
@@ -432,7 +445,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void RunLastStageTo
     }
   }
   // Small transforms: the twiddles 1 and -i as the shortcuts they stand for.
-  for (; j < half; ++j) {
+  for (; j < end; ++j) {
     const double br = re[half + j], bi = im[half + j];
     const double tr = j == 0 ? br : 2 * j == half ? bi : br * wc[j] - bi * ws[j];
     x[j] = (re[j] + tr) * scale + (j % 2 == 0 ? q : -q);
@@ -514,21 +527,32 @@ Block& Block::InverseFFT() {
   // di[0] only reaches the imaginary output.
   const double* stageSin = g_tables.stageSin.get();
   const double* stageCos = g_tables.stageCos.get();
-  const int done = PermuteBitReversed<true>(
-      M, g_tables.reversed.get(),
-      [x, h](int i, double& re, double& im) {
-        re = x[i];
-        im = -x[h + i];
-      },
-      dr, di, stageSin, stageCos);
+  const auto source = [x, h](int i, double& re, double& im) {
+    re = x[i];
+    im = -x[h + i];
+  };
   // Only the real part is kept, so the closing conjugation has nothing to do.
   const double scale = 1.0 / std::sqrt(static_cast<double>(N));
-  if (N >= 2) {
-    // Below the last stage each half is a transform of its own.
+  if (N >= kThreadedInverse && AvailableProcessors() > 1) {
+    // Below the last stage each half is a transform of its own: a second
+    // thread moves and transforms one, then both share the last stage, once
+    // both halves are done and the block's values are no longer read.
+    std::barrier halvesDone(2);
+    const auto part = [&](int which) {
+      PermuteBitReversed<true>(M, g_tables.reversed.get(), source, dr, di, stageSin, stageCos, which, 2);
+      RunStages(N / 2, 3, dr + which * (N / 2), di + which * (N / 2), stageSin, stageCos);
+      halvesDone.arrive_and_wait();
+      RunLastStageToReal(N, dr, di, stageSin, stageCos, scale, q, x, which * (h / 2), (which + 1) * (h / 2));
+    };
+    std::jthread other(part, 1);
+    part(0);
+  } else if (N >= 2) {
+    const int done = PermuteBitReversed<true>(M, g_tables.reversed.get(), source, dr, di, stageSin, stageCos);
     RunStages(N / 2, done, dr, di, stageSin, stageCos);
     RunStages(N / 2, done, dr + N / 2, di + N / 2, stageSin, stageCos);
-    RunLastStageToReal(N, dr, di, stageSin, stageCos, scale, q, x);
+    RunLastStageToReal(N, dr, di, stageSin, stageCos, scale, q, x, 0, h);
   } else {
+    PermuteBitReversed<true>(M, g_tables.reversed.get(), source, dr, di, stageSin, stageCos);
     x[0] = dr[0] * scale + q;
   }
   m_dStep = 1.0 / (N * m_dStep);

@@ -129,7 +129,9 @@ class Block {
   // 4.5 N for an inverse one, and 2N more while they are made); made on first
   // use, rebuilt when the size or the direction changes, freed at exit. A call
   // with the cache in place allocates nothing. Not
-  // thread-safe: the cache is unguarded module state.
+  // thread-safe: the cache is unguarded module state. An inverse transform of
+  // 2^14 values or more shares its work with a thread of its own where the
+  // process may run on two processors.
   Block& ForwardFFT();
   Block& InverseFFT();
   Block& PowerSpectrum(bool smooth, bool decibels);

@@ -13,14 +13,11 @@
 #include <stop_token>
 #include <thread>
 
-#if defined(__linux__)
-#include <sched.h>
-#endif
-
 #include "Block.h"
 #include "Gain.h"
 #include "Lagrange.h"
 #include "MemoryBudget.h"
+#include "Processors.h"
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
 #include "SoundStore.h"
@@ -457,15 +454,7 @@ class ChunkPipeline {
 
 }  // namespace
 
-int DefaultRhythmThreads() {
-#if defined(__linux__)
-  // The processors this process may run on (taskset, a cpuset),
-  // not all the machine has: more threads than those only wait for each other.
-  cpu_set_t allowed;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) return std::max(1, CPU_COUNT(&allowed));
-#endif
-  return std::max(1u, std::thread::hardware_concurrency());
-}
+int DefaultRhythmThreads() { return AvailableProcessors(); }
 
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
