@@ -3,7 +3,8 @@
 // slowly (neighbouring reads share their windows), one that moves at up to two
 // samples per sample (the Detonation type under a steep envelope), and one that
 // jumps by hundreds of samples (the Frequency types at a low gain). Items are
-// reads.
+// reads. DivisionBound is the ceiling that the read's 25 exact divisions set
+// on this processor: four-lane divisions alone, as many as 2^20 reads make.
 
 #include <benchmark/benchmark.h>
 
@@ -55,6 +56,36 @@ void Read(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kSamples);
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+using Pack4 = double __attribute__((vector_size(32)));
+
+// Eight independent chains of divisions, so that only the divider's
+// throughput counts.
+__attribute__((target("avx2"))) void DivideChains(Pack4* chains, int rounds) {
+  const Pack4 divisor = {1.0000001, 1.0000002, 1.0000003, 1.0000004};
+  for (int r = 0; r < rounds; ++r) {
+    for (int c = 0; c < 8; ++c) chains[c] = chains[c] / divisor;
+  }
+}
+
+void DivisionBound(benchmark::State& state) {
+  if (!__builtin_cpu_supports("avx2")) {
+    state.SkipWithError("path not supported here");
+    return;
+  }
+  // 2^20 reads of 25 divisions each, 32 divisions per round.
+  constexpr int kRounds = kSamples / 32 * kLagrangePoints;
+  Pack4 chains[8];
+  for (int c = 0; c < 8; ++c) chains[c] = Pack4{1.0 + c, 2.0 + c, 3.0 + c, 4.0 + c};
+  for (auto _ : state) {
+    DivideChains(chains, kRounds);
+    benchmark::DoNotOptimize(chains);
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+}
+BENCHMARK(DivisionBound)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace
 
