@@ -7,8 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
-#include <limits>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 #include <stop_token>
 #include <thread>
