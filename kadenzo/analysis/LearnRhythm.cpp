@@ -122,13 +122,21 @@ struct PeriodPeak {
 
 // The period as the highest autocorrelation peak of the levels between the
 // lags shortest and longest, past the central lobe. A peak at a whole fraction
-// of it that is nearly as high wins (the same rhythm, once more per period).
+// 1 / k of it wins when the peaks at every multiple of that fraction up to
+// k + 1 times it are nearly as high (the same rhythm, once more per period),
+// as far as the levels reach: a shape that comes back half-way through its
+// period (the window's "Test" curve) gives a high peak at half the period too,
+// but not at one and a half.
 PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   const double mean = Mean(level);
   for (double& v : level) v -= mean;
   const int n = static_cast<int>(level.size());
-  const std::vector<double> r = Autocorrelation(level.data(), n, longest + 1);
+  // Lags up to twice the longest, for the multiples; r is per overlapping
+  // term there, so that the shorter overlap of a long lag costs nothing.
+  const int reach = std::min(n - 2, 2 * longest + 2);
+  std::vector<double> r = Autocorrelation(level.data(), n, reach);
   if (!(r[0] > 0.0)) return {};
+  for (int tau = 1; tau <= reach; ++tau) r[static_cast<std::size_t>(tau)] *= static_cast<double>(n) / (n - tau);
 
   int start = 1;
   while (start <= longest && r[static_cast<std::size_t>(start)] > 0.0) ++start;
@@ -137,6 +145,17 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
     return r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(tau - 1)] &&
            r[static_cast<std::size_t>(tau)] >= r[static_cast<std::size_t>(tau + 1)];
   };
+  // The highest peak within a tenth of `centre` of it, -1 when there is none.
+  const auto peakNear = [&](double centre, int from, int to) {
+    const int middle = static_cast<int>(std::lround(centre));
+    const int spread = std::max(1, middle / 10);
+    int found = -1;
+    for (int tau = std::max(from, middle - spread); tau <= std::min(to, middle + spread); ++tau) {
+      if (isPeak(tau) && (found < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(found)]))
+        found = tau;
+    }
+    return found;
+  };
   int best = -1;
   for (int tau = std::max(start, 1); tau <= longest; ++tau) {
     if (isPeak(tau) && (best < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(best)]))
@@ -144,15 +163,18 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   }
   if (best < 0 || !(r[static_cast<std::size_t>(best)] > 0.0)) return {};
 
+  const double high = 0.8 * r[static_cast<std::size_t>(best)];
   for (int k = best / std::max(start, 1); k >= 2; --k) {
-    const int centre = static_cast<int>(std::lround(static_cast<double>(best) / k));
-    const int reach = std::max(1, centre / 10);
-    int candidate = -1;
-    for (int tau = std::max(start, centre - reach); tau <= std::min(longest, centre + reach); ++tau) {
-      if (isPeak(tau) && (candidate < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(candidate)]))
-        candidate = tau;
+    const double fraction = static_cast<double>(best) / k;
+    const int candidate = peakNear(fraction, start, longest);
+    if (candidate < 0 || r[static_cast<std::size_t>(candidate)] < high) continue;
+    bool repeats = true;
+    for (int j = 2; j <= k + 1 && repeats; ++j) {
+      if (j == k || (j + 1) * fraction > reach) continue;
+      const int multiple = peakNear(j * fraction, start, reach - 1);
+      repeats = multiple > 0 && r[static_cast<std::size_t>(multiple)] >= high;
     }
-    if (candidate > 0 && r[static_cast<std::size_t>(candidate)] >= 0.8 * r[static_cast<std::size_t>(best)]) {
+    if (repeats) {
       best = candidate;
       break;
     }
