@@ -85,7 +85,11 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{RenderSource::WhiteNoise, Shape::SinglePeak, 0.5, 5, 20, mtDistortion, 90},
                     RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtDistortion, 60},
                     RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.3, 10, 15, mtAmpFreq, 60},
-                    RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtAmpFreq, 60}));
+                    RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtAmpFreq, 60},
+                    // The window's Test curve comes back half-way through its period;
+                    // with a wide spread of lengths that peak once halved the period.
+                    RoundTrip{RenderSource::WhiteNoise, Shape::TestCurve, 0.1, 20, 20, mtAmplitude, 45},
+                    RoundTrip{RenderSource::BandNoise, Shape::TestCurve, 0.2, 20, 10, mtAmpDet, 90}));
 
 }  // namespace
 
