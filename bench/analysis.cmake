@@ -9,3 +9,8 @@ kit_add_bench(analysis_bench
 add_executable(learn_raw ${CMAKE_CURRENT_LIST_DIR}/learn_raw.cpp)
 target_link_libraries(learn_raw PRIVATE kadanalysis)
 kit_warnings(learn_raw)
+
+# learn_grid: the learning's round trip over a wide grid of engine renders.
+add_executable(learn_grid ${CMAKE_CURRENT_LIST_DIR}/learn_grid.cpp)
+target_link_libraries(learn_grid PRIVATE kadanalysis analysis_render)
+kit_warnings(learn_grid)

@@ -32,6 +32,10 @@ constexpr double kQuietShare = 0.5;
 // ones (a level clipped at the top, as "Distortion" does), judged by a
 // jackknife over this many runs of periods.
 constexpr std::size_t kCompressionGroups = 8;
+// Clipped at the top, the loud phases respond to a magnitude well under this
+// share of what the quiet ones do ("Distortion" about 0.3 to 0.5); a spread
+// of lengths alone can make a sound without clipping look like 0.8.
+constexpr double kCompressed = 0.7;
 // The level noise is measured at phase distances up to this many phases ...
 constexpr int kNoiseLags = 16;
 // ... over about this many periods spread over the sound.
@@ -122,13 +126,21 @@ struct PeriodPeak {
 
 // The period as the highest autocorrelation peak of the levels between the
 // lags shortest and longest, past the central lobe. A peak at a whole fraction
-// of it that is nearly as high wins (the same rhythm, once more per period).
+// 1 / k of it wins when the peaks at every multiple of that fraction up to
+// k + 1 times it are nearly as high (the same rhythm, once more per period),
+// as far as the levels reach: a shape that comes back half-way through its
+// period (the window's "Test" curve) gives a high peak at half the period too,
+// but not at one and a half.
 PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   const double mean = Mean(level);
   for (double& v : level) v -= mean;
   const int n = static_cast<int>(level.size());
-  const std::vector<double> r = Autocorrelation(level.data(), n, longest + 1);
+  // Lags up to twice the longest, for the multiples; r is per overlapping
+  // term there, so that the shorter overlap of a long lag costs nothing.
+  const int reach = std::min(n - 2, 2 * longest + 2);
+  std::vector<double> r = Autocorrelation(level.data(), n, reach);
   if (!(r[0] > 0.0)) return {};
+  for (int tau = 1; tau <= reach; ++tau) r[static_cast<std::size_t>(tau)] *= static_cast<double>(n) / (n - tau);
 
   int start = 1;
   while (start <= longest && r[static_cast<std::size_t>(start)] > 0.0) ++start;
@@ -137,6 +149,17 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
     return r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(tau - 1)] &&
            r[static_cast<std::size_t>(tau)] >= r[static_cast<std::size_t>(tau + 1)];
   };
+  // The highest peak within a tenth of `centre` of it, -1 when there is none.
+  const auto peakNear = [&](double centre, int from, int to) {
+    const int middle = static_cast<int>(std::lround(centre));
+    const int spread = std::max(1, middle / 10);
+    int found = -1;
+    for (int tau = std::max(from, middle - spread); tau <= std::min(to, middle + spread); ++tau) {
+      if (isPeak(tau) && (found < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(found)]))
+        found = tau;
+    }
+    return found;
+  };
   int best = -1;
   for (int tau = std::max(start, 1); tau <= longest; ++tau) {
     if (isPeak(tau) && (best < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(best)]))
@@ -144,15 +167,18 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   }
   if (best < 0 || !(r[static_cast<std::size_t>(best)] > 0.0)) return {};
 
+  const double high = 0.8 * r[static_cast<std::size_t>(best)];
   for (int k = best / std::max(start, 1); k >= 2; --k) {
-    const int centre = static_cast<int>(std::lround(static_cast<double>(best) / k));
-    const int reach = std::max(1, centre / 10);
-    int candidate = -1;
-    for (int tau = std::max(start, centre - reach); tau <= std::min(longest, centre + reach); ++tau) {
-      if (isPeak(tau) && (candidate < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(candidate)]))
-        candidate = tau;
+    const double fraction = static_cast<double>(best) / k;
+    const int candidate = peakNear(fraction, start, longest);
+    if (candidate < 0 || r[static_cast<std::size_t>(candidate)] < high) continue;
+    bool repeats = true;
+    for (int j = 2; j <= k + 1 && repeats; ++j) {
+      if (j == k || (j + 1) * fraction > reach) continue;
+      const int multiple = peakNear(j * fraction, start, reach - 1);
+      repeats = multiple > 0 && r[static_cast<std::size_t>(multiple)] >= high;
     }
-    if (candidate > 0 && r[static_cast<std::size_t>(candidate)] >= 0.8 * r[static_cast<std::size_t>(best)]) {
+    if (repeats) {
       best = candidate;
       break;
     }
@@ -292,20 +318,33 @@ int QuietestPhase(const std::vector<double>& mean) {
 
 // The least-squares weights of one period's magnitude M: with levels y at
 // the kPhases phases, M = sum of w[i] (y[i] - zero), fitting
-// y - zero = M x + s x' (+ a) over the phases `in` selects, where x is the
-// mean period less zero and x' its slope: a small shift of the mean, so that
-// a start the alignment put a little early or late does not pass for a
-// magnitude, and with `intercept` a free constant. Also the weights of s.
+// y - zero = M x + s x' (+ l (phase - 1/2) x') (+ a) over the phases `in`
+// selects, where x is the mean period less zero and x' its slope: a small
+// shift of the mean, so that a start the alignment put a little early or
+// late does not pass for a magnitude, with `stretch` a small stretch of it
+// too, and with `intercept` a free constant. Also the weights of s.
 struct FitWeights {
   std::vector<double> magnitude;
   std::vector<double> shift;
 };
 
 template <typename Select>
-FitWeights MagnitudeWeights(const std::vector<double>& x, const std::vector<double>& slope, bool intercept, Select in) {
-  constexpr int kMost = 3;
-  const int terms = intercept ? 3 : 2;
-  const auto column = [&](int term, std::size_t i) { return term == 0 ? x[i] : term == 1 ? slope[i] : 1.0; };
+FitWeights MagnitudeWeights(const std::vector<double>& x, const std::vector<double>& slope, bool intercept, Select in,
+                            bool stretch = false) {
+  constexpr int kMost = 4;
+  // The terms in use: x, x', (phase - 1/2) x', 1.
+  int used[kMost] = {0, 1, 0, 0};
+  int terms = 2;
+  if (stretch) used[terms++] = 2;
+  if (intercept) used[terms++] = 3;
+  const auto column = [&](int term, std::size_t i) {
+    switch (used[term]) {
+      case 0: return x[i];
+      case 1: return slope[i];
+      case 2: return (static_cast<double>(i) / kPhases - 0.5) * slope[i];
+      default: return 1.0;
+    }
+  };
   // The normal matrix, inverted by Gauss-Jordan elimination with partial pivoting.
   double gram[kMost][kMost] = {}, inverse[kMost][kMost] = {};
   for (int i = 0; i < kPhases; ++i) {
@@ -314,7 +353,8 @@ FitWeights MagnitudeWeights(const std::vector<double>& x, const std::vector<doub
       for (int b = 0; b < terms; ++b) gram[a][b] += column(a, static_cast<std::size_t>(i)) * column(b, static_cast<std::size_t>(i));
   }
   for (int a = 0; a < terms; ++a) inverse[a][a] = 1.0;
-  FitWeights weights{std::vector<double>(kPhases, 0.0), std::vector<double>(kPhases, 0.0)};
+  const std::vector<double> none(kPhases, 0.0);
+  FitWeights weights{none, none};
   for (int c = 0; c < terms; ++c) {
     int pivot = c;
     for (int r = c + 1; r < terms; ++r)
@@ -461,7 +501,7 @@ double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
   const double groups = kCompressionGroups;
   const double spread = (squares - sum * sum / groups) / groups;
   const double error = std::sqrt(std::max(0.0, (groups - 1.0) * spread));
-  return beta + 2.0 * error < 1.0 ? variance / (beta * beta) : variance;
+  return beta + 2.0 * error < kCompressed ? variance / (beta * beta) : variance;
 }
 
 LearnedRhythm NoRhythm(int points) {
@@ -530,8 +570,10 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // level of envelope value 0 (the highest mean level less 1), on all phases
   // and on each of two interleaved sets of them whose level noise is
   // independent; and on each set's quiet phases alone with a free intercept,
-  // which a level clipped at the top does not reach. The residuals of a few
-  // hundred periods give the level noise.
+  // which a level clipped at the top does not reach, and a stretch: the quiet
+  // phases are mostly the flanks of the loud ones, which a period drawn longer
+  // or shorter than the alignment's template moves apart or together. The
+  // residuals of a few hundred periods give the level noise.
   const double highest = *std::max_element(mean.begin(), mean.end());
   const double lowest = *std::min_element(mean.begin(), mean.end());
   const double zero = highest - 1.0;
@@ -548,8 +590,8 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const FitWeights all = MagnitudeWeights(x, slope, false, [](int) { return true; });
   const FitWeights setA = MagnitudeWeights(x, slope, false, inA);
   const FitWeights setB = MagnitudeWeights(x, slope, false, inB);
-  const FitWeights quietA = MagnitudeWeights(x, slope, true, [&](int i) { return inA(i) && quiet(i); });
-  const FitWeights quietB = MagnitudeWeights(x, slope, true, [&](int i) { return inB(i) && quiet(i); });
+  const FitWeights quietA = MagnitudeWeights(x, slope, true, [&](int i) { return inA(i) && quiet(i); }, true);
+  const FitWeights quietB = MagnitudeWeights(x, slope, true, [&](int i) { return inB(i) && quiet(i); }, true);
   PeriodMagnitudes magnitudes;
   const std::size_t noiseEvery = std::max<std::size_t>(1, periodCount / kNoisePeriods);
   std::vector<std::vector<double>> residuals;  // of every noiseEvery-th period

@@ -27,7 +27,7 @@ std::vector<std::int16_t> PeakNormalised(const Value* values, std::size_t count)
 std::vector<std::int16_t> RenderRhythm(RenderSource source, const std::vector<double>& envelope,
                                        double period, double timeDeviation,
                                        double magnitudeDeviation, int type, double seconds,
-                                       std::uint64_t seed) {
+                                       std::uint64_t seed, std::vector<PeriodRecord>* periods) {
   const int N = static_cast<int>(seconds * kRenderRate);
   const double fs = kRenderRate;
   RandomGenerator random([seed] { return static_cast<std::int64_t>(seed); });
@@ -50,7 +50,7 @@ std::vector<std::int16_t> RenderRhythm(RenderSource source, const std::vector<do
   random.Seed(seed + 1);
   std::vector<float> out(static_cast<std::size_t>(N));
   const double sum = Rhythmize(s.data(), N, kRenderRate, parameters, frequencyType ? &modulator : nullptr,
-                               RhythmEnvelope{values.data(), shown}, random, nullptr, out.data());
+                               RhythmEnvelope{values.data(), shown}, random, nullptr, out.data(), periods);
   const float mean = static_cast<float>(sum / N);
   for (float& v : out) v -= mean;
   return PeakNormalised(out.data(), out.size());

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "RhythmEngine.h"
+
 constexpr int kRenderRate = 44100;
 
 enum class RenderSource {
@@ -17,7 +19,8 @@ enum class RenderSource {
 // period in seconds, deviations in percent, type a ModulationType, maximum
 // delay 100 ms. Source and rhythm draw from one generator seeded with seed.
 // The result is mean-free and peak-normalised to 32767, as the window keeps it.
+// periods, when given, receives the drawn periods (the last one cut by the end).
 std::vector<std::int16_t> RenderRhythm(RenderSource source, const std::vector<double>& envelope,
                                        double period, double timeDeviation,
                                        double magnitudeDeviation, int type, double seconds,
-                                       std::uint64_t seed);
+                                       std::uint64_t seed, std::vector<PeriodRecord>* periods = nullptr);

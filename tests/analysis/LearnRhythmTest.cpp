@@ -12,58 +12,9 @@
 #include "LearnRhythm.h"
 #include "Progress.h"
 #include "RhythmEngine.h"
+#include "RoundTripShapes.h"
 
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
-constexpr int kEnvelopeValues = 540;
-
-enum class Shape { SinglePeak, TwoPeaks, Swell };
-
-double Bump(double phase, double centre, double width) {
-  const double z = (phase - centre) / width;
-  return std::exp(-0.5 * z * z);
-}
-
-// The window's 540 envelope values, at phases k / 539.
-std::vector<double> EnvelopeOf(Shape shape) {
-  std::vector<double> values(kEnvelopeValues);
-  for (int k = 0; k < kEnvelopeValues; ++k) {
-    const double phase = static_cast<double>(k) / (kEnvelopeValues - 1);
-    double v = 0.0;
-    switch (shape) {
-      case Shape::SinglePeak:
-        v = Bump(phase, 0.5, 0.08);
-        break;
-      case Shape::TwoPeaks:
-        v = Bump(phase, 0.3, 0.05) + 0.6 * Bump(phase, 0.7, 0.07);
-        break;
-      case Shape::Swell:  // rises slowly, falls faster
-        v = std::pow(std::sin(kPi * std::pow(phase, 0.7)), 2.0);
-        break;
-    }
-    values[static_cast<std::size_t>(k)] = v;
-  }
-  return values;
-}
-
-// The correlation of the learned envelope with the true one at the best
-// rotation (where a period starts is not heard), over one period of values.
-double EnvelopeCorrelation(const std::vector<double>& truth, const std::vector<double>& learned) {
-  const int n = static_cast<int>(truth.size()) - 1;
-  double best = -1.0;
-  for (int shift = 0; shift < n; ++shift) {
-    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
-    for (int k = 0; k < n; ++k) {
-      const double a = truth[static_cast<std::size_t>(k)];
-      const double b = learned[static_cast<std::size_t>((k + shift) % n)];
-      sa += a, sb += b, saa += a * a, sbb += b * b, sab += a * b;
-    }
-    const double cov = sab - sa * sb / n, va = saa - sa * sa / n, vb = sbb - sb * sb / n;
-    if (va > 0 && vb > 0) best = std::max(best, cov / std::sqrt(va * vb));
-  }
-  return best;
-}
 
 struct RoundTrip {
   RenderSource source;
@@ -134,7 +85,11 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{RenderSource::WhiteNoise, Shape::SinglePeak, 0.5, 5, 20, mtDistortion, 90},
                     RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtDistortion, 60},
                     RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.3, 10, 15, mtAmpFreq, 60},
-                    RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtAmpFreq, 60}));
+                    RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtAmpFreq, 60},
+                    // The window's Test curve comes back half-way through its period;
+                    // with a wide spread of lengths that peak once halved the period.
+                    RoundTrip{RenderSource::WhiteNoise, Shape::TestCurve, 0.1, 20, 20, mtAmplitude, 45},
+                    RoundTrip{RenderSource::BandNoise, Shape::TestCurve, 0.2, 20, 10, mtAmpDet, 90}));
 
 }  // namespace
 
