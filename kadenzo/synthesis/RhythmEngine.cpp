@@ -257,10 +257,17 @@ class ChunkOutput {
     if (m_iType == mtDetonation || m_iType == mtAmpDet) {
       for (int k = 0; k < count; ++k) position[k] = (first + k) - (level[k] - 0.5) * m_dD;
     } else if (m_iType == mtFrequency || m_iType == mtAmpFreq) {
-      int modulatorIndex = first % m_iNp;  // i mod Np
-      for (int k = 0; k < count; ++k) {
-        position[k] = (first + k) - m_m[modulatorIndex] / (gain[k] + kGainFloor) * m_dD;
-        if (++modulatorIndex == m_iNp) modulatorIndex = 0;
+      // i mod Np, in runs up to the modulator's end, so that each run is a
+      // plain loop the compiler can do several samples at a time.
+      int modulatorIndex = first % m_iNp;
+      for (int k = 0; k < count;) {
+        const int run = std::min(count - k, m_iNp - modulatorIndex);
+        const double* m = m_m + modulatorIndex;
+        const double* g = gain + k;
+        double* p = position + k;
+        for (int j = 0; j < run; ++j) p[j] = (first + k + j) - m[j] / (g[j] + kGainFloor) * m_dD;
+        k += run;
+        modulatorIndex = 0;
       }
     }
     for (int c = 0; c < m_iChannels; ++c) {
