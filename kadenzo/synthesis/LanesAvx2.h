@@ -109,8 +109,10 @@ KIT_LANE Vec PickOf4(Vec a, Vec b, Vec c, Vec e, Offset o) {
 // width, and the lanes' addresses are worked out once for all the runs of a
 // window.
 KIT_LANE Run GatherRun(const std::int16_t* s, Index first, int offset) {
+  alignas(16) int starts[kLanes];
+  _mm_store_si128(reinterpret_cast<__m128i*>(starts), first);
   const auto at = [&](int lane) {
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + _mm_extract_epi32(first, lane) + offset));
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + starts[lane] + offset));
   };
   const __m128i firstTwo = _mm_unpacklo_epi16(at(0), at(1));  // a0 b0 a1 b1 a2 b2 a3 b3
   const __m128i lastTwo = _mm_unpacklo_epi16(at(2), at(3));   // c0 d0 c1 d1 c2 d2 c3 d3
