@@ -40,6 +40,9 @@ constexpr double kCompressed = 0.7;
 constexpr int kNoiseLags = 16;
 // ... over about this many periods spread over the sound.
 constexpr std::size_t kNoisePeriods = 256;
+// Level noise correlated at kNoiseLags by more than this share of its
+// variance is no noise the lags cover.
+constexpr double kNoiseReach = 0.1;
 // Periods whose levels stray from the scaled mean period by more than this
 // many times the typical period's do not count for the magnitude spread
 // (the sound's edges, where a shifted read finds silence).
@@ -388,11 +391,12 @@ double Dot(const std::vector<double>& w, const double* y) {
 
 // The level noise of the periods about the fitted mean, as its covariance
 // between phases i and i + lag for lags up to kNoiseLags, pooled over the
-// periods it is given (the same at every phase: the level is a logarithm,
-// so its noise hardly depends on how loud the sound is).
+// periods it is given (the level is a logarithm, so its noise hardly depends
+// on how loud the sound is), and, where it looks like noise, corrected for
+// what the fit took away and scaled per phase.
 class LevelNoise {
  public:
-  LevelNoise() : m_sum(kNoiseLags + 1, 0.0), m_terms(kNoiseLags + 1, 0.0) {}
+  LevelNoise() : m_sum(kLags, 0.0), m_terms(kLags, 0.0), m_squares(kPhases, 0.0), m_scale(kPhases, 1.0) {}
 
   void Add(const double* residual) {
     for (int lag = 0; lag <= kNoiseLags; ++lag) {
@@ -401,24 +405,125 @@ class LevelNoise {
       m_sum[static_cast<std::size_t>(lag)] += sum;
       m_terms[static_cast<std::size_t>(lag)] += kPhases - lag;
     }
+    for (int i = 0; i < kPhases; ++i) m_squares[static_cast<std::size_t>(i)] += residual[i] * residual[i];
+    ++m_periods;
+  }
+
+  // Once all residuals are in, with the columns x and x' of the fit that
+  // left them and its weights. Residuals still correlated at the farthest
+  // lag are mostly the mean's misfit (lengths drawn apart, clipped tops),
+  // not noise; they are taken as pooled.
+  void Settle(const std::vector<double>& x, const std::vector<double>& slope, const FitWeights& fit) {
+    m_covariance.assign(kLags, 0.0);
+    if (!(m_terms[0] > 0.0)) return;
+    for (std::size_t l = 0; l < kLags; ++l) m_covariance[l] = m_sum[l] / m_terms[l];
+    if (!(m_covariance[0] > 0.0) || m_covariance[kNoiseLags] > kNoiseReach * m_covariance[0]) return;
+    const Columns columns{{&x, &slope}, {&fit.magnitude, &fit.shift}};
+    Unbias(columns);
+    ScalePhases(columns);
   }
 
   // The covariance of the noise of sum w1[i] y[i] and sum w2[i] y[i].
   double Covariance(const std::vector<double>& w1, const std::vector<double>& w2) const {
-    if (!(m_terms[0] > 0.0)) return 0.0;
+    if (m_covariance.empty()) return 0.0;
     double sum = 0.0;
     for (int i = 0; i < kPhases; ++i) {
+      const std::size_t a = static_cast<std::size_t>(i);
       for (int j = std::max(0, i - kNoiseLags); j <= std::min(kPhases - 1, i + kNoiseLags); ++j) {
-        const std::size_t lag = static_cast<std::size_t>(std::abs(i - j));
-        sum += w1[static_cast<std::size_t>(i)] * w2[static_cast<std::size_t>(j)] * m_sum[lag] / m_terms[lag];
+        const std::size_t b = static_cast<std::size_t>(j);
+        sum += w1[a] * w2[b] * m_covariance[static_cast<std::size_t>(std::abs(i - j))] * m_scale[a] * m_scale[b];
       }
     }
     return sum;
   }
 
  private:
+  static constexpr std::size_t kLags = kNoiseLags + 1;
+
+  // The fit's columns (x, x') and the weights that give their factors.
+  struct Columns {
+    const std::vector<double>* column[2];
+    const std::vector<double>* weight[2];
+  };
+
+  // spread[p] = C w_p for a covariance c by lag; q[p][r] = w_p . C w_r.
+  static void Spread(const Columns& fit, const std::vector<double>& c, std::vector<double> spread[2], double q[2][2]) {
+    for (int p = 0; p < 2; ++p) {
+      spread[p].assign(kPhases, 0.0);
+      const std::vector<double>& w = *fit.weight[p];
+      for (int i = 0; i < kPhases; ++i)
+        for (int j = std::max(0, i - kNoiseLags); j <= std::min(kPhases - 1, i + kNoiseLags); ++j)
+          spread[p][static_cast<std::size_t>(i)] += c[static_cast<std::size_t>(std::abs(i - j))] * w[static_cast<std::size_t>(j)];
+    }
+    for (int p = 0; p < 2; ++p)
+      for (int r = 0; r < 2; ++r) q[p][r] = Dot(*fit.weight[p], spread[r].data());
+  }
+
+  // A residual is the level less H of it, H = x w_M + x' w_s, so it lacks
+  // the noise's share along the mean and its slope: the pooled covariances
+  // come out low, and the magnitude's noise with them. For a noise that is
+  // the same at every phase the pooled ones are a linear map (I - B) c of
+  // the true ones, where lag l of B c holds the terms H C + C H' - H C H'
+  // of the residuals' covariance; c = pooled + B c, by iteration (B is small).
+  void Unbias(const Columns& fit) {
+    std::vector<double> b(kLags * kLags, 0.0);
+    std::vector<double> unit(kLags, 0.0), spread[2];
+    double q[2][2];
+    for (std::size_t m = 0; m < kLags; ++m) {
+      unit.assign(kLags, 0.0);
+      unit[m] = 1.0;
+      Spread(fit, unit, spread, q);
+      for (int l = 0; l <= kNoiseLags; ++l) {
+        double sum = 0.0;
+        for (int i = 0; i + l < kPhases; ++i) {
+          const std::size_t a = static_cast<std::size_t>(i), c = static_cast<std::size_t>(i + l);
+          for (int p = 0; p < 2; ++p) {
+            const std::vector<double>& xp = *fit.column[p];
+            sum += xp[a] * spread[p][c] + xp[c] * spread[p][a];
+            for (int r = 0; r < 2; ++r) sum -= xp[a] * q[p][r] * (*fit.column[r])[c];
+          }
+        }
+        b[static_cast<std::size_t>(l) * kLags + m] = sum / (kPhases - l);
+      }
+    }
+    const std::vector<double> pooled = m_covariance;
+    for (int pass = 0; pass < 32; ++pass) {
+      std::vector<double> next = pooled;
+      for (std::size_t l = 0; l < kLags; ++l)
+        for (std::size_t m = 0; m < kLags; ++m) next[l] += b[l * kLags + m] * m_covariance[m];
+      m_covariance.swap(next);
+    }
+  }
+
+  // The noise is louder at some phases than at others (a read slowed down
+  // or sped up, a clipped top): each phase's residual variance, over what a
+  // noise the same everywhere would leave there, gives the phase its scale.
+  void ScalePhases(const Columns& fit) {
+    std::vector<double> spread[2];
+    double q[2][2];
+    Spread(fit, m_covariance, spread, q);
+    std::vector<double> expected(kPhases, m_covariance[0]);
+    for (std::size_t a = 0; a < kPhases; ++a)
+      for (int p = 0; p < 2; ++p) {
+        const std::vector<double>& xp = *fit.column[p];
+        expected[a] -= 2.0 * xp[a] * spread[p][a];
+        for (int r = 0; r < 2; ++r) expected[a] += xp[a] * q[p][r] * (*fit.column[r])[a];
+      }
+    constexpr int kHalf = kNoiseLags / 2;
+    for (int i = 0; i < kPhases; ++i) {
+      double seen = 0.0, model = 0.0;
+      for (int j = std::max(0, i - kHalf); j <= std::min(kPhases - 1, i + kHalf); ++j)
+        seen += m_squares[static_cast<std::size_t>(j)] / m_periods, model += expected[static_cast<std::size_t>(j)];
+      m_scale[static_cast<std::size_t>(i)] = model > 0.0 ? std::sqrt(seen / model) : 1.0;
+    }
+  }
+
   std::vector<double> m_sum;
   std::vector<double> m_terms;
+  std::vector<double> m_squares;  // by phase
+  double m_periods = 0.0;
+  std::vector<double> m_covariance;  // by lag
+  std::vector<double> m_scale;       // by phase
 };
 
 // The mean over k of (a[k] - mean a)(b[k + lag] - mean b).
@@ -619,6 +724,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const double strayLimit = StrayLimit(magnitudes.stray);
   for (std::size_t n = 0; n < residuals.size(); ++n)
     if (magnitudes.stray[n * noiseEvery] <= strayLimit) levelNoise.Add(residuals[n].data());
+  levelNoise.Settle(x, slope, all);
 
   LearnedRhythm learned;
   std::vector<double> lengths(periodCount);
