@@ -91,10 +91,10 @@ void FftwInverse(benchmark::State& state) {
   fftw_free(in);
 }
 
-BENCHMARK(ForwardFFT)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(FftwForward)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(InverseFFT)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(FftwInverse)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(ForwardFFT)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 18)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(FftwForward)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 18)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(InverseFFT)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 18)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(FftwInverse)->Arg(1 << 10)->Arg(1 << 16)->Arg(1 << 18)->Arg(1 << 20)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 // The console report, plus the fastest wall time of every benchmark for the
 // ratios: wall time, as a large inverse transform runs on two threads (held to
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   std::printf("\nWall time of the block transform over FFTW's (lower is better):\n");
   constexpr const char* kRealTime = "/real_time";
-  for (const char* size : {"1024", "65536", "1048576"}) {
+  for (const char* size : {"1024", "65536", "262144", "1048576"}) {
     reporter.PrintRatio(std::string("ForwardFFT/") + size + kRealTime, std::string("FftwForward/") + size + kRealTime);
     reporter.PrintRatio(std::string("InverseFFT/") + size + kRealTime, std::string("FftwInverse/") + size + kRealTime);
   }

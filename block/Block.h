@@ -130,7 +130,7 @@ class Block {
   // use, rebuilt when the size or the direction changes, freed at exit. A call
   // with the cache in place allocates nothing. Not
   // thread-safe: the cache is unguarded module state. An inverse transform of
-  // 2^14 values or more shares its work with a thread of its own where the
+  // 2^18 values or more shares its work with a thread of its own where the
   // process may run on two processors.
   Block& ForwardFFT();
   Block& InverseFFT();

@@ -205,6 +205,8 @@ TEST(FftExactArithmetic, SameValuesAsThePlainRenderingAcrossTableRebuilds) {
   for (int n = 2; n <= 65536; n *= 2) runs.insert(runs.end(), {{n, true}, {n, false}});
   runs.insert(runs.end(), {{1024, true}, {1024, true}, {2048, true}, {1024, true}, {1024, false},
                            {2048, false}, {1024, false}});
+  // Large enough for the inverse transform to share its work with a thread.
+  runs.push_back({1 << 18, false});
   unsigned seed = 0;
   for (const auto& [n, forward] : runs) {
     SCOPED_TRACE(::testing::Message() << n << (forward ? " forward" : " inverse"));
