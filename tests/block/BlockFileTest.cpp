@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
@@ -42,10 +43,23 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
+// The files the tests make, removed once all have run.
+class TempFiles : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    for (const std::string& path : m_paths) std::remove(path.c_str());
+  }
+  std::vector<std::string> m_paths;
+};
+
+TempFiles* const g_tempFiles = static_cast<TempFiles*>(::testing::AddGlobalTestEnvironment(new TempFiles));
+
 std::string TempPath(const std::string& name) {
   const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return ::testing::TempDir() + "blockfile_" + test->name() + "_" + std::to_string(getpid()) +
-         "_" + name;
+  const std::string path =
+      ::testing::TempDir() + "blockfile_" + test->name() + "_" + std::to_string(getpid()) + "_" + name;
+  g_tempFiles->m_paths.push_back(path);
+  return path;
 }
 
 void WriteBytes(const std::string& path, const Bytes& bytes) {
