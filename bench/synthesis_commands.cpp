@@ -55,6 +55,20 @@ const RhythmInput& Input() {
   return input;
 }
 
+// The settings both rhythm benchmarks use for a type, and its modulator
+// (none for the types without one), made from the seed each run starts from.
+struct RhythmSetting {
+  explicit RhythmSetting(int type) : parameters(*MakeRhythmParameters({0.25, 10, 10, 100, type}, 44100)) {
+    random.Seed(1234);
+    if (UsesModulator(type)) MakeModulator(modulator, 11025, 40.0 / 44100, 100.0 / 44100, random, nullptr);
+  }
+  const Block* Modulator() const { return UsesModulator(parameters.type) ? &modulator : nullptr; }
+
+  RhythmParameters parameters;
+  RandomGenerator random;
+  Block modulator;
+};
+
 void Rhythm(benchmark::State& state) {
   const RhythmInput& input = Input();
   SoundStore sound;
@@ -62,18 +76,13 @@ void Rhythm(benchmark::State& state) {
   sound.SetFormat(44100);
   std::vector<double> envelope = input.envelope;
   const int type = static_cast<int>(state.range(0));
-  const RhythmParameters parameters = *MakeRhythmParameters({0.25, 10, 10, 100, type}, 44100);
-  RandomGenerator random;
-  random.Seed(1234);
-  Block modulator;
-  if (UsesModulator(type)) MakeModulator(modulator, 11025, 40.0 / 44100, 100.0 / 44100, random, nullptr);
+  RhythmSetting setting(type);
   for (auto _ : state) {
     state.PauseTiming();
     std::copy(input.source.GetSamples(0), input.source.GetSamples(kSamples), sound.GetSamples(0));
-    random.Seed(1234);
+    setting.random.Seed(1234);
     state.ResumeTiming();
-    RhythmizeSound(sound, parameters, UsesModulator(type) ? &modulator : nullptr, {envelope.data(), 539}, random,
-                   nullptr);
+    RhythmizeSound(sound, setting.parameters, setting.Modulator(), {envelope.data(), 539}, setting.random, nullptr);
     benchmark::DoNotOptimize(sound.GetSamples(0));
   }
   state.SetItemsProcessed(state.iterations() * kSamples);
@@ -86,17 +95,13 @@ void Engine(benchmark::State& state) {
   std::vector<double> envelope = input.envelope;
   const int type = static_cast<int>(state.range(0));
   const int threads = static_cast<int>(state.range(1));
-  const RhythmParameters parameters = *MakeRhythmParameters({0.25, 10, 10, 100, type}, 44100);
-  RandomGenerator random;
-  random.Seed(1234);
-  Block modulator;
-  if (UsesModulator(type)) MakeModulator(modulator, 11025, 40.0 / 44100, 100.0 / 44100, random, nullptr);
+  RhythmSetting setting(type);
   std::vector<float> out(kSamples);
   for (auto _ : state) {
-    random.Seed(1234);
-    benchmark::DoNotOptimize(Rhythmize(input.source.GetSamples(0), kSamples, 44100, parameters,
-                                       UsesModulator(type) ? &modulator : nullptr, {envelope.data(), 539},
-                                       random, nullptr, out.data(), nullptr, threads));
+    setting.random.Seed(1234);
+    benchmark::DoNotOptimize(Rhythmize(input.source.GetSamples(0), kSamples, 44100, setting.parameters,
+                                       setting.Modulator(), {envelope.data(), 539}, setting.random, nullptr,
+                                       out.data(), nullptr, threads));
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * kSamples);

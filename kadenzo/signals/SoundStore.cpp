@@ -131,7 +131,7 @@ bool SoundStore::SetFromCentredChannels(const float* const* channels, const doub
   const float scale = 32767 / peak;
   // The product in single precision, as the values and the scale are.
   const auto sample = [scale](float value, double mean) {
-    return ToSample(static_cast<float>(value - mean) * scale);
+    return ToSample(CentredValue(value, mean) * scale);
   };
   const auto store = [&](int first, int end) {
     if (channelCount == 1) {

@@ -23,6 +23,10 @@ struct WAVEFORMATEX {
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
+// A value less its channel's mean, rounded to single precision: the form in
+// which the rhythm's values are stored. It never changes the order of two values.
+inline float CentredValue(float value, double mean) { return static_cast<float>(value - mean); }
+
 class SoundStore {
  public:
   int GetSampleRate() const { return static_cast<int>(m_Format.nSamplesPerSec); }

@@ -560,9 +560,6 @@ LargeArray<float> RhythmizeChannelsOf(const SoundStore& sound, const RhythmParam
   return buffer;
 }
 
-// A value of the rhythm with its channel's mean removed, as it is stored.
-float Centred(float value, double mean) { return static_cast<float>(value - mean); }
-
 }  // namespace
 
 LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParameters& parameters,
@@ -578,7 +575,7 @@ LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParamete
     const double mean = totals[c].sum / N;
     float* values = buffer.get() + static_cast<std::size_t>(N) * c;
     for (int k = 0; k < N; ++k) {
-      values[k] = Centred(values[k], mean);
+      values[k] = CentredValue(values[k], mean);
       finite &= std::isfinite(values[k]);
     }
   }
@@ -602,8 +599,8 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
   float least = 0;
   for (int c = 0; c < channels && N > 0; ++c) {
     means[c] = totals[c].sum / N;
-    const float low = Centred(totals[c].least, means[c]);
-    const float high = Centred(totals[c].greatest, means[c]);
+    const float low = CentredValue(totals[c].least, means[c]);
+    const float high = CentredValue(totals[c].greatest, means[c]);
     if (!std::isfinite(low) || !std::isfinite(high)) return RhythmOutcome::Overflow;
     greatest = std::max(greatest, high);
     least = std::min(least, low);
