@@ -39,8 +39,8 @@ struct TwiddleCache {
   int kind = kNoTables;
   // The twiddles of the stage with half-length `half` at [half, 2 half), in
   // the order its butterflies use them, with the exact constants in place.
-  LargeArray<double> stageCos;
-  LargeArray<double> stageSin;
+  double* stageCos = nullptr;
+  double* stageSin = nullptr;
   // Where each point goes in the bit-reversal permutation.
   std::unique_ptr<std::int32_t[]> reversed;
   // Forward only: the rotation of bin k (1 <= k < h) in SplitRealSpectrum.
@@ -49,9 +49,15 @@ struct TwiddleCache {
   // The complex transform's work arrays, one value per point. They carry
   // nothing from one call to the next; keeping them saves an allocation (and,
   // for large blocks, fresh pages) on every call.
-  LargeArray<double> workRe;
-  LargeArray<double> workIm;
+  double* workRe = nullptr;
+  double* workIm = nullptr;
+  // The four arrays above, kArraySkew values apart. A stage reads points a
+  // power of two apart in all four at once; laid end to end, those addresses
+  // would share a handful of level-1 cache sets and keep evicting one another.
+  LargeArray<double> pointArrays;
 };
+
+constexpr int kArraySkew = 128;
 
 TwiddleCache g_tables;
 
@@ -142,13 +148,16 @@ void EnsureTables(int N, TableKind kind) {
   BuildTwiddles(n, SinTable.data(), CosTable.data());
 
   TwiddleCache t;
-  t.stageSin = UninitialisedDoubles(n);
-  t.stageCos = UninitialisedDoubles(n);
-  BuildStageTwiddles(n, SinTable.data(), CosTable.data(), t.stageSin.get(), t.stageCos.get());
+  t.pointArrays = UninitialisedDoubles(4 * (n + kArraySkew));
+  double* const arrays[4] = {t.pointArrays.get(), arrays[0] + n + kArraySkew, arrays[1] + n + kArraySkew,
+                             arrays[2] + n + kArraySkew};
+  t.workRe = arrays[0];
+  t.workIm = arrays[1];
+  t.stageCos = arrays[2];
+  t.stageSin = arrays[3];
+  BuildStageTwiddles(n, SinTable.data(), CosTable.data(), t.stageSin, t.stageCos);
   t.reversed = std::make_unique_for_overwrite<std::int32_t[]>(static_cast<std::size_t>(n));
   BitReverse(n, t.reversed.get());
-  t.workRe = UninitialisedDoubles(n);
-  t.workIm = UninitialisedDoubles(n);
   if (kind == kForwardTables) {
     // Odd bins take their rotation from a sine and cosine, even ones from the tables.
     const int h = n;
@@ -170,58 +179,138 @@ void EnsureTables(int N, TableKind kind) {
   g_tables = std::move(t);
 }
 
-// Stages 1 to 3 of the transform on the 8 consecutive bit-reversed points
-// (r, m), written to (outRe, outIm). Stages 1 and 2 have the twiddles 1 and
-// -i, so t is x[k] itself or (im, -re) of x[k]; stage 3 takes its twiddles
-// from the stage table like every later stage. With kOddZero the points at
-// odd positions are 0 (imaginary part -0), as the inverse transform's
-// zero-padding puts them, and the compiler drops the operations on them that
-// cannot change a value.
+// Four doubles processed as one; plain element-wise IEEE operations, so the
+// results are those of the scalar code. Wider work goes as two of them: a
+// pack of eight on a processor without 512-bit registers is taken apart
+// through the stack on every store.
+using Pack4 = double __attribute__((vector_size(32)));
+
+template <typename Pack>
+[[gnu::always_inline]] inline void LoadPack(Pack& v, const double* p) {
+  std::memcpy(&v, p, sizeof v);
+}
+
+template <typename Pack>
+[[gnu::always_inline]] inline void StorePack(double* p, const Pack& v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// Eight lines of 8 consecutive bit-reversed points side by side: r[p][h] and
+// m[p][h] hold position p of lines 4h .. 4h + 3.
+using LineColumns = Pack4[8][2];
+
+// Stages 1 to 3 of the transform on eight lines at once, in place. Stages 1
+// and 2 have the twiddles 1 and -i, so t is x[k] itself or (im, -re) of x[k];
+// stage 3 takes its twiddles from the stage table like every later stage.
+// With kOddZero the points at odd positions are 0 (imaginary part -0), as the
+// inverse transform's zero-padding puts them, and the compiler drops the
+// operations on them that cannot change a value.
 template <bool kOddZero>
-[[gnu::always_inline]] inline void RunFirstThreeStages(double (&r)[8], double (&m)[8],
+[[gnu::always_inline]] inline void RunFirstThreeStages(LineColumns& r, LineColumns& m,
                                                        const double* stageSin,
-                                                       const double* stageCos, double* outRe,
-                                                       double* outIm) {
+                                                       const double* stageCos) {
   if constexpr (kOddZero) {
-    for (int p = 1; p < 8; p += 2) r[p] = 0.0, m[p] = -0.0;
+    for (int p = 1; p < 8; p += 2)
+      for (int h = 0; h < 2; ++h) r[p][h] = Pack4{0.0, 0.0, 0.0, 0.0}, m[p][h] = Pack4{-0.0, -0.0, -0.0, -0.0};
   }
-  for (int g = 0; g < 8; g += 4) {
-    double r0 = r[g], r1 = r[g + 1], r2 = r[g + 2], r3 = r[g + 3];
-    double i0 = m[g], i1 = m[g + 1], i2 = m[g + 2], i3 = m[g + 3];
-    double tr = r1, ti = i1;
-    r1 = r0 - tr, i1 = i0 - ti, r0 = r0 + tr, i0 = i0 + ti;
-    tr = r3, ti = i3;
-    r3 = r2 - tr, i3 = i2 - ti, r2 = r2 + tr, i2 = i2 + ti;
-    tr = r2, ti = i2;
-    r[g + 2] = r0 - tr, m[g + 2] = i0 - ti, r[g] = r0 + tr, m[g] = i0 + ti;
-    tr = i3, ti = -r3;
-    r[g + 3] = r1 - tr, m[g + 3] = i1 - ti, r[g + 1] = r1 + tr, m[g + 1] = i1 + ti;
-  }
-  for (int j = 0; j < 4; ++j) {
-    const double wr = stageCos[4 + j], wi = stageSin[4 + j];
-    const double tr = r[j + 4] * wr - m[j + 4] * wi;
-    const double ti = r[j + 4] * wi + m[j + 4] * wr;
-    outRe[j + 4] = r[j] - tr, outIm[j + 4] = m[j] - ti;
-    outRe[j] = r[j] + tr, outIm[j] = m[j] + ti;
+  for (int h = 0; h < 2; ++h) {
+    for (int g = 0; g < 8; g += 4) {
+      Pack4 r0 = r[g][h], r1 = r[g + 1][h], r2 = r[g + 2][h], r3 = r[g + 3][h];
+      Pack4 i0 = m[g][h], i1 = m[g + 1][h], i2 = m[g + 2][h], i3 = m[g + 3][h];
+      Pack4 tr = r1, ti = i1;
+      r1 = r0 - tr, i1 = i0 - ti, r0 = r0 + tr, i0 = i0 + ti;
+      tr = r3, ti = i3;
+      r3 = r2 - tr, i3 = i2 - ti, r2 = r2 + tr, i2 = i2 + ti;
+      tr = r2, ti = i2;
+      r[g + 2][h] = r0 - tr, m[g + 2][h] = i0 - ti, r[g][h] = r0 + tr, m[g][h] = i0 + ti;
+      tr = i3, ti = -r3;
+      r[g + 3][h] = r1 - tr, m[g + 3][h] = i1 - ti, r[g + 1][h] = r1 + tr, m[g + 1][h] = i1 + ti;
+    }
+    for (int j = 0; j < 4; ++j) {
+      const double c = stageCos[4 + j], s = stageSin[4 + j];
+      const Pack4 wr = {c, c, c, c}, wi = {s, s, s, s};
+      const Pack4 tr = r[j + 4][h] * wr - m[j + 4][h] * wi;
+      const Pack4 ti = r[j + 4][h] * wi + m[j + 4][h] * wr;
+      r[j + 4][h] = r[j][h] - tr, m[j + 4][h] = m[j][h] - ti;
+      r[j][h] = r[j][h] + tr, m[j][h] = m[j][h] + ti;
+    }
   }
 }
+
+// Writes the eight lines to out + lineStart[k], transposing them back from
+// the columns they were worked on in, four by four.
+[[gnu::always_inline]] inline void StoreLines(const LineColumns& v, const int (&lineStart)[8],
+                                              double* out) {
+  for (int h = 0; h < 2; ++h) {
+    for (int p = 0; p < 8; p += 4) {
+      const Pack4 t0 = __builtin_shufflevector(v[p][h], v[p + 1][h], 0, 4, 2, 6);
+      const Pack4 t1 = __builtin_shufflevector(v[p][h], v[p + 1][h], 1, 5, 3, 7);
+      const Pack4 t2 = __builtin_shufflevector(v[p + 2][h], v[p + 3][h], 0, 4, 2, 6);
+      const Pack4 t3 = __builtin_shufflevector(v[p + 2][h], v[p + 3][h], 1, 5, 3, 7);
+      StorePack(out + lineStart[4 * h] + p, __builtin_shufflevector(t0, t2, 0, 1, 4, 5));
+      StorePack(out + lineStart[4 * h + 1] + p, __builtin_shufflevector(t1, t3, 0, 1, 4, 5));
+      StorePack(out + lineStart[4 * h + 2] + p, __builtin_shufflevector(t0, t2, 2, 3, 6, 7));
+      StorePack(out + lineStart[4 * h + 3] + p, __builtin_shufflevector(t1, t3, 2, 3, 6, 7));
+    }
+  }
+}
+
+// The forward transform's points: point i is (x[2i], x[2i + 1]).
+struct PairedSamples {
+  const double* x;
+  [[gnu::always_inline]] void operator()(int i, double& re, double& im) const {
+    re = x[2 * i];
+    im = x[2 * i + 1];
+  }
+  // Points i .. i + 7, as the columns of one row of a tile.
+  [[gnu::always_inline]] void operator()(int i, Pack4 (&re)[2], Pack4 (&im)[2]) const {
+    for (int h = 0; h < 2; ++h) {
+      Pack4 a, b;
+      LoadPack(a, x + 2 * i + 8 * h);
+      LoadPack(b, x + 2 * i + 8 * h + 4);
+      re[h] = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+      im[h] = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+    }
+  }
+};
+
+// The inverse transform's points: the first half of the packed spectrum
+// conjugated, point i = (x[i], -x[h + i]), so that the forward stages compute
+// the inverse.
+struct ConjugatedSpectrum {
+  const double* x;
+  int h;
+  [[gnu::always_inline]] void operator()(int i, double& re, double& im) const {
+    re = x[i];
+    im = -x[h + i];
+  }
+  [[gnu::always_inline]] void operator()(int i, Pack4 (&re)[2], Pack4 (&im)[2]) const {
+    for (int k = 0; k < 2; ++k) {
+      LoadPack(re[k], x + i + 4 * k);
+      LoadPack(im[k], x + h + i + 4 * k);
+      im[k] = -im[k];
+    }
+  }
+};
 
 // Moves point i of `source` to position reversed[i] of (re, im), n = 2^M
 // points, and returns the number of stages it has run on them as well. Large
 // transforms go in tiles of 8 x 8 points (the top and bottom three bits of
 // i), so that every cache line is read and written whole instead of one value
 // per line; each line of 8 points written also goes through the first three
-// stages on the way. With kUpperHalfZero the points n/2 .. n-1 are 0 (-0 in
-// the imaginary part) and source is not asked for them. Only the tiles'
-// columns firstColumn, firstColumn + columnStep, ... are moved: the even
-// columns land in the first half of the points, the odd ones in the second,
-// so two threads can each move one half.
+// stages on the way, the tile's eight lines side by side. With kUpperHalfZero
+// the points n/2 .. n-1 are 0 (-0 in the imaginary part) and source is not
+// asked for them. Only the tiles firstTile .. endTile - 1 of n / 64 are
+// moved, so that threads can share the work; small transforms (no tiles) go
+// whole with tile 0.
 template <bool kUpperHalfZero, typename Source>
-int PermuteBitReversed(int M, const std::int32_t* reversed, const Source& source, double* re,
-                       double* im, const double* stageSin, const double* stageCos, int firstColumn = 0,
-                       int columnStep = 1) {
+[[gnu::always_inline]] inline int PermuteBitReversed(int M, const std::int32_t* reversed,
+                                                     const Source& source, double* re, double* im,
+                                                     const double* stageSin, const double* stageCos,
+                                                     int firstTile, int endTile) {
   const int n = 1 << M;
   if (M < 6) {
+    if (firstTile > 0) return 0;
     for (int i = 0; i < n; ++i) {
       if (kUpperHalfZero && i >= n / 2) {
         re[reversed[i]] = 0.0, im[reversed[i]] = -0.0;
@@ -234,42 +323,36 @@ int PermuteBitReversed(int M, const std::int32_t* reversed, const Source& source
   constexpr int kReversed3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
   constexpr int kRows = kUpperHalfZero ? 4 : 8;
   const int shift = M - 3;
-  double tileRe[kRows][8];
-  double tileIm[kRows][8];
-  for (int middle = 0; middle < n >> 3; middle += 8) {
-    for (int a = 0; a < kRows; ++a)
-      for (int c = firstColumn; c < 8; c += columnStep) source((a << shift) | middle | c, tileRe[a][c], tileIm[a][c]);
+  for (int tile = firstTile; tile < endTile; ++tile) {
+    const int middle = tile * 8;
+    LineColumns lineRe;
+    LineColumns lineIm;
+    for (int a = 0; a < kRows; ++a) source((a << shift) | middle, lineRe[kReversed3[a]], lineIm[kReversed3[a]]);
+    RunFirstThreeStages<kUpperHalfZero>(lineRe, lineIm, stageSin, stageCos);
     // With the top and bottom three bits exchanged and reversed, the middle
     // bits reverse among themselves.
     const int reversedMiddle = reversed[middle];
-    for (int c = firstColumn; c < 8; c += columnStep) {
-      double lineRe[8];
-      double lineIm[8];
-      for (int a = 0; a < kRows; ++a) {
-        lineRe[kReversed3[a]] = tileRe[a][c];
-        lineIm[kReversed3[a]] = tileIm[a][c];
-      }
-      const int line = (kReversed3[c] << shift) | reversedMiddle;
-      RunFirstThreeStages<kUpperHalfZero>(lineRe, lineIm, stageSin, stageCos, re + line,
-                                          im + line);
-    }
+    int lineStart[8];
+    for (int c = 0; c < 8; ++c) lineStart[c] = (kReversed3[c] << shift) | reversedMiddle;
+    StoreLines(lineRe, lineStart, re);
+    StoreLines(lineIm, lineStart, im);
   }
   return 3;
 }
 
-// Four or eight doubles processed as one; plain element-wise IEEE operations,
-// so the results are those of the scalar code.
-using Pack4 = double __attribute__((vector_size(32)));
-using Pack8 = double __attribute__((vector_size(64)));
-
-template <typename Pack>
-[[gnu::always_inline]] inline void LoadPack(Pack& v, const double* p) {
-  std::memcpy(&v, p, sizeof v);
+// The permutations of the two directions, in the widest vectors the processor has.
+__attribute__((target_clones("avx512f", "avx2", "default"))) int PermuteSamples(
+    int M, const std::int32_t* reversed, const double* x, double* re, double* im,
+    const double* stageSin, const double* stageCos) {
+  return PermuteBitReversed<false>(M, reversed, PairedSamples{x}, re, im, stageSin, stageCos, 0,
+                                   (1 << M) / 64);
 }
 
-template <typename Pack>
-[[gnu::always_inline]] inline void StorePack(double* p, const Pack& v) {
-  std::memcpy(p, &v, sizeof v);
+__attribute__((target_clones("avx512f", "avx2", "default"))) int PermuteSpectrum(
+    int M, const std::int32_t* reversed, const double* x, int h, double* re, double* im,
+    const double* stageSin, const double* stageCos, int firstTile, int endTile) {
+  return PermuteBitReversed<true>(M, reversed, ConjugatedSpectrum{x, h}, re, im, stageSin, stageCos,
+                                  firstTile, endTile);
 }
 
 // One butterfly on every lane: t = b W, b = a - t, a = a + t.
@@ -311,7 +394,7 @@ template <typename Pack>
 // pass over the data: the four points g, g + half, g + 2 half, g + 3 half go
 // through both stages in registers. An odd number of stages leaves the last
 // one to a pass of its own. half >= 4.
-template <typename Pack>
+template <typename Pack, int kUnroll = 1>
 [[gnu::always_inline]] inline void RunStagePair(int n, int half, double* __restrict re,
                                                 double* __restrict im, const double* stageSin,
                                                 const double* stageCos) {
@@ -323,28 +406,31 @@ template <typename Pack>
   for (int g0 = 0; g0 < n; g0 += 4 * half) {
     double* r = re + g0;
     double* m = im + g0;
-    for (int j = 0; j < half; j += kWidth) {
-      Pack r0, r1, r2, r3, m0, m1, m2, m3, wr, wi;
-      LoadPack(r0, r + j), LoadPack(m0, m + j);
-      LoadPack(r1, r + half + j), LoadPack(m1, m + half + j);
-      LoadPack(r2, r + 2 * half + j), LoadPack(m2, m + 2 * half + j);
-      LoadPack(r3, r + 3 * half + j), LoadPack(m3, m + 3 * half + j);
-      LoadPack(wr, inner + j), LoadPack(wi, innerSin + j);
-      Butterfly(r0, m0, r1, m1, wr, wi);
-      Butterfly(r2, m2, r3, m3, wr, wi);
-      LoadPack(wr, outer + j), LoadPack(wi, outerSin + j);
-      Butterfly(r0, m0, r2, m2, wr, wi);
-      LoadPack(wr, outer + half + j), LoadPack(wi, outerSin + half + j);
-      Butterfly(r1, m1, r3, m3, wr, wi);
-      StorePack(r + j, r0), StorePack(m + j, m0);
-      StorePack(r + half + j, r1), StorePack(m + half + j, m1);
-      StorePack(r + 2 * half + j, r2), StorePack(m + 2 * half + j, m2);
-      StorePack(r + 3 * half + j, r3), StorePack(m + 3 * half + j, m3);
+    for (int j0 = 0; j0 < half; j0 += kWidth * kUnroll) {
+      for (int u = 0; u < kUnroll; ++u) {
+        const int j = j0 + u * kWidth;
+        Pack r0, r1, r2, r3, m0, m1, m2, m3, wr, wi;
+        LoadPack(r0, r + j), LoadPack(m0, m + j);
+        LoadPack(r1, r + half + j), LoadPack(m1, m + half + j);
+        LoadPack(r2, r + 2 * half + j), LoadPack(m2, m + 2 * half + j);
+        LoadPack(r3, r + 3 * half + j), LoadPack(m3, m + 3 * half + j);
+        LoadPack(wr, inner + j), LoadPack(wi, innerSin + j);
+        Butterfly(r0, m0, r1, m1, wr, wi);
+        Butterfly(r2, m2, r3, m3, wr, wi);
+        LoadPack(wr, outer + j), LoadPack(wi, outerSin + j);
+        Butterfly(r0, m0, r2, m2, wr, wi);
+        LoadPack(wr, outer + half + j), LoadPack(wi, outerSin + half + j);
+        Butterfly(r1, m1, r3, m3, wr, wi);
+        StorePack(r + j, r0), StorePack(m + j, m0);
+        StorePack(r + half + j, r1), StorePack(m + half + j, m1);
+        StorePack(r + 2 * half + j, r2), StorePack(m + 2 * half + j, m2);
+        StorePack(r + 3 * half + j, r3), StorePack(m + 3 * half + j, m3);
+      }
     }
   }
 }
 
-template <typename Pack>
+template <typename Pack, int kUnroll = 1>
 [[gnu::always_inline]] inline void RunLastStage(int n, double* __restrict re,
                                                 double* __restrict im, const double* stageSin,
                                                 const double* stageCos) {
@@ -352,14 +438,17 @@ template <typename Pack>
   const int half = n / 2;
   const double* wc = stageCos + half;
   const double* ws = stageSin + half;
-  for (int j = 0; j < half; j += kWidth) {
-    Pack ar, ai, br, bi, wr, wi;
-    LoadPack(ar, re + j), LoadPack(ai, im + j);
-    LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
-    LoadPack(wr, wc + j), LoadPack(wi, ws + j);
-    Butterfly(ar, ai, br, bi, wr, wi);
-    StorePack(re + j, ar), StorePack(im + j, ai);
-    StorePack(re + half + j, br), StorePack(im + half + j, bi);
+  for (int j0 = 0; j0 < half; j0 += kWidth * kUnroll) {
+    for (int u = 0; u < kUnroll; ++u) {
+      const int j = j0 + u * kWidth;
+      Pack ar, ai, br, bi, wr, wi;
+      LoadPack(ar, re + j), LoadPack(ai, im + j);
+      LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
+      LoadPack(wr, wc + j), LoadPack(wi, ws + j);
+      Butterfly(ar, ai, br, bi, wr, wi);
+      StorePack(re + j, ar), StorePack(im + j, ai);
+      StorePack(re + half + j, br), StorePack(im + half + j, bi);
+    }
   }
 }
 
@@ -371,14 +460,14 @@ template <typename Pack>
     if (half < 8) {
       RunStagePair<Pack4>(n, half, re, im, stageSin, stageCos);
     } else {
-      RunStagePair<Pack8>(n, half, re, im, stageSin, stageCos);
+      RunStagePair<Pack4, 2>(n, half, re, im, stageSin, stageCos);
     }
   }
   if (half < n) {
     if (half < 8) {
       RunLastStage<Pack4>(n, re, im, stageSin, stageCos);
     } else {
-      RunLastStage<Pack8>(n, re, im, stageSin, stageCos);
+      RunLastStage<Pack4, 2>(n, re, im, stageSin, stageCos);
     }
   }
 }
@@ -434,15 +523,17 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void RunLastStageTo
   int j = first;
   if (half >= 8) {
     // The even lanes add q, the odd ones -q: the same as subtracting q.
-    const Pack8 nyquist = {q, -q, q, -q, q, -q, q, -q};
+    const Pack4 nyquist = {q, -q, q, -q};
     for (; j + 8 <= end; j += 8) {
-      Pack8 ar, br, bi, wr, wi;
-      LoadPack(ar, re + j);
-      LoadPack(br, re + half + j), LoadPack(bi, im + half + j);
-      LoadPack(wr, wc + j), LoadPack(wi, ws + j);
-      const Pack8 tr = br * wr - bi * wi;
-      StorePack(x + j, (ar + tr) * scale + nyquist);
-      StorePack(x + half + j, (ar - tr) * scale + nyquist);
+      for (int k = j; k < j + 8; k += 4) {
+        Pack4 ar, br, bi, wr, wi;
+        LoadPack(ar, re + k);
+        LoadPack(br, re + half + k), LoadPack(bi, im + half + k);
+        LoadPack(wr, wc + k), LoadPack(wi, ws + k);
+        const Pack4 tr = br * wr - bi * wi;
+        StorePack(x + k, (ar + tr) * scale + nyquist);
+        StorePack(x + half + k, (ar - tr) * scale + nyquist);
+      }
     }
   }
   // Small transforms: the twiddles 1 and -i as the shortcuts they stand for.
@@ -485,22 +576,16 @@ Block& Block::ForwardFFT() {
   const int h = N / 2;
   const int M = Log2(h);
   EnsureTables(N, kForwardTables);
-  double* dr = g_tables.workRe.get();
-  double* di = g_tables.workIm.get();
+  double* dr = g_tables.workRe;
+  double* di = g_tables.workIm;
   double* x = m_pData.get();
   // The Nyquist bin comes from the alternating sum, added in index order.
   double P = 0.0;
   for (int i = 0; i < h; ++i) P += x[2 * i] - x[2 * i + 1];
   // Even values as real parts, odd ones as imaginary parts, in bit-reversed order.
-  const double* stageSin = g_tables.stageSin.get();
-  const double* stageCos = g_tables.stageCos.get();
-  const int done = PermuteBitReversed<false>(
-      M, g_tables.reversed.get(),
-      [x](int i, double& re, double& im) {
-        re = x[2 * i];
-        im = x[2 * i + 1];
-      },
-      dr, di, stageSin, stageCos);
+  const double* stageSin = g_tables.stageSin;
+  const double* stageCos = g_tables.stageCos;
+  const int done = PermuteSamples(M, g_tables.reversed.get(), x, dr, di, stageSin, stageCos);
   RunStages(h, done, dr, di, stageSin, stageCos);
   const double scale = 1.0 / std::sqrt(static_cast<double>(h));
   SplitRealSpectrum(h, g_tables.splitSin.get(), g_tables.splitCos.get(), scale, dr, di, x);
@@ -517,43 +602,42 @@ Block& Block::InverseFFT() {
   const int h = N / 2;
   const int M = Log2(N);
   EnsureTables(N, kInverseTables);
-  double* dr = g_tables.workRe.get();
-  double* di = g_tables.workIm.get();
+  double* dr = g_tables.workRe;
+  double* di = g_tables.workIm;
 
   double* x = m_pData.get();
   const double q = 0.5 * x[h] / std::sqrt(static_cast<double>(N));  // the Nyquist term
   x[0] *= 0.5;
-  // The first half of the spectrum in bit-reversed order, conjugated so that
-  // the forward stages compute the inverse, then zeros. The Nyquist value in
-  // di[0] only reaches the imaginary output.
-  const double* stageSin = g_tables.stageSin.get();
-  const double* stageCos = g_tables.stageCos.get();
-  const auto source = [x, h](int i, double& re, double& im) {
-    re = x[i];
-    im = -x[h + i];
-  };
+  // The first half of the spectrum in bit-reversed order, conjugated, then
+  // zeros. The Nyquist value in di[0] only reaches the imaginary output.
+  const double* stageSin = g_tables.stageSin;
+  const double* stageCos = g_tables.stageCos;
   // Only the real part is kept, so the closing conjugation has nothing to do.
   const double scale = 1.0 / std::sqrt(static_cast<double>(N));
   if (N >= kThreadedInverse && AvailableProcessors() > 1) {
-    // Below the last stage each half is a transform of its own: a second
-    // thread moves and transforms one, then both share the last stage, once
-    // both halves are done and the block's values are no longer read.
-    std::barrier halvesDone(2);
+    // Two threads move half of the tiles each. Below the last stage each half
+    // of the points is a transform of its own, one per thread; then both
+    // share the last stage, once both halves are done and the block's values
+    // are no longer read.
+    std::barrier stepDone(2);
     const auto part = [&](int which) {
-      PermuteBitReversed<true>(M, g_tables.reversed.get(), source, dr, di, stageSin, stageCos, which, 2);
+      const int tiles = N / 64;
+      PermuteSpectrum(M, g_tables.reversed.get(), x, h, dr, di, stageSin, stageCos, which * (tiles / 2),
+                      (which + 1) * (tiles / 2));
+      stepDone.arrive_and_wait();
       RunStages(N / 2, 3, dr + which * (N / 2), di + which * (N / 2), stageSin, stageCos);
-      halvesDone.arrive_and_wait();
+      stepDone.arrive_and_wait();
       RunLastStageToReal(N, dr, di, stageSin, stageCos, scale, q, x, which * (h / 2), (which + 1) * (h / 2));
     };
     std::jthread other(part, 1);
     part(0);
   } else if (N >= 2) {
-    const int done = PermuteBitReversed<true>(M, g_tables.reversed.get(), source, dr, di, stageSin, stageCos);
+    const int done = PermuteSpectrum(M, g_tables.reversed.get(), x, h, dr, di, stageSin, stageCos, 0, N / 64);
     RunStages(N / 2, done, dr, di, stageSin, stageCos);
     RunStages(N / 2, done, dr + N / 2, di + N / 2, stageSin, stageCos);
     RunLastStageToReal(N, dr, di, stageSin, stageCos, scale, q, x, 0, h);
   } else {
-    PermuteBitReversed<true>(M, g_tables.reversed.get(), source, dr, di, stageSin, stageCos);
+    PermuteSpectrum(M, g_tables.reversed.get(), x, h, dr, di, stageSin, stageCos, 0, 0);
     x[0] = dr[0] * scale + q;
   }
   m_dStep = 1.0 / (N * m_dStep);
