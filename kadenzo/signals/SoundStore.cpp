@@ -4,9 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -14,6 +12,7 @@
 #endif
 
 #include "Block.h"
+#include "Processors.h"
 
 namespace {
 
@@ -147,14 +146,6 @@ bool SoundStore::SetFromCentredChannels(const float* const* channels, const doub
       for (int j = first; j < end; ++j) samples[static_cast<std::ptrdiff_t>(j) * channelCount] = sample(values[j], mean);
     }
   };
-  // The pass is bound by memory: each thread on its own part of the frames
-  // brings its core's share of the bandwidth. Short sounds are not worth a thread.
-  constexpr int kFramesPerThread = 1 << 18;
-  const int parts = std::clamp(std::min(threads, frames / kFramesPerThread), 1, 64);
-  const auto bound = [&](int part) { return static_cast<int>(std::int64_t{frames} * part / parts); };
-  std::vector<std::jthread> helpers;
-  helpers.reserve(static_cast<std::size_t>(parts - 1));
-  for (int part = 1; part < parts; ++part) helpers.emplace_back(store, bound(part), bound(part + 1));
-  store(0, bound(1));
+  RunInParts(frames, threads, kMemoryPassPerThread, store);
   return true;
 }

@@ -545,12 +545,14 @@ LargeArray<float> RhythmizeChannelsOf(const SoundStore& sound, const RhythmParam
   const std::int16_t* source[kMaxRhythmChannels] = {sound.GetSamples(0)};
   if (channels > 1) {
     apart = MakeLargeArray<std::int16_t>(frames * channels);
+    for (int c = 0; c < channels; ++c) source[c] = apart.get() + frames * c;
     const std::int16_t* interleaved = sound.GetSamples(0);
-    for (int c = 0; c < channels; ++c) {
-      std::int16_t* channel = apart.get() + frames * c;
-      for (std::size_t j = 0; j < frames; ++j) channel[j] = interleaved[j * channels + c];
-      source[c] = channel;
-    }
+    RunInParts(N, DefaultRhythmThreads(), kMemoryPassPerThread, [&](int first, int end) {
+      for (int c = 0; c < channels; ++c) {
+        std::int16_t* channel = apart.get() + frames * c;
+        for (int j = first; j < end; ++j) channel[j] = interleaved[static_cast<std::size_t>(j) * channels + c];
+      }
+    });
   }
   LargeArray<float> buffer = MakeLargeArray<float>(frames * channels);
   float* out[kMaxRhythmChannels] = {};
