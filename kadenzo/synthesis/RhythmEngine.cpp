@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include <atomic>
 #include <chrono>
@@ -186,30 +188,78 @@ void Distort(const std::int16_t* x, const int* peak, const double* gain, const d
   for (int k = 0; k < count; ++k) value[k] = DistortSample(x[k], peak[k], gain[k], magnitude[k]);
 }
 
-void RecentPeaks(const std::int16_t* s, int first, int count, int* peak) {
+namespace {
+
+// Sixteen magnitudes side by side; |-32768| fits unsigned.
+using MagnitudeLanes = std::uint16_t __attribute__((vector_size(32)));
+using HalfMagnitudeLanes = std::uint16_t __attribute__((vector_size(16)));
+using PeakLanes = std::int32_t __attribute__((vector_size(32)));
+constexpr int kMagnitudeLanes = 16;
+
+// The larger of a[j] and b[j] for the sixteen j from 0, into m (by
+// reference: vectors passed by value would change the calling convention
+// between the two builds of the function using them).
+[[gnu::always_inline]] inline void LargerOf(const std::uint16_t* a, const std::uint16_t* b, MagnitudeLanes& m) {
+  MagnitudeLanes x, y;
+  std::memcpy(&x, a, sizeof x);
+  std::memcpy(&y, b, sizeof y);
+  m = x > y ? x : y;
+}
+
+// widest[j] = max(narrow[j], narrow[j + step]) for j < count (a multiple of
+// the lanes): the maximum over twice the neighbours narrow had.
+[[gnu::always_inline]] inline void WidenMaxima(const std::uint16_t* narrow, int step, int count,
+                                               std::uint16_t* widest) {
+  for (int j = 0; j < count; j += kMagnitudeLanes) {
+    MagnitudeLanes m;
+    LargerOf(narrow + j, narrow + j + step, m);
+    std::memcpy(widest + j, &m, sizeof m);
+  }
+}
+
+}  // namespace
+
+__attribute__((target_clones("avx2", "default"))) void RecentPeaks(const std::int16_t* s, int first, int count,
+                                                                   int* peak) {
   // magnitude[j] is |s[first - 20 + j]| (0 before the sound), so the window of
-  // sample first + k is magnitude[k .. k + 19]. Cut into blocks of 20, every
-  // window is the end of one block and the start of the next: the running
-  // maximum from each block's end backwards and from its start forwards give
-  // it with one comparison.
+  // sample first + k is magnitude[k .. k + 19]: the maximum over 16 of them
+  // from k and over 4 from k + 16. The maxima over 2, 4, 8 and 16 come each
+  // from two of the one before, sixteen samples at a time.
+  static_assert(kPeakWindow == 20);
   constexpr int kMaxCount = 4096;
-  constexpr int kSpan = kMaxCount + 2 * kPeakWindow;
-  int magnitude[kSpan];
-  int fromStart[kSpan];
-  int toEnd[kSpan];
+  // Each wider maximum is made for 32 fewer samples than the one it reads, so
+  // that every lane reads values made before; the magnitudes past the
+  // window's end are 0.
+  constexpr int kMargin = 32;
+  constexpr int kSpan = kMaxCount + 4 * kMargin;
+  std::uint16_t magnitude[kSpan];
+  std::uint16_t over2[kSpan];
+  std::uint16_t over4[kSpan];
+  std::uint16_t over8[kSpan];
+  std::uint16_t over16[kSpan];
   const int length = count + kPeakWindow;
-  for (int j = 0; j < length; ++j) {
-    const int index = first - kPeakWindow + j;
-    magnitude[j] = index >= 0 ? std::abs(int{s[index]}) : 0;
+  const int skipped = std::clamp(kPeakWindow - first, 0, length);
+  std::fill(magnitude, magnitude + skipped, std::uint16_t{0});
+  const std::int16_t* from = s + first - kPeakWindow;
+  for (int j = skipped; j < length; ++j) magnitude[j] = static_cast<std::uint16_t>(std::abs(int{from[j]}));
+  std::fill(magnitude + length, magnitude + kSpan, std::uint16_t{0});
+  const int lanes = (count + kMagnitudeLanes - 1) / kMagnitudeLanes * kMagnitudeLanes;
+  WidenMaxima(magnitude, 1, lanes + 3 * kMargin, over2);
+  WidenMaxima(over2, 2, lanes + 2 * kMargin, over4);
+  WidenMaxima(over4, 4, lanes + kMargin, over8);
+  WidenMaxima(over8, 8, lanes, over16);
+  int k = 0;
+  for (; k + kMagnitudeLanes <= count; k += kMagnitudeLanes) {
+    MagnitudeLanes m;
+    LargerOf(over16 + k, over4 + k + 16, m);
+    for (int h = 0; h < 2; ++h) {
+      HalfMagnitudeLanes half;
+      std::memcpy(&half, reinterpret_cast<const std::uint16_t*>(&m) + 8 * h, sizeof half);
+      const PeakLanes wide = __builtin_convertvector(half, PeakLanes);
+      std::memcpy(peak + k + 8 * h, &wide, sizeof wide);
+    }
   }
-  for (int j = 0; j < length; ++j) {
-    fromStart[j] = j % kPeakWindow == 0 ? magnitude[j] : std::max(fromStart[j - 1], magnitude[j]);
-  }
-  for (int j = length - 1; j >= 0; --j) {
-    toEnd[j] = (j + 1) % kPeakWindow == 0 || j == length - 1 ? magnitude[j]
-                                                             : std::max(toEnd[j + 1], magnitude[j]);
-  }
-  for (int k = 0; k < count; ++k) peak[k] = std::max(toEnd[k], fromStart[k + kPeakWindow - 1]);
+  for (; k < count; ++k) peak[k] = std::max(over16[k], over4[k + 16]);
 }
 
 namespace {

@@ -259,8 +259,10 @@ TEST(Rhythmize, DistortionAndRecentPeak) {
         std::pair{22, 7}, std::pair{24, 9}, std::pair{25, 9}}) {
     EXPECT_EQ(RecentPeak(samples, i), peak) << i;
   }
-  // The chunk form gives the same peaks, from the sound's start on.
-  const std::vector<std::int16_t> sound = TestSound(5000);
+  // The chunk form gives the same peaks, from the sound's start on, with the
+  // extreme magnitudes among them.
+  std::vector<std::int16_t> sound = TestSound(5000);
+  sound[12] = -32768, sound[2600] = -32768, sound[2610] = 32767, sound[4990] = -32768;
   for (const auto& [first, count] :
        {std::pair{0, 4096}, std::pair{0, 7}, std::pair{13, 41}, std::pair{2499, 2501}}) {
     std::vector<int> peaks(count);
