@@ -7,3 +7,7 @@ kit_add_bench(synthesis_bench
 kit_add_bench(lagrange_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/synthesis_lagrange.cpp
   LIBS kadsynthesis)
+
+kit_add_bench(kernels_bench
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/synthesis_kernels.cpp
+  LIBS kadsynthesis)
