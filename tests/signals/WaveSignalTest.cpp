@@ -92,6 +92,24 @@ TEST_F(WaveSignalTest, ZeroPeakLeavesSamplesAndInfinityDoesNotOverflow) {
   for (std::int16_t v : SamplesOf(sound)) EXPECT_GE(v, -32767);
 }
 
+// Four frames at a time and the rest one by one give the same samples: each
+// value truncated after the scale, clamped to the 16-bit range, an undefined
+// one 0, and the channels interleaved.
+TEST_F(WaveSignalTest, CentredChannelsBecomeTruncatedClampedInterleavedSamples) {
+  const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+  const float left[7] = {0.75f, 0.0f, 2.25f, nan, -inf, 1.25f, -0.75f};
+  const float right[7] = {-0.75f, 1.25f, 0.25f, 0.5f, 3.25f, nan, 0.75f};
+  const double means[2] = {0.25, 0.25};
+  const float* channels[2] = {left, right};
+  sound.SetLength(7);
+  ASSERT_TRUE(sound.SetFromCentredChannels(channels, means, 1, 1.0f, 44100, 1));
+  EXPECT_EQ(SamplesOf(sound), (Samples{16383, -8191, 32767, 0, -32767, 32767, -32767}));
+  sound.SetLength(14);
+  ASSERT_TRUE(sound.SetFromCentredChannels(channels, means, 2, 1.0f, 44100, 1));
+  EXPECT_EQ(SamplesOf(sound), (Samples{16383, -32767, -8191, 32767, 32767, 0, 0, 8191, -32767, 32767, 32767, 0,
+                                       -32767, 16383}));
+}
+
 TEST_F(WaveSignalTest, TakeFromBlockGivesTheSamplesOfSetFromBlock) {
   // Several spans of 2 MB of values and a partial one, the memory handed back behind them.
   const int n = 3 * (1 << 18) + 12345;
