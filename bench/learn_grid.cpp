@@ -1,18 +1,20 @@
-// learn_grid [CASE...]: the rhythm learning's round trip over a wide grid of
-// the engine's renders: white and band noise, four envelope shapes (the
-// window's "Test" curve among them), P 0.1 to 2 s, deviations 0 to 20 % and
-// the types Amplitude, Amp+Det, Distortion and Amp+Freq, at least 30 s and
-// 300 periods each. One row per case, then how many meet each bar: P within
-// 1 %, both deviations within 3 percentage points, envelope correlation at
-// least 0.95. Next to each case's settings, the spread its drawn lengths and
-// magnitudes actually have, and their mean length (the sound can show no more
-// than these). With case
-// numbers, only those cases.
+// learn_grid [--seed N] [CASE...]: the rhythm learning's round trip over a
+// wide grid of the engine's renders: white and band noise, four envelope
+// shapes (the window's "Test" curve among them), P 0.1 to 2 s, deviations 0
+// to 20 % and the types Amplitude, Amp+Det, Distortion and Amp+Freq, at least
+// 30 s and 300 periods each. One row per case, then how many meet each bar: P
+// within 1 %, both deviations within 3 percentage points, envelope
+// correlation at least 0.95. Next to each case's settings, the spread its
+// drawn lengths and magnitudes actually have, and their mean length (the sound
+// can show no more than these). With case numbers, only those cases. Case n
+// renders from seed N + n, N 1000 unless --seed gives it: the counts move by
+// a few from one set of seeds to the next.
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "EngineRender.h"
@@ -92,7 +94,13 @@ double DrawnDeviation(const std::vector<double>& values, double nominal) {
 
 int main(int argc, char** argv) {
   std::set<int> only;
-  for (int a = 1; a < argc; ++a) only.insert(std::atoi(argv[a]));
+  std::uint64_t seeds = 1000;
+  for (int a = 1; a < argc; ++a) {
+    if (std::string(argv[a]) == "--seed" && a + 1 < argc)
+      seeds = std::strtoull(argv[++a], nullptr, 10);
+    else
+      only.insert(std::atoi(argv[a]));
+  }
   const std::vector<Case> grid = Grid();
   int cases = 0, periodOk = 0, timeOk = 0, magnitudeOk = 0, shapeOk = 0, allOk = 0;
   std::printf("%4s %-5s %-6s %4s %3s %3s %-10s %4s %8s %5s %5s | %8s %6s %6s %6s %5s\n", "case", "src", "shape", "P", "td", "md",
@@ -104,7 +112,7 @@ int main(int argc, char** argv) {
     const std::vector<double> truth = EnvelopeOf(c.shape);
     std::vector<PeriodRecord> periods;
     const std::vector<std::int16_t> sound = RenderRhythm(c.source, truth, c.period, c.timeDeviation,
-                                                         c.magnitudeDeviation, c.type, seconds, 1000 + n, &periods);
+                                                         c.magnitudeDeviation, c.type, seconds, seeds + n, &periods);
     std::vector<double> lengths, magnitudes;
     for (std::size_t k = 0; k + 1 < periods.size(); ++k)
       lengths.push_back(static_cast<double>(periods[k].length)), magnitudes.push_back(periods[k].magnitude);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "Autocorrelation.h"
 #include "Progress.h"
@@ -53,6 +54,12 @@ constexpr double kSearch = 0.25;
 // Levels more than this far (in units of S) below the loudest block are
 // raised to it: silence would otherwise be minus infinity.
 constexpr double kLevelRange = 2.0;
+// The period starts are nudged towards their best match in steps of this
+// share of a period, each pass's steps a third of the last one's, matching at
+// kMatchPhases phases.
+constexpr double kNudge = 0.03;
+constexpr int kNudgePasses = 2;
+constexpr int kMatchPhases = kPhases / 8;
 // Progress steps of the whole learning.
 constexpr int kSteps = 100;
 
@@ -276,26 +283,30 @@ class Aligner {
   std::vector<double> m_scores;
 };
 
-// The fine levels from `from` to `to` (points, fractional) at kPhases evenly
+// The fine levels from `from` to `to` (points, fractional) at `count` evenly
 // spaced phases, read linearly between the points' centres.
-void ResamplePeriod(const std::vector<double>& y, double from, double to, double* phases) {
+void ResamplePeriod(const std::vector<double>& y, double from, double to, double* phases, int count = kPhases) {
   const double last = static_cast<double>(y.size() - 1);
-  const double step = (to - from) / kPhases;
-  for (int i = 0; i < kPhases; ++i) {
-    const double x = std::clamp(from + i * step - 0.5, 0.0, last);
-    const std::size_t k = static_cast<std::size_t>(x);
-    const double f = x - static_cast<double>(k);
-    phases[i] = k + 1 < y.size() ? y[k] * (1.0 - f) + y[k + 1] * f : y[k];
+  const double step = (to - from) / count;
+  for (int i = 0; i < count; ++i) {
+    const double x = from + i * step - 0.5;
+    if (x >= 0.0 && x < last) {
+      const std::size_t k = static_cast<std::size_t>(x);
+      const double f = x - static_cast<double>(k);
+      phases[i] = y[k] * (1.0 - f) + y[k + 1] * f;
+    } else {
+      phases[i] = y[x < 0.0 ? 0 : y.size() - 1];  // beyond either end: the end's value
+    }
   }
 }
 
-// The mean of the resampled periods between consecutive starts.
-std::vector<double> MeanPeriod(const std::vector<double>& y, const std::vector<double>& starts) {
-  std::vector<double> mean(kPhases, 0.0);
-  std::vector<double> phases(kPhases);
+// The mean of the resampled periods between consecutive starts, at `count` phases.
+std::vector<double> MeanPeriod(const std::vector<double>& y, const std::vector<double>& starts, int count = kPhases) {
+  std::vector<double> mean(static_cast<std::size_t>(count), 0.0);
+  std::vector<double> phases(static_cast<std::size_t>(count));
   for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
-    ResamplePeriod(y, starts[k], starts[k + 1], phases.data());
-    for (int i = 0; i < kPhases; ++i) mean[static_cast<std::size_t>(i)] += phases[static_cast<std::size_t>(i)];
+    ResamplePeriod(y, starts[k], starts[k + 1], phases.data(), count);
+    for (int i = 0; i < count; ++i) mean[static_cast<std::size_t>(i)] += phases[static_cast<std::size_t>(i)];
   }
   const double periods = static_cast<double>(starts.size() - 1);
   for (double& v : mean) v /= periods;
@@ -317,6 +328,72 @@ int QuietestPhase(const std::vector<double>& mean) {
     }
   }
   return (where + kWidth / 2) % kPhases;
+}
+
+// A period's levels against the mean period at kMatchPhases phases: how far
+// they stray from it once a constant and a multiple of it are fitted, so that
+// a louder or quieter period costs nothing.
+class PeriodMatch {
+ public:
+  // mean: the mean period at kMatchPhases phases.
+  PeriodMatch(const std::vector<double>& y, std::vector<double> mean) : m_y(y), m_template(std::move(mean)) {
+    double sum = 0.0;
+    for (double v : m_template) sum += v;
+    for (double& v : m_template) v -= sum / kMatchPhases, m_squares += v * v;
+  }
+
+  double Misfit(double from, double to) {
+    ResamplePeriod(m_y, from, to, m_levels, kMatchPhases);
+    double sum = 0.0, squares = 0.0, along = 0.0;
+    for (int j = 0; j < kMatchPhases; ++j) {
+      const double v = m_levels[j];
+      sum += v, squares += v * v, along += v * m_template[static_cast<std::size_t>(j)];
+    }
+    const double fitted = m_squares > 0.0 ? along * along / m_squares : 0.0;
+    return squares - sum * sum / kMatchPhases - fitted;
+  }
+
+ private:
+  const std::vector<double>& m_y;
+  std::vector<double> m_template;
+  double m_squares = 0.0;
+  double m_levels[kMatchPhases];
+};
+
+// The alignment places every start by a template of the mean length, so a
+// period drawn longer or shorter than the mean moves the starts around it by
+// a share of the difference, and the resampling then mixes the phases of
+// neighbours exactly on the flanks whose levels tell a clipped period's
+// magnitude. Each start is moved, one at a time, to where the two periods
+// either side of it match the mean period best; the mean is taken afresh after
+// each pass. Returns the mean period of the nudged starts at kPhases phases,
+// or nothing once the progress has asked to stop.
+std::vector<double> NudgeStarts(const std::vector<double>& fine, std::vector<double>& starts, StepCounter& steps,
+                                int firstStep, int share) {
+  const std::size_t count = starts.size();
+  const double length = (starts.back() - starts.front()) / static_cast<double>(count - 1);
+  const double last = static_cast<double>(fine.size());
+  double reach = kNudge * length;
+  for (int pass = 0; pass < kNudgePasses; ++pass, reach /= 3.0) {
+    PeriodMatch match(fine, MeanPeriod(fine, starts, kMatchPhases));
+    for (std::size_t k = 0; k < count; ++k) {
+      double cost[3];
+      for (int j = 0; j < 3; ++j) {
+        const double at = starts[k] + (j - 1) * reach;
+        cost[j] = 0.0;
+        if (k > 0) cost[j] += match.Misfit(starts[k - 1], at);
+        if (k + 1 < count) cost[j] += match.Misfit(at, starts[k + 1]);
+      }
+      // The parabola's lowest point where the middle is lowest, else a whole step downhill.
+      double move = cost[0] < cost[1] ? -1.0 : cost[2] < cost[1] ? 1.0 : 0.0;
+      if (move == 0.0) move = ParabolicOffset(-cost[0], -cost[1], -cost[2]);
+      starts[k] = std::clamp(starts[k] + move * reach, 0.0, last);
+      if ((k & 255) == 0 && !steps.Reach(firstStep, share, static_cast<double>(pass * count + k),
+                                         static_cast<double>(kNudgePasses * count)))
+        return {};
+    }
+  }
+  return MeanPeriod(fine, starts);
 }
 
 // The least-squares weights of one period's magnitude M: with levels y at
@@ -383,10 +460,12 @@ FitWeights MagnitudeWeights(const std::vector<double>& x, const std::vector<doub
   return weights;
 }
 
+// Four running sums, so that the additions need not wait for one another.
 double Dot(const std::vector<double>& w, const double* y) {
-  double sum = 0.0;
-  for (int i = 0; i < kPhases; ++i) sum += w[static_cast<std::size_t>(i)] * y[i];
-  return sum;
+  double sum[4] = {};
+  for (int i = 0; i < kPhases; i += 4)
+    for (int j = 0; j < 4; ++j) sum[j] += w[static_cast<std::size_t>(i + j)] * y[i + j];
+  return (sum[0] + sum[1]) + (sum[2] + sum[3]);
 }
 
 // The level noise of the periods about the fitted mean, as its covariance
@@ -582,7 +661,14 @@ double Compression(const PeriodMagnitudes& kept, std::size_t skipFrom, std::size
   return loud > 0.0 && across > 0.0 ? loud / across : 0.0;
 }
 
-double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
+// The magnitudes' spread found, and how.
+struct MagnitudeSpread {
+  std::vector<double> magnitudes;  // per period, the all-phase fits
+  double variance = 0.0;           // of the drawn magnitudes
+  bool compressed = false;         // true where the quiet phases gave the scale
+};
+
+MagnitudeSpread MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
   const double limit = StrayLimit(m.stray);
   PeriodMagnitudes kept;
   for (std::size_t k = 0; k < m.stray.size(); ++k) {
@@ -590,10 +676,12 @@ double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
     kept.all.push_back(m.all[k]), kept.a.push_back(m.a[k]), kept.b.push_back(m.b[k]);
     kept.quietA.push_back(m.quietA[k]), kept.quietB.push_back(m.quietB[k]);
   }
+  MagnitudeSpread spread;
   const double variance = DrawVariance(kept.all, kept.all) - noise;
-  if (!(variance > noise)) return variance;
+  spread.variance = variance;
+  if (!(variance > noise)) return spread;
   const double beta = Compression(kept, 0, 0);
-  if (!(beta > 0.0) || !(beta < 1.0)) return variance;
+  if (!(beta > 0.0) || !(beta < 1.0)) return spread;
   // Its standard error by the jackknife over kCompressionGroups runs of
   // periods: the quiet phases give the scale only where beta lies clearly
   // below 1, not where a noisy quiet fit merely happens to say so.
@@ -604,9 +692,73 @@ double MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
     sum += partial, squares += partial * partial;
   }
   const double groups = kCompressionGroups;
-  const double spread = (squares - sum * sum / groups) / groups;
-  const double error = std::sqrt(std::max(0.0, (groups - 1.0) * spread));
-  return beta + 2.0 * error < kCompressed ? variance / (beta * beta) : variance;
+  const double scatter = (squares - sum * sum / groups) / groups;
+  const double error = std::sqrt(std::max(0.0, (groups - 1.0) * scatter));
+  spread.compressed = beta + 2.0 * error < kCompressed;
+  if (spread.compressed) spread.variance = variance / (beta * beta);
+  return spread;
+}
+
+// Each period's magnitude: its levels fitted to the mean's through the
+// level of envelope value 0 (the highest mean level less 1), on all phases
+// and on each of two interleaved sets of them whose level noise is
+// independent; and on each set's quiet phases alone with a free intercept,
+// which a level clipped at the top does not reach, and a stretch: the quiet
+// phases are mostly the flanks of the loud ones, which a period drawn longer
+// or shorter than the alignment's template moves apart or together. The
+// residuals of a few hundred periods give the level noise.
+MagnitudeSpread MeasureMagnitudes(const std::vector<double>& fine, const std::vector<double>& starts,
+                                  const std::vector<double>& mean) {
+  const std::size_t periodCount = starts.size() - 1;
+  const double highest = *std::max_element(mean.begin(), mean.end());
+  const double lowest = *std::min_element(mean.begin(), mean.end());
+  const double zero = highest - 1.0;
+  std::vector<double> x(kPhases), slope(kPhases);
+  for (int i = 0; i < kPhases; ++i) {
+    const std::size_t k = static_cast<std::size_t>(i);
+    x[k] = mean[k] - zero;
+    slope[k] = 0.5 * (mean[static_cast<std::size_t>((i + 1) % kPhases)] - mean[static_cast<std::size_t>((i + kPhases - 1) % kPhases)]);
+  }
+  const double quietTop = lowest + kQuietShare * (highest - lowest);
+  const auto inA = [](int i) { return (i / kPhaseRun) % 2 == 0; };
+  const auto inB = [](int i) { return (i / kPhaseRun) % 2 == 1; };
+  const auto quiet = [&mean, quietTop](int i) { return mean[static_cast<std::size_t>(i)] <= quietTop; };
+  const FitWeights all = MagnitudeWeights(x, slope, false, [](int) { return true; });
+  const FitWeights setA = MagnitudeWeights(x, slope, false, inA);
+  const FitWeights setB = MagnitudeWeights(x, slope, false, inB);
+  const FitWeights quietA = MagnitudeWeights(x, slope, true, [&](int i) { return inA(i) && quiet(i); }, true);
+  const FitWeights quietB = MagnitudeWeights(x, slope, true, [&](int i) { return inB(i) && quiet(i); }, true);
+  PeriodMagnitudes magnitudes;
+  const std::size_t noiseEvery = std::max<std::size_t>(1, periodCount / kNoisePeriods);
+  std::vector<std::vector<double>> residuals;  // of every noiseEvery-th period
+  std::vector<double> level(kPhases), residual(kPhases);
+  for (std::size_t k = 0; k < periodCount; ++k) {
+    ResamplePeriod(fine, starts[k], starts[k + 1], level.data());
+    for (double& v : level) v -= zero;
+    const double M = Dot(all.magnitude, level.data());
+    const double shift = Dot(all.shift, level.data());
+    double squares = 0.0;
+    for (std::size_t i = 0; i < kPhases; ++i) {
+      residual[i] = level[i] - M * x[i] - shift * slope[i];
+      squares += residual[i] * residual[i];
+    }
+    if (k % noiseEvery == 0) residuals.push_back(residual);
+    magnitudes.all.push_back(M);
+    magnitudes.stray.push_back(std::sqrt(squares / kPhases));
+    magnitudes.a.push_back(Dot(setA.magnitude, level.data()));
+    magnitudes.b.push_back(Dot(setB.magnitude, level.data()));
+    magnitudes.quietA.push_back(Dot(quietA.magnitude, level.data()));
+    magnitudes.quietB.push_back(Dot(quietB.magnitude, level.data()));
+  }
+  // The noise from the periods that do not stray.
+  LevelNoise levelNoise;
+  const double strayLimit = StrayLimit(magnitudes.stray);
+  for (std::size_t n = 0; n < residuals.size(); ++n)
+    if (magnitudes.stray[n * noiseEvery] <= strayLimit) levelNoise.Add(residuals[n].data());
+  levelNoise.Settle(x, slope, all);
+  MagnitudeSpread spread = MagnitudeVariance(magnitudes, levelNoise.Covariance(all.magnitude, all.magnitude));
+  spread.magnitudes = std::move(magnitudes.all);
+  return spread;
 }
 
 LearnedRhythm NoRhythm(int points) {
@@ -662,76 +814,34 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (steps.Stopped() || aligned.size() < 4) return NoRhythm(points);
 
   // 3. Periods start at the quietest phase of the mean period: the aligned
-  // starts moved by that share of each period.
+  // starts moved by that share of each period, and a copy of them nudged
+  // (for the magnitudes, step 4).
   const double quietest = static_cast<double>(QuietestPhase(MeanPeriod(fine, aligned))) / kPhases;
   std::vector<double> starts(aligned.size() - 1);
   for (std::size_t k = 0; k + 1 < aligned.size(); ++k)
     starts[k] = aligned[k] + quietest * (aligned[k + 1] - aligned[k]);
   const std::size_t periodCount = starts.size() - 1;
   const std::vector<double> mean = MeanPeriod(fine, starts);
-  if (!steps.Reach(80, 10, 1, 1)) return NoRhythm(points);
+  std::vector<double> nudged = starts;
+  const std::vector<double> nudgedMean = NudgeStarts(fine, nudged, steps, 80, 8);
+  if (nudgedMean.empty() || !steps.Reach(88, 2, 1, 1)) return NoRhythm(points);
 
-  // 4. Each period's magnitude: its levels fitted to the mean's through the
-  // level of envelope value 0 (the highest mean level less 1), on all phases
-  // and on each of two interleaved sets of them whose level noise is
-  // independent; and on each set's quiet phases alone with a free intercept,
-  // which a level clipped at the top does not reach, and a stretch: the quiet
-  // phases are mostly the flanks of the loud ones, which a period drawn longer
-  // or shorter than the alignment's template moves apart or together. The
-  // residuals of a few hundred periods give the level noise.
-  const double highest = *std::max_element(mean.begin(), mean.end());
-  const double lowest = *std::min_element(mean.begin(), mean.end());
-  const double zero = highest - 1.0;
-  std::vector<double> x(kPhases), slope(kPhases);
-  for (int i = 0; i < kPhases; ++i) {
-    const std::size_t k = static_cast<std::size_t>(i);
-    x[k] = mean[k] - zero;
-    slope[k] = 0.5 * (mean[static_cast<std::size_t>((i + 1) % kPhases)] - mean[static_cast<std::size_t>((i + kPhases - 1) % kPhases)]);
-  }
-  const double quietTop = lowest + kQuietShare * (highest - lowest);
-  const auto inA = [](int i) { return (i / kPhaseRun) % 2 == 0; };
-  const auto inB = [](int i) { return (i / kPhaseRun) % 2 == 1; };
-  const auto quiet = [&mean, quietTop](int i) { return mean[static_cast<std::size_t>(i)] <= quietTop; };
-  const FitWeights all = MagnitudeWeights(x, slope, false, [](int) { return true; });
-  const FitWeights setA = MagnitudeWeights(x, slope, false, inA);
-  const FitWeights setB = MagnitudeWeights(x, slope, false, inB);
-  const FitWeights quietA = MagnitudeWeights(x, slope, true, [&](int i) { return inA(i) && quiet(i); }, true);
-  const FitWeights quietB = MagnitudeWeights(x, slope, true, [&](int i) { return inB(i) && quiet(i); }, true);
-  PeriodMagnitudes magnitudes;
-  const std::size_t noiseEvery = std::max<std::size_t>(1, periodCount / kNoisePeriods);
-  std::vector<std::vector<double>> residuals;  // of every noiseEvery-th period
-  std::vector<double> level(kPhases), residual(kPhases);
-  for (std::size_t k = 0; k < periodCount; ++k) {
-    ResamplePeriod(fine, starts[k], starts[k + 1], level.data());
-    for (double& v : level) v -= zero;
-    const double M = Dot(all.magnitude, level.data());
-    const double shift = Dot(all.shift, level.data());
-    double squares = 0.0;
-    for (std::size_t i = 0; i < kPhases; ++i) {
-      residual[i] = level[i] - M * x[i] - shift * slope[i];
-      squares += residual[i] * residual[i];
-    }
-    if (k % noiseEvery == 0) residuals.push_back(residual);
-    magnitudes.all.push_back(M);
-    magnitudes.stray.push_back(std::sqrt(squares / kPhases));
-    magnitudes.a.push_back(Dot(setA.magnitude, level.data()));
-    magnitudes.b.push_back(Dot(setB.magnitude, level.data()));
-    magnitudes.quietA.push_back(Dot(quietA.magnitude, level.data()));
-    magnitudes.quietB.push_back(Dot(quietB.magnitude, level.data()));
-  }
-  // The noise from the periods that do not stray.
-  LevelNoise levelNoise;
-  const double strayLimit = StrayLimit(magnitudes.stray);
-  for (std::size_t n = 0; n < residuals.size(); ++n)
-    if (magnitudes.stray[n * noiseEvery] <= strayLimit) levelNoise.Add(residuals[n].data());
-  levelNoise.Settle(x, slope, all);
+  // 4. The magnitudes, from the aligned starts and from the nudged ones.
+  // Where the quiet phases have to give the scale (a clipped top), they read
+  // it only from the nudged starts; elsewhere the aligned starts do as well,
+  // and the nudging, which also follows the level noise a little, adds
+  // nothing.
+  MagnitudeSpread spread = MeasureMagnitudes(fine, starts, mean);
+  std::vector<double> periodStarts = starts;
+  const MagnitudeSpread nudgedSpread = MeasureMagnitudes(fine, nudged, nudgedMean);
+  if (nudgedSpread.compressed) spread = nudgedSpread, periodStarts = nudged;
 
   LearnedRhythm learned;
   std::vector<double> lengths(periodCount);
   for (std::size_t k = 0; k < periodCount; ++k) {
-    const std::int64_t first = std::llround(starts[k] * static_cast<double>(fineHop));
-    const std::int64_t next = std::llround(starts[k + 1] * static_cast<double>(fineHop));
-    learned.periods.push_back({first, next - first, magnitudes.all[k]});
+    const std::int64_t first = std::llround(periodStarts[k] * static_cast<double>(fineHop));
+    const std::int64_t next = std::llround(periodStarts[k + 1] * static_cast<double>(fineHop));
+    learned.periods.push_back({first, next - first, spread.magnitudes[k]});
     lengths[k] = starts[k + 1] - starts[k];
   }
   const double meanLength = Mean(lengths);
@@ -740,13 +850,14 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // The deviations. A start found by alignment sits at the true start plus
   // some share of the period's departure from the mean plus noise; the
   // lengths are differences of such starts, and their variance plus twice
-  // their lag-1 covariance is that of the true lengths, free of both. The
+  // their lag-1 covariance is that of the true lengths, free of both. (Not so
+  // the nudged starts: their errors go together from one start to the next,
+  // and the same sum read a 20 % spread of lengths as 21 to 23.) The
   // magnitudes of the two phase sets are two measurements of the same draws.
   std::vector<double> relative(periodCount);
   for (std::size_t k = 0; k < periodCount; ++k) relative[k] = lengths[k] / meanLength;
   learned.timeDeviation = DeviationPercent(DrawVariance(relative, relative));
-  learned.magnitudeDeviation =
-      DeviationPercent(MagnitudeVariance(magnitudes, levelNoise.Covariance(all.magnitude, all.magnitude)));
+  learned.magnitudeDeviation = DeviationPercent(spread.variance);
 
   // The envelope: the mean level read at the output phases, its highest value at 1.
   learned.envelope.resize(static_cast<std::size_t>(points));

@@ -14,7 +14,9 @@
 //   2. the period from the highest peak of its autocorrelation (through the
 //      block library's FFT), refined to a fraction of a block;
 //   3. the period starts, each found by aligning the next period to the
-//      running mean period (then once more to the final mean);
+//      running mean period (then once more to the final mean), and then
+//      each nudged to where the two periods either side of it match the
+//      mean period best;
 //   4. each period resampled to a fixed number of phases; the envelope is the
 //      mean, and each period's magnitude M the factor in level - zero =
 //      M (mean - zero), zero being the level of envelope value 0; where the

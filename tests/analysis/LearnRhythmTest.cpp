@@ -86,6 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtDistortion, 60},
                     RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.3, 10, 15, mtAmpFreq, 60},
                     RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 10, 15, mtAmpFreq, 60},
+                    // A 20 % spread of lengths: the aligned starts mix the phases of
+                    // neighbouring periods on the flanks that tell a clipped period's
+                    // magnitude (it read 5 for 10).
+                    RoundTrip{RenderSource::WhiteNoise, Shape::TwoPeaks, 0.3, 20, 10, mtDistortion, 90},
                     // The window's Test curve comes back half-way through its period;
                     // with a wide spread of lengths that peak once halved the period.
                     RoundTrip{RenderSource::WhiteNoise, Shape::TestCurve, 0.1, 20, 20, mtAmplitude, 45},
