@@ -24,14 +24,18 @@ std::int16_t ToSample(double scaled) {
   return static_cast<std::int16_t>(std::clamp(scaled, -32767.0, 32767.0));
 }
 
+// A centred value as a sample; the product in single precision, as the value
+// and the scale are.
+std::int16_t CentredSample(float value, double mean, float scale) { return ToSample(CentredValue(value, mean) * scale); }
+
 using FloatLanes = float __attribute__((vector_size(16)));
 using DoubleLanes = double __attribute__((vector_size(32)));
 using IntLanes = std::int32_t __attribute__((vector_size(16)));
 using SampleLanes = std::int16_t __attribute__((vector_size(8)));
 using SamplePairLanes = std::int16_t __attribute__((vector_size(16)));
 
-// ToSample(CentredValue(values[k], mean) * scale) for k = 0 .. 3, lane by lane
-// the same operations in the same precisions.
+// CentredSample(values[k], mean, scale) for k = 0 .. 3, lane by lane the same
+// operations in the same precisions.
 [[gnu::always_inline]] inline void CentredSamples(const float* values, double mean, float scale, SampleLanes& out) {
   FloatLanes v;
   std::memcpy(&v, values, sizeof v);
@@ -53,7 +57,6 @@ using SamplePairLanes = std::int16_t __attribute__((vector_size(16)));
 __attribute__((target_clones("avx2", "default"))) void StoreCentredChannels(
     const float* const* channels, const double* means, int channelCount, float scale, int first, int end,
     std::int16_t* samples) {
-  const auto sample = [scale](float value, double mean) { return ToSample(CentredValue(value, mean) * scale); };
   const double mean0 = means != nullptr ? means[0] : 0.0;
   int j = first;
   if (channelCount == 1) {
@@ -62,7 +65,7 @@ __attribute__((target_clones("avx2", "default"))) void StoreCentredChannels(
       CentredSamples(channels[0] + j, mean0, scale, lanes);
       std::memcpy(samples + j, &lanes, sizeof lanes);
     }
-    for (; j < end; ++j) samples[j] = sample(channels[0][j], mean0);
+    for (; j < end; ++j) samples[j] = CentredSample(channels[0][j], mean0, scale);
     return;
   }
   const double mean1 = means != nullptr ? means[1] : 0.0;
@@ -74,8 +77,8 @@ __attribute__((target_clones("avx2", "default"))) void StoreCentredChannels(
     std::memcpy(samples + 2 * static_cast<std::ptrdiff_t>(j), &pairs, sizeof pairs);
   }
   for (; j < end; ++j) {
-    samples[2 * static_cast<std::ptrdiff_t>(j)] = sample(channels[0][j], mean0);
-    samples[2 * static_cast<std::ptrdiff_t>(j) + 1] = sample(channels[1][j], mean1);
+    samples[2 * static_cast<std::ptrdiff_t>(j)] = CentredSample(channels[0][j], mean0, scale);
+    samples[2 * static_cast<std::ptrdiff_t>(j) + 1] = CentredSample(channels[1][j], mean1, scale);
   }
 }
 
@@ -184,17 +187,15 @@ bool SoundStore::SetFromCentredChannels(const float* const* channels, const doub
   const int frames = GetFrames();
   if (peak == 0) return false;
   const float scale = 32767 / peak;
-  // The product in single precision, as the values and the scale are.
-  const auto sample = [scale](float value, double mean) {
-    return ToSample(CentredValue(value, mean) * scale);
-  };
   const auto store = [&](int first, int end) {
     if (channelCount <= 2) return StoreCentredChannels(channels, means, channelCount, scale, first, end, m_pSamples.get());
     for (int c = 0; c < channelCount; ++c) {
       const float* values = channels[c];
       const double mean = means != nullptr ? means[c] : 0.0;
       std::int16_t* samples = m_pSamples.get() + c;
-      for (int j = first; j < end; ++j) samples[static_cast<std::ptrdiff_t>(j) * channelCount] = sample(values[j], mean);
+      for (int j = first; j < end; ++j) {
+        samples[static_cast<std::ptrdiff_t>(j) * channelCount] = CentredSample(values[j], mean, scale);
+      }
     }
   };
   RunInParts(frames, threads, kMemoryPassPerThread, store);

@@ -252,12 +252,10 @@ __attribute__((target_clones("avx2", "default"))) void RecentPeaks(const std::in
   for (; k + kMagnitudeLanes <= count; k += kMagnitudeLanes) {
     MagnitudeLanes m;
     LargerOf(over16 + k, over4 + k + 16, m);
-    for (int h = 0; h < 2; ++h) {
-      HalfMagnitudeLanes half;
-      std::memcpy(&half, reinterpret_cast<const std::uint16_t*>(&m) + 8 * h, sizeof half);
-      const PeakLanes wide = __builtin_convertvector(half, PeakLanes);
-      std::memcpy(peak + k + 8 * h, &wide, sizeof wide);
-    }
+    const HalfMagnitudeLanes low = __builtin_shufflevector(m, m, 0, 1, 2, 3, 4, 5, 6, 7);
+    const HalfMagnitudeLanes high = __builtin_shufflevector(m, m, 8, 9, 10, 11, 12, 13, 14, 15);
+    const PeakLanes wide[2] = {__builtin_convertvector(low, PeakLanes), __builtin_convertvector(high, PeakLanes)};
+    std::memcpy(peak + k, wide, sizeof wide);
   }
   for (; k < count; ++k) peak[k] = std::max(over16[k], over4[k + 16]);
 }
@@ -582,8 +580,8 @@ bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random
 
 namespace {
 
-// The rhythm of the samples of sound, unrounded output values of each channel
-// one after the other, with the channels' totals.
+// The rhythm of the samples of sound: each channel's output values rounded to
+// single precision, one channel after the other, and the channels' totals.
 LargeArray<float> RhythmizeChannelsOf(const SoundStore& sound, const RhythmParameters& parameters,
                                       const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                                       Progress* progress, std::vector<PeriodRecord>* periods, ChannelTotals* totals) {

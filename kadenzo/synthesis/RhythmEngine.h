@@ -134,9 +134,9 @@ LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParamete
                                    Progress* progress, std::vector<PeriodRecord>* periods = nullptr);
 
 // The rhythm on the samples of sound, in place: RhythmizedFloats' values,
-// stored peak-normalised by the sound in one pass after the run. A stereo sound gets one rhythm on both
-// channels, each with its own mean removed and both scaled by the same
-// factor, so that their balance stays. Does not draw.
+// stored peak-normalised by the sound in one pass after the run. A stereo
+// sound gets one rhythm on both channels, each with its own mean removed and
+// both scaled by the same factor, so that their balance stays. Does not draw.
 RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& parameters,
                              const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                              Progress* progress, std::vector<PeriodRecord>* periods = nullptr);
