@@ -1,5 +1,6 @@
 // The checks every reader makes before opening a file and before allocating
-// a buffer whose size a file or a user gives.
+// a buffer whose size a file or a user gives, and the writer that replaces a
+// file only once it is whole.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,11 +10,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "FileCheck.h"
 #include "MemoryBudget.h"
+#include "SaveFile.h"
 
 namespace {
 
@@ -42,6 +46,21 @@ TEST(FileCheckTest, OnlyRegularFilesAfterFollowingLinksPass) {
   };
   for (const auto& c : cases) EXPECT_EQ(IsRegularFile(c.path.string()), c.regular) << c.path;
   fs::remove_all(dir);
+}
+
+// Large writes go out in steps; every byte must land once, in order.
+TEST(SaveFileTest, LargeWriteReplacesTheTargetWhole) {
+  const fs::path target = fs::temp_directory_path() / ("savefile_" + std::to_string(getpid()));
+  std::ofstream(target) << "old";
+  std::vector<char> bytes((std::size_t{20} << 20) + 5);
+  for (std::size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<char>(k * 7 + k / 4096);
+  SaveFile file(target.string());
+  ASSERT_TRUE(file.Open());
+  ASSERT_TRUE(file.Write(bytes.data(), bytes.size()));
+  ASSERT_TRUE(file.Commit());
+  std::ifstream in(target, std::ios::binary);
+  EXPECT_TRUE(std::vector<char>(std::istreambuf_iterator<char>(in), {}) == bytes);
+  fs::remove(target);
 }
 
 TEST(MemoryBudgetTest, MeminfoGivesAvailableMemoryPlusFreeSwap) {
