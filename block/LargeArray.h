@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <type_traits>
 
 struct LargeArrayFree {
@@ -33,3 +34,16 @@ LargeArray<T> MakeZeroedLargeArray(std::size_t count) {
   std::memset(array.get(), 0, count * sizeof(T));
   return array;
 }
+
+// Faults in the pages of a freshly allocated large array on a thread of its
+// own, from the array's end backwards, while the caller fills it from the
+// start: where a first touch is slow (virtual machines) the two share the
+// cost. Only the page tables change, never the contents, so the two may meet
+// anywhere. Stops and joins when destroyed; small arrays start no thread.
+class PageFaultsAhead {
+ public:
+  PageFaultsAhead(void* memory, std::size_t bytes);
+
+ private:
+  std::jthread m_thread;
+};

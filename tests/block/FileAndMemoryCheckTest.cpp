@@ -1,6 +1,6 @@
 // The checks every reader makes before opening a file and before allocating
-// a buffer whose size a file or a user gives, and the writer that replaces a
-// file only once it is whole.
+// a buffer whose size a file or a user gives, the writer that replaces a file
+// only once it is whole, and the faulting in of large arrays being filled.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "FileCheck.h"
+#include "LargeArray.h"
 #include "MemoryBudget.h"
 #include "SaveFile.h"
 
@@ -61,6 +62,20 @@ TEST(SaveFileTest, LargeWriteReplacesTheTargetWhole) {
   std::ifstream in(target, std::ios::binary);
   EXPECT_TRUE(std::vector<char>(std::istreambuf_iterator<char>(in), {}) == bytes);
   fs::remove(target);
+}
+
+// The pages faulted in from the end must keep what the filling from the start
+// wrote, wherever the two meet.
+TEST(PageFaultsAheadTest, FillingFromTheStartKeepsEveryValue) {
+  constexpr std::size_t kCount = std::size_t{24} << 20;
+  const LargeArray<std::int32_t> values = MakeLargeArray<std::int32_t>(kCount);
+  {
+    const PageFaultsAhead ahead(values.get(), kCount * sizeof(std::int32_t));
+    for (std::size_t k = 0; k < kCount; ++k) values[k] = static_cast<std::int32_t>(k ^ 0x5a5a5a5a);
+  }
+  std::size_t wrong = 0;
+  for (std::size_t k = 0; k < kCount; ++k) wrong += values[k] != static_cast<std::int32_t>(k ^ 0x5a5a5a5a);
+  EXPECT_EQ(wrong, 0u);
 }
 
 TEST(MemoryBudgetTest, MeminfoGivesAvailableMemoryPlusFreeSwap) {
