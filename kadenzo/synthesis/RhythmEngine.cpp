@@ -538,11 +538,23 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
   std::int64_t collected = 0;
   auto collect = [&] {
     const Chunk& chunk = pipeline.Collect(collected++);
+    // Each sum is one chain of additions in sample order; a stereo sound's
+    // two chains run side by side in one loop.
+    if (channels == 2) {
+      double left = totals[0].sum;
+      double right = totals[1].sum;
+      for (int k = 0; k < chunk.count; ++k) {
+        left += chunk.value[0][k];
+        right += chunk.value[1][k];
+      }
+      totals[0].sum = left;
+      totals[1].sum = right;
+    } else {
+      for (int k = 0; k < chunk.count; ++k) totals[0].sum += chunk.value[0][k];
+    }
     for (int c = 0; c < channels; ++c) {
-      ChannelTotals& total = totals[c];
-      for (int k = 0; k < chunk.count; ++k) total.sum += chunk.value[c][k];
-      total.least = std::min(total.least, chunk.least[c]);
-      total.greatest = std::max(total.greatest, chunk.greatest[c]);
+      totals[c].least = std::min(totals[c].least, chunk.least[c]);
+      totals[c].greatest = std::max(totals[c].greatest, chunk.greatest[c]);
     }
   };
   int channelSum[kChunk];
@@ -555,9 +567,12 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
     if (channels == 1) {
       walk.Run(s[0] + chunk.first, chunk.first, chunk.count, chunk.level, chunk.magnitude);
     } else {
-      for (int k = 0; k < chunk.count; ++k) {
-        channelSum[k] = 0;
-        for (int ch = 0; ch < channels; ++ch) channelSum[k] += s[ch][chunk.first + k];
+      // Channel by channel, so that each pass runs over whole vectors.
+      const std::int16_t* first = s[0] + chunk.first;
+      for (int k = 0; k < chunk.count; ++k) channelSum[k] = first[k];
+      for (int ch = 1; ch < channels; ++ch) {
+        const std::int16_t* next = s[ch] + chunk.first;
+        for (int k = 0; k < chunk.count; ++k) channelSum[k] += next[k];
       }
       walk.Run(channelSum, chunk.first, chunk.count, chunk.level, chunk.magnitude);
     }
