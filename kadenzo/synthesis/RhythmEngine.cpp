@@ -217,6 +217,41 @@ constexpr int kMagnitudeLanes = 16;
   }
 }
 
+// The values rounded to single precision into out (count >= 1), and the least
+// and greatest of them. Eight running extremes side by side give what one
+// pass in order gives: a NaN never replaces an extreme (nor does anything
+// replace a NaN first value), and which zero wins does not matter.
+__attribute__((target_clones("avx2", "default"))) void RoundWithExtremes(const double* value, int count,
+                                                                         float* out, float& least,
+                                                                         float& greatest) {
+  using DoubleLanes = double __attribute__((vector_size(64)));
+  using FloatLanes = float __attribute__((vector_size(32)));
+  constexpr int kLanes = 8;
+  const float first = static_cast<float>(value[0]);
+  FloatLanes low = {first, first, first, first, first, first, first, first};
+  FloatLanes high = low;
+  int k = 0;
+  for (; k + kLanes <= count; k += kLanes) {
+    DoubleLanes wide;
+    std::memcpy(&wide, value + k, sizeof wide);
+    const FloatLanes rounded = __builtin_convertvector(wide, FloatLanes);
+    std::memcpy(out + k, &rounded, sizeof rounded);
+    low = rounded < low ? rounded : low;
+    high = high < rounded ? rounded : high;
+  }
+  least = low[0];
+  greatest = high[0];
+  for (int lane = 1; lane < kLanes; ++lane) {
+    least = std::min(least, low[lane]);
+    greatest = std::max(greatest, high[lane]);
+  }
+  for (; k < count; ++k) {
+    out[k] = static_cast<float>(value[k]);
+    least = std::min(least, out[k]);
+    greatest = std::max(greatest, out[k]);
+  }
+}
+
 }  // namespace
 
 __attribute__((target_clones("avx2", "default"))) void RecentPeaks(const std::int16_t* s, int first, int count,
@@ -342,17 +377,7 @@ class ChunkOutput {
           for (int k = 0; k < count; ++k) value[k] = source[k];
           break;
       }
-      float* out = m_out[c] + first;
-      float least = static_cast<float>(value[0]);
-      float greatest = least;
-      for (int k = 0; k < count; ++k) {
-        const float rounded = static_cast<float>(value[k]);
-        out[k] = rounded;
-        least = std::min(least, rounded);
-        greatest = std::max(greatest, rounded);
-      }
-      chunk.least[c] = least;
-      chunk.greatest[c] = greatest;
+      RoundWithExtremes(value, count, m_out[c] + first, chunk.least[c], chunk.greatest[c]);
     }
   }
 
