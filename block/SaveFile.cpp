@@ -58,9 +58,10 @@ bool SaveFile::Write(const void* bytes, std::size_t count) {
       return false;
     }
 #if defined(__linux__)
-    ::sync_file_range(m_iDescriptor, m_iWritten, written, SYNC_FILE_RANGE_WRITE);
+    // From 0 to the end: the pages already on their way are not dirty, so
+    // only this step's are started.
+    ::sync_file_range(m_iDescriptor, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
-    m_iWritten += written;
     next += written;
     count -= static_cast<std::size_t>(written);
   }

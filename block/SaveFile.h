@@ -31,6 +31,5 @@ class SaveFile {
   std::string m_sTarget;
   std::string m_sTemporary;
   int m_iDescriptor = -1;
-  long long m_iWritten = 0;
   bool m_bFailed = false;
 };

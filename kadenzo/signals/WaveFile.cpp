@@ -126,7 +126,7 @@ WaveFileContent ReadWaveFile(const std::string& fileName) {
   // Every sample is written below before it is used: no need to clear them first.
   const auto sampleCount = static_cast<std::size_t>(frames * content.format.nChannels);
   if (frames > 0) samples = MakeLargeArray<std::int16_t>(sampleCount);
-  const PageFaultsAhead faultsAhead(samples.get(), frames > 0 ? sampleCount * sizeof(std::int16_t) : 0);
+  const PageFaultsAhead faultsAhead(samples.get(), sampleCount * sizeof(std::int16_t));
   const std::int64_t framesPerChunk = kChunkBytes / frameBytes;
   std::vector<unsigned char> chunk(static_cast<std::size_t>(std::min(frames, framesPerChunk) * frameBytes));
   std::int64_t done = 0;

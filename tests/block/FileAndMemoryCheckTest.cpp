@@ -67,7 +67,7 @@ TEST(SaveFileTest, LargeWriteReplacesTheTargetWhole) {
 // The pages faulted in from the end must keep what the filling from the start
 // wrote, wherever the two meet.
 TEST(PageFaultsAheadTest, FillingFromTheStartKeepsEveryValue) {
-  constexpr std::size_t kCount = std::size_t{24} << 20;
+  constexpr std::size_t kCount = std::size_t{8} << 20;
   const LargeArray<std::int32_t> values = MakeLargeArray<std::int32_t>(kCount);
   {
     const PageFaultsAhead ahead(values.get(), kCount * sizeof(std::int32_t));
