@@ -1,10 +1,12 @@
 // The 25-point interpolating read on its own, on each vector path, for the
 // kinds of positions the time-shifting rhythm types make: a delay that drifts
 // slowly (neighbouring reads share their windows), one that moves at up to two
-// samples per sample (the Detonation type under a steep envelope), and one that
-// jumps by hundreds of samples (the Frequency types at a low gain). Items are
-// reads. DivisionBound is the ceiling that the read's 25 exact divisions set
-// on this processor: four-lane divisions alone, as many as 2^20 reads make.
+// samples per sample (the Detonation type under a steep envelope), one that
+// jumps by hundreds of samples (the Frequency types at a low gain), and one
+// that changes by a third of a sample per sample (a group's windows overlap
+// but do not move in step with the samples). Items are reads. DivisionBound
+// is the ceiling that the read's 25 exact divisions set on this processor:
+// four-lane divisions alone, as many as 2^20 reads make.
 
 #include <benchmark/benchmark.h>
 
@@ -19,16 +21,17 @@ namespace {
 
 constexpr int kSamples = 1 << 20;
 
-enum Positions { kDrifting, kFast, kJumping };
+enum Positions { kDrifting, kFast, kJumping, kSliding };
 
 std::vector<double> MakePositions(Positions kind) {
   std::vector<double> x(kSamples);
   std::mt19937 engine(7);
   std::uniform_real_distribution<double> jump(-500.0, 500.0);
   for (int i = 0; i < kSamples; ++i) {
-    const double delay = kind == kDrifting ? 40.0 * std::sin(i * 1e-4) + 50.0
-                         : kind == kFast   ? 50.0 - 0.9 * (i % 4000)
-                                           : jump(engine) + 600.0;
+    const double delay = kind == kDrifting  ? 40.0 * std::sin(i * 1e-4) + 50.0
+                         : kind == kFast    ? 50.0 - 0.9 * (i % 4000)
+                         : kind == kSliding ? 50.0 + 0.3 * (i % 4000) + 0.05 * std::sin(i * 0.7)
+                                            : jump(engine) + 600.0;
     x[i] = i - delay;
   }
   return x;
@@ -90,7 +93,7 @@ BENCHMARK(DivisionBound)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 BENCHMARK(Read)
-    ->ArgsProduct({{kDrifting, kFast, kJumping},
+    ->ArgsProduct({{kDrifting, kFast, kJumping, kSliding},
                    {static_cast<int>(VectorPath::Portable), static_cast<int>(VectorPath::Avx2),
                     static_cast<int>(VectorPath::Avx512)}})
     ->ArgNames({"positions", "path"})

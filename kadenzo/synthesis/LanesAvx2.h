@@ -70,6 +70,11 @@ KIT_LANE int HighestIndex(Index v) {
   v = _mm_max_epi32(v, _mm_shuffle_epi32(v, 0xB1));
   return _mm_cvtsi128_si32(v);
 }
+// Whether lane l of v is v[0] + l in every lane.
+KIT_LANE bool Consecutive(Index v) {
+  const __m128i fromFirst = _mm_sub_epi32(v, _mm_setr_epi32(0, 1, 2, 3));
+  return _mm_movemask_epi8(_mm_cmpeq_epi32(fromFirst, _mm_shuffle_epi32(fromFirst, 0))) == 0xFFFF;
+}
 KIT_LANE Vec Gather(const double* base, Index i) { return _mm256_i32gather_pd(base, i, 8); }
 
 struct Run {  // per lane 4 consecutive 16-bit samples
@@ -94,13 +99,6 @@ KIT_LANE __m256 Permuted(Vec v, Offset o) {
 }
 KIT_LANE Vec PickOf2(Vec low, Vec high, Offset o) {
   return _mm256_castps_pd(_mm256_blendv_ps(Permuted(low, o), Permuted(high, o), OffsetBit(o, 3)));
-}
-// The same out of the 4 kLanes values a, b, c, e (0 <= offset[l] < 4 kLanes).
-KIT_LANE Vec PickOf4(Vec a, Vec b, Vec c, Vec e, Offset o) {
-  const __m256 second = OffsetBit(o, 3);
-  const __m256 firstTwo = _mm256_blendv_ps(Permuted(a, o), Permuted(b, o), second);
-  const __m256 lastTwo = _mm256_blendv_ps(Permuted(c, o), Permuted(e, o), second);
-  return _mm256_castps_pd(_mm256_blendv_ps(firstTwo, lastTwo, OffsetBit(o, 4)));
 }
 
 // Per lane the 4 samples s[first[l] + offset .. first[l] + offset + 3], put

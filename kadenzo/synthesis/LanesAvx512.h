@@ -75,6 +75,12 @@ KIT_LANE int HighestIndex(Index v) {
   v = _mm256_max_epi32(v, _mm256_shuffle_epi32(v, 0xB1));
   return _mm256_cvtsi256_si32(v);
 }
+// Whether lane l of v is v[0] + l in every lane.
+KIT_LANE bool Consecutive(Index v) {
+  const __m256i fromFirst = _mm256_sub_epi32(v, _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  const __m256i first = _mm256_permutevar8x32_epi32(fromFirst, _mm256_setzero_si256());
+  return _mm256_movemask_epi8(_mm256_cmpeq_epi32(fromFirst, first)) == -1;
+}
 KIT_LANE Vec Gather(const double* base, Index i) { return _mm512_i32gather_pd(i, base, 8); }
 
 // Lane l of PickOf2(low, high, offset) is element offset[l] of the
@@ -82,13 +88,6 @@ KIT_LANE Vec Gather(const double* base, Index i) { return _mm512_i32gather_pd(i,
 KIT_LANE Offset MakeOffset(Index o) { return _mm512_cvtepi32_epi64(o); }
 KIT_LANE Offset AddOffset(Offset o, int v) { return _mm512_add_epi64(o, _mm512_set1_epi64(v)); }
 KIT_LANE Vec PickOf2(Vec low, Vec high, Offset o) { return _mm512_permutex2var_pd(low, o, high); }
-// The same out of the 4 kLanes values a, b, c, e (0 <= offset[l] < 4 kLanes).
-KIT_LANE Vec PickOf4(Vec a, Vec b, Vec c, Vec e, Offset o) {
-  // Each permutation reads the low four bits of the offset.
-  const __mmask8 inLastTwo = _mm512_cmpge_epu64_mask(o, _mm512_set1_epi64(2 * kLanes));
-  return _mm512_mask_blend_pd(inLastTwo, _mm512_permutex2var_pd(a, o, b),
-                              _mm512_permutex2var_pd(c, o, e));
-}
 
 // Per lane the 4 samples s[first[l] .. first[l] + 3].
 KIT_LANE Run GatherRun(const std::int16_t* s, Index first, int offset) {

@@ -150,9 +150,9 @@ TEST(Distort, EveryVectorPathEqualsThePortableOneBitForBit) {
 }
 
 TEST(LagrangeReadMany, FastMovingPositionsGiveTheSingleReadsBitForBit) {
-  // Positions moving at 1.2 to 3.6 samples per sample: their windows lie a
-  // few vectors apart, between the shared loads of slow delays and the
-  // gathers of wild ones; then the same up to the very end of the sound.
+  // Positions moving at 1.2 to 3.6 samples per sample: windows that overlap
+  // but do not move in step with the samples; then the same up to the very
+  // end of the sound.
   double w[kLagrangePoints];
   LagrangeWeights(w);
   std::mt19937 engine(17);
