@@ -4,7 +4,8 @@
 // samples per sample (the Detonation type under a steep envelope), one that
 // jumps by hundreds of samples (the Frequency types at a low gain), and one
 // that changes by a third of a sample per sample (a group's windows overlap
-// but do not move in step with the samples). Items are reads. DivisionBound
+// but do not move in step with the samples); one channel and two read
+// together. Items are reads, one per channel. DivisionBound
 // is the ceiling that the read's 25 exact divisions set on this processor:
 // four-lane divisions alone, as many as 2^20 reads make.
 
@@ -40,24 +41,27 @@ std::vector<double> MakePositions(Positions kind) {
 void Read(benchmark::State& state) {
   const auto kind = static_cast<Positions>(state.range(0));
   const auto path = static_cast<VectorPath>(state.range(1));
+  const int channels = static_cast<int>(state.range(2));
   if (!VectorPathSupported(path)) {
     state.SkipWithError("path not supported here");
     return;
   }
   std::mt19937 engine(3);
   std::uniform_int_distribution<int> value(-32768, 32767);
-  std::vector<std::int16_t> s(kSamples);
+  std::vector<std::int16_t> s(static_cast<std::size_t>(kSamples) * channels);
   for (auto& v : s) v = static_cast<std::int16_t>(value(engine));
   const std::vector<double> x = MakePositions(kind);
-  std::vector<double> results(kSamples);
+  std::vector<double> results(s.size());
+  const std::int16_t* sources[] = {s.data(), s.data() + kSamples};
+  double* reads[] = {results.data(), results.data() + kSamples};
   double w[kLagrangePoints];
   LagrangeWeights(w);
   for (auto _ : state) {
-    LagrangeReadMany(w, s.data(), kSamples, x.data(), kSamples, results.data(), path);
+    LagrangeReadMany(w, sources, channels, kSamples, x.data(), kSamples, reads, path);
     benchmark::DoNotOptimize(results.data());
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(state.iterations() * kSamples);
+  state.SetItemsProcessed(state.iterations() * kSamples * channels);
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -95,8 +99,9 @@ BENCHMARK(DivisionBound)->Unit(benchmark::kMillisecond);
 BENCHMARK(Read)
     ->ArgsProduct({{kDrifting, kFast, kJumping, kSliding},
                    {static_cast<int>(VectorPath::Portable), static_cast<int>(VectorPath::Avx2),
-                    static_cast<int>(VectorPath::Avx512)}})
-    ->ArgNames({"positions", "path"})
+                    static_cast<int>(VectorPath::Avx512)},
+                   {1, 2}})
+    ->ArgNames({"positions", "path", "channels"})
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -34,10 +34,11 @@ double LagrangeRead(const double w[kLagrangePoints], const std::int16_t* s, int 
   return product * sum;
 }
 
-void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* s, int N,
-                      const double* positions, int count, double* results, VectorPath path) {
+void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const* s, int channels, int N,
+                      const double* positions, int count, double* const* results, VectorPath path) {
   if (const auto kernel = VectorKernel(path, avx2::LagrangeReadMany, avx512::LagrangeReadMany)) {
-    return kernel(w, s, N, positions, count, results);
+    return kernel(w, s, channels, N, positions, count, results);
   }
-  for (int k = 0; k < count; ++k) results[k] = LagrangeRead(w, s, N, positions[k]);
+  for (int c = 0; c < channels; ++c)
+    for (int k = 0; k < count; ++k) results[c][k] = LagrangeRead(w, s[c], N, positions[k]);
 }

@@ -21,8 +21,16 @@ void LagrangeWeights(double w[kLagrangePoints]);
 // among its 25 gives 0; a NaN position gives NaN.
 double LagrangeRead(const double w[kLagrangePoints], const std::int16_t* s, int N, double x);
 
-// results[k] = LagrangeRead(w, s, N, positions[k]) for k = 0 .. count - 1, on
-// the given path if this processor supports it (else the portable one).
-void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* s, int N,
-                      const double* positions, int count, double* results,
+// results[c][k] = LagrangeRead(w, s[c], N, positions[k]) for the channels
+// c = 0 .. channels - 1 and k = 0 .. count - 1, on the given path if this
+// processor supports it (else the portable one). Two channels read together
+// share the work that depends on the positions alone.
+void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const* s, int channels, int N,
+                      const double* positions, int count, double* const* results,
                       VectorPath path = FastestVectorPath());
+
+// The same for one channel.
+inline void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* s, int N, const double* positions,
+                             int count, double* results, VectorPath path = FastestVectorPath()) {
+  LagrangeReadMany(w, &s, 1, N, positions, count, &results, path);
+}

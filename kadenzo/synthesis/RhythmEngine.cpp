@@ -353,9 +353,13 @@ class ChunkOutput {
         modulatorIndex = 0;
       }
     }
+    if (ReadsShifted(m_iType)) {
+      double* values[kMaxRhythmChannels];
+      for (int c = 0; c < m_iChannels; ++c) values[c] = chunk.value[c];
+      LagrangeReadMany(m_w, m_s, m_iChannels, m_iN, position, count, values);
+    }
     for (int c = 0; c < m_iChannels; ++c) {
       double* value = chunk.value[c];
-      if (ReadsShifted(m_iType)) LagrangeReadMany(m_w, m_s[c], m_iN, position, count, value);
 
       const std::int16_t* source = m_s[c] + first;
       switch (m_iType) {

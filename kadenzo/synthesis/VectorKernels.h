@@ -14,8 +14,8 @@
 #include <cstdint>
 
 namespace avx2 {
-void LagrangeReadMany(const double* w, const std::int16_t* s, int N, const double* positions,
-                      int count, double* results);
+void LagrangeReadMany(const double* w, const std::int16_t* const* s, int channels, int N, const double* positions,
+                      int count, double* const* results);
 void RhythmGains(const double* S, int count, double* g);
 void PeriodLevels(const double* values, int last, double fs, double T0, double Pc, double Mc,
                   int first, int count, double* level);
@@ -24,8 +24,8 @@ void Distort(const std::int16_t* x, const int* peak, const double* gain, const d
 }  // namespace avx2
 
 namespace avx512 {
-void LagrangeReadMany(const double* w, const std::int16_t* s, int N, const double* positions,
-                      int count, double* results);
+void LagrangeReadMany(const double* w, const std::int16_t* const* s, int channels, int N, const double* positions,
+                      int count, double* const* results);
 void RhythmGains(const double* S, int count, double* g);
 void PeriodLevels(const double* values, int last, double fs, double T0, double Pc, double Mc,
                   int first, int count, double* level);

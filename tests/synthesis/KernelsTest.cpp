@@ -90,6 +90,18 @@ TEST(LagrangeReadMany, EveryVectorPathEqualsThePortableOneBitForBit) {
     const double single = LagrangeRead(w, s.data(), N, x[k]);
     ASSERT_EQ(std::memcmp(&portable[k], &single, sizeof single), 0) << k;
   }
+  // Two channels read together: each gives its own reads.
+  const std::vector<std::int16_t> other(s.rbegin(), s.rend());
+  const std::int16_t* both[] = {s.data(), other.data()};
+  const std::vector<double> pair = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
+    double* results[] = {r, r + count};
+    LagrangeReadMany(w, both, 2, N, x.data(), count, results, path);
+  });
+  for (int k = 0; k < count; ++k) {
+    const double single[] = {LagrangeRead(w, s.data(), N, x[k]), LagrangeRead(w, other.data(), N, x[k])};
+    ASSERT_EQ(std::memcmp(&pair[k], &single[0], sizeof(double)), 0) << k;
+    ASSERT_EQ(std::memcmp(&pair[count + k], &single[1], sizeof(double)), 0) << k;
+  }
 }
 
 TEST(RhythmGains, EveryVectorPathEqualsThePortableOneBitForBit) {
