@@ -624,33 +624,47 @@ bool MakeModulator(Block& m, int Np, double a, double b, RandomGenerator& random
 
 namespace {
 
-// The rhythm of the samples of sound: each channel's output values rounded to
-// single precision, one channel after the other, and the channels' totals.
-LargeArray<float> RhythmizeChannelsOf(const SoundStore& sound, const RhythmParameters& parameters,
-                                      const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
-                                      Progress* progress, std::vector<PeriodRecord>* periods, ChannelTotals* totals) {
-  const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
-  const int N = sound.GetFrames();
-  const std::size_t frames = static_cast<std::size_t>(N);
-  // A mono sound is read in place; the channels of a stereo one are taken apart.
+// The channels of a sound, each one's samples in a row: a mono sound's own
+// samples, a stereo one's taken apart into `apart`.
+struct ChannelSources {
+  int channels = 1;
+  int frames = 0;
   LargeArray<std::int16_t> apart;
-  const std::int16_t* source[kMaxRhythmChannels] = {sound.GetSamples(0)};
-  if (channels > 1) {
-    apart = MakeLargeArray<std::int16_t>(frames * channels);
-    for (int c = 0; c < channels; ++c) source[c] = apart.get() + frames * c;
-    const std::int16_t* interleaved = sound.GetSamples(0);
-    RunInParts(N, DefaultRhythmThreads(), kMemoryPassPerThread, [&](int first, int end) {
-      for (int c = 0; c < channels; ++c) {
-        std::int16_t* channel = apart.get() + frames * c;
-        for (int j = first; j < end; ++j) channel[j] = interleaved[static_cast<std::size_t>(j) * channels + c];
-      }
-    });
-  }
-  LargeArray<float> buffer = MakeLargeArray<float>(frames * channels);
+  const std::int16_t* source[kMaxRhythmChannels] = {};
+};
+
+ChannelSources SourcesOf(const SoundStore& sound) {
+  ChannelSources sources;
+  sources.channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
+  sources.frames = sound.GetFrames();
+  const int channels = sources.channels;
+  const std::size_t frames = static_cast<std::size_t>(sources.frames);
+  sources.source[0] = sound.GetSamples(0);
+  if (channels == 1) return sources;
+  sources.apart = MakeLargeArray<std::int16_t>(frames * channels);
+  for (int c = 0; c < channels; ++c) sources.source[c] = sources.apart.get() + frames * c;
+  const std::int16_t* interleaved = sound.GetSamples(0);
+  const int soundChannels = sound.GetChannels();
+  RunInParts(sources.frames, DefaultRhythmThreads(), kMemoryPassPerThread, [&](int first, int end) {
+    for (int c = 0; c < channels; ++c) {
+      std::int16_t* channel = sources.apart.get() + frames * c;
+      for (int j = first; j < end; ++j) channel[j] = interleaved[static_cast<std::size_t>(j) * soundChannels + c];
+    }
+  });
+  return sources;
+}
+
+// The rhythm of the sources: each channel's output values rounded to single
+// precision, one channel after the other, and the channels' totals.
+LargeArray<float> RhythmizeSources(const ChannelSources& sources, int rate, const RhythmParameters& parameters,
+                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
+                                   Progress* progress, std::vector<PeriodRecord>* periods, ChannelTotals* totals) {
+  const std::size_t frames = static_cast<std::size_t>(sources.frames);
+  LargeArray<float> buffer = MakeLargeArray<float>(frames * sources.channels);
   float* out[kMaxRhythmChannels] = {};
-  for (int c = 0; c < channels; ++c) out[c] = buffer.get() + frames * c;
-  RhythmizeChannels(source, channels, N, sound.GetSampleRate(), parameters, modulator, envelope, random, progress,
-                    out, totals, periods);
+  for (int c = 0; c < sources.channels; ++c) out[c] = buffer.get() + frames * c;
+  RhythmizeChannels(sources.source, sources.channels, sources.frames, rate, parameters, modulator, envelope, random,
+                    progress, out, totals, periods);
   return buffer;
 }
 
@@ -660,12 +674,12 @@ LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParamete
                                    const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                                    Progress* progress, std::vector<PeriodRecord>* periods) {
   ChannelTotals totals[kMaxRhythmChannels];
+  const ChannelSources sources = SourcesOf(sound);
   LargeArray<float> buffer =
-      RhythmizeChannelsOf(sound, parameters, modulator, envelope, random, progress, periods, totals);
-  const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
-  const int N = sound.GetFrames();
+      RhythmizeSources(sources, sound.GetSampleRate(), parameters, modulator, envelope, random, progress, periods, totals);
+  const int N = sources.frames;
   bool finite = true;
-  for (int c = 0; c < channels; ++c) {
+  for (int c = 0; c < sources.channels; ++c) {
     const double mean = totals[c].sum / N;
     float* values = buffer.get() + static_cast<std::size_t>(N) * c;
     for (int k = 0; k < N; ++k) {
@@ -681,10 +695,25 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
                              const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                              Progress* progress, std::vector<PeriodRecord>* periods) {
   ChannelTotals totals[kMaxRhythmChannels];
+  ChannelSources sources = SourcesOf(sound);
+  const int channels = sources.channels;
+  const int N = sources.frames;
+  const int length = sound.GetLength();
+  // Taken apart, a stereo sound's interleaved samples are not read again:
+  // they go back to the system while the rhythm runs, whose output then
+  // takes their memory instead of fresh memory (which a virtual machine is
+  // slow to provide). The channels bring them back should the rhythm fail.
+  const bool givenBack = sources.apart != nullptr && sound.GetChannels() == channels;
+  if (givenBack) sound.TakeSamples(nullptr, 0);
+  const auto restore = [&] {
+    if (!givenBack) return;
+    LargeArray<std::int16_t> interleaved = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(length));
+    for (int c = 0; c < channels; ++c)
+      for (int j = 0; j < N; ++j) interleaved[static_cast<std::size_t>(j) * channels + c] = sources.source[c][j];
+    sound.TakeSamples(std::move(interleaved), length);
+  };
   const LargeArray<float> buffer =
-      RhythmizeChannelsOf(sound, parameters, modulator, envelope, random, progress, periods, totals);
-  const int channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
-  const int N = sound.GetFrames();
+      RhythmizeSources(sources, sound.GetSampleRate(), parameters, modulator, envelope, random, progress, periods, totals);
   // Removing the mean and rounding never changes the order of two values, so
   // the centred values' extremes are those of the extremes: their peak and
   // whether they are all finite are known without a pass over them.
@@ -695,9 +724,16 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
     means[c] = totals[c].sum / N;
     const float low = CentredValue(totals[c].least, means[c]);
     const float high = CentredValue(totals[c].greatest, means[c]);
-    if (!std::isfinite(low) || !std::isfinite(high)) return RhythmOutcome::Overflow;
+    if (!std::isfinite(low) || !std::isfinite(high)) {
+      restore();
+      return RhythmOutcome::Overflow;
+    }
     greatest = std::max(greatest, high);
     least = std::min(least, low);
+  }
+  if (givenBack) {
+    sources.apart = nullptr;
+    sound.TakeSamples(MakeLargeArray<std::int16_t>(static_cast<std::size_t>(length)), length);
   }
   const float* out[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(N) * c;

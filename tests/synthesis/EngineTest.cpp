@@ -441,6 +441,29 @@ TEST(RhythmizeSound, AStereoSoundOfTwoEqualChannelsGivesTheMonoResultInBoth) {
   }
 }
 
+// Magnitudes drawn up to thousands of times the envelope's give gains beyond
+// the range of numbers: the sound, whose stereo samples went back to the
+// system during the run, comes out as it went in.
+TEST(RhythmizeSound, AnOverflowLeavesTheSoundAsItWas) {
+  const int n = 20000;
+  const std::vector<std::int16_t> s = TestSound(n);
+  for (const int channels : {1, 2}) {
+    SCOPED_TRACE(channels);
+    SoundStore sound;
+    sound.SetLength(channels * n);
+    sound.SetFormat(22050, channels);
+    for (int i = 0; i < channels * n; ++i) *sound.GetSamples(i) = static_cast<std::int16_t>(s[i / channels] - i % channels);
+    const std::vector<std::int16_t> before(sound.GetSamples(0), sound.GetSamples(0) + channels * n);
+    SeamlessCo envelope = VariedEnvelope();
+    RandomGenerator random = FixedClock();
+    const RhythmParameters p{0.05, 0.2, 1e4, 80, mtAmplitude};
+    ASSERT_EQ(RhythmizeSound(sound, p, nullptr, envelope.ForEngine(), random, nullptr), RhythmOutcome::Overflow);
+    ASSERT_EQ(sound.GetLength(), channels * n);
+    EXPECT_EQ(sound.GetChannels(), channels);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), sound.GetSamples(0)));
+  }
+}
+
 // RhythmizeSound finds the peak from the outputs' extremes and stores on
 // several threads; the samples are those of storing RhythmizedFloats' values.
 // Long enough (13 s) for the store to be shared out.
