@@ -1,11 +1,12 @@
 #pragma once
 // The vector kernels behind LagrangeReadMany, RhythmGains, PeriodLevels and
 // Distort: several samples per step, each with exactly the operations of
-// their portable forms in the same order. There is one set per instruction
-// set (namespaces avx2 and avx512), both compiled from one source over the
-// lane width, VectorKernels.inc. Positions too close to the ends of the sound
-// for a whole window are read by LagrangeRead. A set may run only where
-// VectorPathSupported says so; VectorKernel picks the one to run.
+// their portable forms in the same order, or ones that give the same values.
+// There is one set per instruction set (namespaces avx2 and avx512), both
+// compiled from one source over the lane width, VectorKernels.inc. Positions
+// too close to the ends of the sound for a whole window are read by
+// LagrangeRead. A set may run only where VectorPathSupported says so;
+// VectorKernel picks the one to run.
 //
 // PeriodLevels: level[j] = ValueAt(((first + j) / fs - T0) / Pc) * Mc over the
 // stored values[0 .. last] of an envelope.
