@@ -1,12 +1,13 @@
 // The work of kadenzo's "&Create" and "&Rhythm" over 10 minutes at 44.1 kHz
 // (26,460,000 samples): the rhythm with each of the six modulation types on
-// band-limited noise (1000 Hz, band 400 Hz), and the creation of that noise,
-// as the window-free core runs them for the window and the renderer. Items are
-// samples.
+// band-limited noise (1000 Hz, band 400 Hz), mono and stereo, and the
+// creation of that noise, as the window-free core runs them for the window
+// and the renderer. Items are samples of one channel.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "Block.h"
@@ -69,17 +70,24 @@ struct RhythmSetting {
   Block modulator;
 };
 
+// One channel, or two: the source and the source reversed, interleaved.
 void Rhythm(benchmark::State& state) {
   const RhythmInput& input = Input();
+  const int channels = static_cast<int>(state.range(1));
   SoundStore sound;
-  sound.SetLength(kSamples);
-  sound.SetFormat(44100);
+  sound.SetLength(channels * kSamples);
+  sound.SetFormat(44100, channels);
   std::vector<double> envelope = input.envelope;
   const int type = static_cast<int>(state.range(0));
   RhythmSetting setting(type);
+  const std::int16_t* source = input.source.GetSamples(0);
   for (auto _ : state) {
     state.PauseTiming();
-    std::copy(input.source.GetSamples(0), input.source.GetSamples(kSamples), sound.GetSamples(0));
+    std::int16_t* samples = sound.GetSamples(0);
+    for (int i = 0; i < kSamples; ++i) {
+      samples[static_cast<std::size_t>(i) * channels] = source[i];
+      if (channels == 2) samples[2 * static_cast<std::size_t>(i) + 1] = source[kSamples - 1 - i];
+    }
     setting.random.Seed(1234);
     state.ResumeTiming();
     RhythmizeSound(sound, setting.parameters, setting.Modulator(), {envelope.data(), 539}, setting.random, nullptr);
@@ -110,7 +118,11 @@ void Engine(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(Create)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(Rhythm)->DenseRange(0, 5)->ArgName("type")->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(Rhythm)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 5, 1), {1, 2}})
+    ->ArgNames({"type", "channels"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 BENCHMARK(Engine)
     ->ArgsProduct({benchmark::CreateDenseRange(0, 5, 1), {1, 2}})
     ->ArgNames({"type", "threads"})
