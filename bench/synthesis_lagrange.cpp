@@ -5,9 +5,9 @@
 // jumps by hundreds of samples (the Frequency types at a low gain), and one
 // that changes by a third of a sample per sample (a group's windows overlap
 // but do not move in step with the samples); one channel and two read
-// together. Items are reads, one per channel. DivisionBound
-// is the ceiling that the read's 25 exact divisions set on this processor:
-// four-lane divisions alone, as many as 2^20 reads make.
+// together. Items are reads, one per channel. DivisionBound is the ceiling
+// that the read's 25 exact divisions set on this processor: four-lane
+// divisions alone, as many as 2^20 reads make.
 
 #include <benchmark/benchmark.h>
 

@@ -654,6 +654,17 @@ ChannelSources SourcesOf(const SoundStore& sound) {
   return sources;
 }
 
+// The sources' samples interleaved again, as the sound held them.
+LargeArray<std::int16_t> Interleaved(const ChannelSources& sources) {
+  const int channels = sources.channels;
+  LargeArray<std::int16_t> interleaved =
+      MakeLargeArray<std::int16_t>(static_cast<std::size_t>(sources.frames) * channels);
+  for (int c = 0; c < channels; ++c)
+    for (int j = 0; j < sources.frames; ++j)
+      interleaved[static_cast<std::size_t>(j) * channels + c] = sources.source[c][j];
+  return interleaved;
+}
+
 // The rhythm of the sources: each channel's output values rounded to single
 // precision, one channel after the other, and the channels' totals.
 LargeArray<float> RhythmizeSources(const ChannelSources& sources, int rate, const RhythmParameters& parameters,
@@ -705,13 +716,6 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
   // slow to provide). The channels bring them back should the rhythm fail.
   const bool givenBack = sources.apart != nullptr && sound.GetChannels() == channels;
   if (givenBack) sound.TakeSamples(nullptr, 0);
-  const auto restore = [&] {
-    if (!givenBack) return;
-    LargeArray<std::int16_t> interleaved = MakeLargeArray<std::int16_t>(static_cast<std::size_t>(length));
-    for (int c = 0; c < channels; ++c)
-      for (int j = 0; j < N; ++j) interleaved[static_cast<std::size_t>(j) * channels + c] = sources.source[c][j];
-    sound.TakeSamples(std::move(interleaved), length);
-  };
   const LargeArray<float> buffer =
       RhythmizeSources(sources, sound.GetSampleRate(), parameters, modulator, envelope, random, progress, periods, totals);
   // Removing the mean and rounding never changes the order of two values, so
@@ -725,7 +729,7 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
     const float low = CentredValue(totals[c].least, means[c]);
     const float high = CentredValue(totals[c].greatest, means[c]);
     if (!std::isfinite(low) || !std::isfinite(high)) {
-      restore();
+      if (givenBack) sound.TakeSamples(Interleaved(sources), length);
       return RhythmOutcome::Overflow;
     }
     greatest = std::max(greatest, high);
