@@ -14,6 +14,7 @@
 #include <mutex>
 #include <stop_token>
 #include <thread>
+#include <utility>
 
 #include "Block.h"
 #include "Gain.h"
@@ -735,10 +736,9 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
     greatest = std::max(greatest, high);
     least = std::min(least, low);
   }
-  if (givenBack) {
-    sources.apart = nullptr;
-    sound.TakeSamples(MakeLargeArray<std::int16_t>(static_cast<std::size_t>(length)), length);
-  }
+  // The channels taken apart are not read again either: the stored samples
+  // take their memory, which is just the right size.
+  if (givenBack) sound.TakeSamples(std::move(sources.apart), length);
   const float* out[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(N) * c;
   sound.SetFromCentredChannels(out, means, channels, std::max(greatest, std::fabs(least)), sound.GetSampleRate(),
