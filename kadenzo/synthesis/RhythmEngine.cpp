@@ -737,12 +737,14 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
     least = std::min(least, low);
   }
   // The channels taken apart are not read again either: the stored samples
-  // take their memory, which is just the right size.
-  if (givenBack) sound.TakeSamples(std::move(sources.apart), length);
+  // take their memory, which is just the right size. Values without a peak
+  // store nothing, and the sound keeps its samples, which the channels bring
+  // back.
+  const float peak = std::max(greatest, std::fabs(least));
+  if (givenBack) sound.TakeSamples(peak == 0 ? Interleaved(sources) : std::move(sources.apart), length);
   const float* out[kMaxRhythmChannels] = {};
   for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(N) * c;
-  sound.SetFromCentredChannels(out, means, channels, std::max(greatest, std::fabs(least)), sound.GetSampleRate(),
-                               DefaultRhythmThreads());
+  sound.SetFromCentredChannels(out, means, channels, peak, sound.GetSampleRate(), DefaultRhythmThreads());
   return RhythmOutcome::Stored;
 }
 

@@ -464,6 +464,28 @@ TEST(RhythmizeSound, AnOverflowLeavesTheSoundAsItWas) {
   }
 }
 
+// A still read of a constant sound gives values that all centre to 0: with
+// no peak to scale by, the sound keeps its samples, the stereo ones too,
+// which went back to the system during the run.
+TEST(RhythmizeSound, AnOutputWithoutPeakLeavesTheSoundAsItWas) {
+  const int n = 20000;
+  for (const int channels : {1, 2}) {
+    SCOPED_TRACE(channels);
+    SoundStore sound;
+    sound.SetLength(channels * n);
+    sound.SetFormat(22050, channels);
+    for (int i = 0; i < channels * n; ++i) *sound.GetSamples(i) = static_cast<std::int16_t>(i % channels == 0 ? 100 : -200);
+    const std::vector<std::int16_t> before(sound.GetSamples(0), sound.GetSamples(0) + channels * n);
+    SeamlessCo half(539, nullptr, 0.5, nullptr);
+    RandomGenerator random = FixedClock();
+    const RhythmParameters p{0.05, 0.0, 0.0, 80, mtDetonation};
+    ASSERT_EQ(RhythmizeSound(sound, p, nullptr, half.ForEngine(), random, nullptr), RhythmOutcome::Stored);
+    ASSERT_EQ(sound.GetLength(), channels * n);
+    EXPECT_EQ(sound.GetChannels(), channels);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), sound.GetSamples(0)));
+  }
+}
+
 // RhythmizeSound finds the peak from the outputs' extremes and stores on
 // several threads; the samples are those of storing RhythmizedFloats' values.
 // Long enough (13 s) for the store to be shared out.
