@@ -20,6 +20,7 @@
 #include "Gain.h"
 #include "Lagrange.h"
 #include "MemoryBudget.h"
+#include "Precondition.h"
 #include "Processors.h"
 #include "ProgressWrapper.h"
 #include "RandomGenerator.h"
@@ -635,8 +636,10 @@ struct ChannelSources {
 };
 
 ChannelSources SourcesOf(const SoundStore& sound) {
+  // More channels would be stored as two over frames counted for two.
+  BLOCK_REQUIRE(sound.GetChannels() <= kMaxRhythmChannels, "a sound of one or two channels");
   ChannelSources sources;
-  sources.channels = std::min(sound.GetChannels(), kMaxRhythmChannels);
+  sources.channels = sound.GetChannels();
   sources.frames = sound.GetFrames();
   const int channels = sources.channels;
   const std::size_t frames = static_cast<std::size_t>(sources.frames);

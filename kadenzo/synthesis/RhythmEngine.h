@@ -124,7 +124,8 @@ enum class RhythmOutcome {
   Overflow,  // a gain beyond the range of numbers: the sound is unchanged
 };
 
-// The rhythm of the samples of sound (with samples and a rate > 0):
+// The rhythm of the samples of sound (with samples, a rate > 0 and one or
+// two channels; more end the program as a failed precondition):
 // RhythmizeChannels, then each channel's mean removed in single precision.
 // These values, GetFrames() of the first channel followed by those of the
 // second for a stereo sound, are what RhythmizeSound stores before their

@@ -486,6 +486,19 @@ TEST(RhythmizeSound, AnOutputWithoutPeakLeavesTheSoundAsItWas) {
   }
 }
 
+// Three channels would be stored as two over frames counted for two, read
+// past the rhythm's values: the rhythm ends the program instead.
+TEST(RhythmizeSoundDeathTest, MoreThanTwoChannelsFailAPrecondition) {
+  SoundStore sound;
+  sound.SetLength(3 * 1000);
+  sound.SetFormat(22050, 3);
+  SeamlessCo envelope = VariedEnvelope();
+  RandomGenerator random = FixedClock();
+  const RhythmParameters p{0.05, 0.0, 0.0, 80, mtAmplitude};
+  EXPECT_EXIT(RhythmizeSound(sound, p, nullptr, envelope.ForEngine(), random, nullptr), ::testing::ExitedWithCode(3),
+              "Assertion failed: a sound of one or two channels");
+}
+
 // RhythmizeSound finds the peak from the outputs' extremes and stores on
 // several threads; the samples are those of storing RhythmizedFloats' values.
 // Long enough (13 s) for the store to be shared out.
