@@ -441,48 +441,39 @@ TEST(RhythmizeSound, AStereoSoundOfTwoEqualChannelsGivesTheMonoResultInBoth) {
   }
 }
 
-// Magnitudes drawn up to thousands of times the envelope's give gains beyond
-// the range of numbers: the sound, whose stereo samples went back to the
+// Two runs that store nothing: magnitudes drawn up to thousands of times the
+// envelope's give gains beyond the range of numbers (an overflow), and a
+// still read of a constant sound gives values that all centre to 0 (no peak
+// to scale by). Either way the sound, whose stereo samples went back to the
 // system during the run, comes out as it went in.
-TEST(RhythmizeSound, AnOverflowLeavesTheSoundAsItWas) {
+TEST(RhythmizeSound, ARunThatStoresNothingLeavesTheSoundAsItWas) {
   const int n = 20000;
   const std::vector<std::int16_t> s = TestSound(n);
-  for (const int channels : {1, 2}) {
-    SCOPED_TRACE(channels);
-    SoundStore sound;
-    sound.SetLength(channels * n);
-    sound.SetFormat(22050, channels);
-    for (int i = 0; i < channels * n; ++i) *sound.GetSamples(i) = static_cast<std::int16_t>(s[i / channels] - i % channels);
-    const std::vector<std::int16_t> before(sound.GetSamples(0), sound.GetSamples(0) + channels * n);
-    SeamlessCo envelope = VariedEnvelope();
-    RandomGenerator random = FixedClock();
-    const RhythmParameters p{0.05, 0.2, 1e4, 80, mtAmplitude};
-    ASSERT_EQ(RhythmizeSound(sound, p, nullptr, envelope.ForEngine(), random, nullptr), RhythmOutcome::Overflow);
-    ASSERT_EQ(sound.GetLength(), channels * n);
-    EXPECT_EQ(sound.GetChannels(), channels);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), sound.GetSamples(0)));
-  }
-}
-
-// A still read of a constant sound gives values that all centre to 0: with
-// no peak to scale by, the sound keeps its samples, the stereo ones too,
-// which went back to the system during the run.
-TEST(RhythmizeSound, AnOutputWithoutPeakLeavesTheSoundAsItWas) {
-  const int n = 20000;
-  for (const int channels : {1, 2}) {
-    SCOPED_TRACE(channels);
-    SoundStore sound;
-    sound.SetLength(channels * n);
-    sound.SetFormat(22050, channels);
-    for (int i = 0; i < channels * n; ++i) *sound.GetSamples(i) = static_cast<std::int16_t>(i % channels == 0 ? 100 : -200);
-    const std::vector<std::int16_t> before(sound.GetSamples(0), sound.GetSamples(0) + channels * n);
-    SeamlessCo half(539, nullptr, 0.5, nullptr);
-    RandomGenerator random = FixedClock();
-    const RhythmParameters p{0.05, 0.0, 0.0, 80, mtDetonation};
-    ASSERT_EQ(RhythmizeSound(sound, p, nullptr, half.ForEngine(), random, nullptr), RhythmOutcome::Stored);
-    ASSERT_EQ(sound.GetLength(), channels * n);
-    EXPECT_EQ(sound.GetChannels(), channels);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), sound.GetSamples(0)));
+  struct Run {
+    const char* what;
+    RhythmParameters p;
+    bool constant;
+    RhythmOutcome outcome;
+  };
+  for (const Run& run : {Run{"overflow", {0.05, 0.2, 1e4, 80, mtAmplitude}, false, RhythmOutcome::Overflow},
+                         Run{"no peak", {0.05, 0.0, 0.0, 80, mtDetonation}, true, RhythmOutcome::Stored}}) {
+    for (const int channels : {1, 2}) {
+      SCOPED_TRACE(testing::Message() << run.what << ", channels " << channels);
+      SoundStore sound;
+      sound.SetLength(channels * n);
+      sound.SetFormat(22050, channels);
+      for (int i = 0; i < channels * n; ++i) {
+        const int c = i % channels;
+        *sound.GetSamples(i) = static_cast<std::int16_t>(run.constant ? (c == 0 ? 100 : -200) : s[i / channels] - c);
+      }
+      const std::vector<std::int16_t> before(sound.GetSamples(0), sound.GetSamples(0) + channels * n);
+      SeamlessCo envelope = run.constant ? SeamlessCo(539, nullptr, 0.5, nullptr) : VariedEnvelope();
+      RandomGenerator random = FixedClock();
+      ASSERT_EQ(RhythmizeSound(sound, run.p, nullptr, envelope.ForEngine(), random, nullptr), run.outcome);
+      ASSERT_EQ(sound.GetLength(), channels * n);
+      EXPECT_EQ(sound.GetChannels(), channels);
+      EXPECT_TRUE(std::equal(before.begin(), before.end(), sound.GetSamples(0)));
+    }
   }
 }
 
