@@ -648,11 +648,10 @@ ChannelSources SourcesOf(const SoundStore& sound) {
   sources.apart = MakeLargeArray<std::int16_t>(frames * channels);
   for (int c = 0; c < channels; ++c) sources.source[c] = sources.apart.get() + frames * c;
   const std::int16_t* interleaved = sound.GetSamples(0);
-  const int soundChannels = sound.GetChannels();
   RunInParts(sources.frames, DefaultRhythmThreads(), kMemoryPassPerThread, [&](int first, int end) {
     for (int c = 0; c < channels; ++c) {
       std::int16_t* channel = sources.apart.get() + frames * c;
-      for (int j = first; j < end; ++j) channel[j] = interleaved[static_cast<std::size_t>(j) * soundChannels + c];
+      for (int j = first; j < end; ++j) channel[j] = interleaved[static_cast<std::size_t>(j) * channels + c];
     }
   });
   return sources;
@@ -718,7 +717,7 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
   // they go back to the system while the rhythm runs, whose output then
   // takes their memory instead of fresh memory (which a virtual machine is
   // slow to provide). The channels bring them back should the rhythm fail.
-  const bool givenBack = sources.apart != nullptr && sound.GetChannels() == channels;
+  const bool givenBack = sources.apart != nullptr;
   if (givenBack) sound.TakeSamples(nullptr, 0);
   const LargeArray<float> buffer =
       RhythmizeSources(sources, sound.GetSampleRate(), parameters, modulator, envelope, random, progress, periods, totals);
