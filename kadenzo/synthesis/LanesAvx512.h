@@ -31,6 +31,9 @@ KIT_LANE Vec Add(Vec a, Vec b) { return _mm512_add_pd(a, b); }
 KIT_LANE Vec Sub(Vec a, Vec b) { return _mm512_sub_pd(a, b); }
 KIT_LANE Vec Mul(Vec a, Vec b) { return _mm512_mul_pd(a, b); }
 KIT_LANE Vec Div(Vec a, Vec b) { return _mm512_div_pd(a, b); }
+// a b + c and c - a b, each rounded once.
+KIT_LANE Vec MulAdd(Vec a, Vec b, Vec c) { return _mm512_fmadd_pd(a, b, c); }
+KIT_LANE Vec NegMulAdd(Vec a, Vec b, Vec c) { return _mm512_fnmadd_pd(a, b, c); }
 KIT_LANE Vec Abs(Vec a) { return _mm512_abs_pd(a); }
 KIT_LANE Vec Negate(Vec a) { return _mm512_xor_pd(a, _mm512_set1_pd(-0.0)); }
 KIT_LANE Vec Floor(Vec a) {

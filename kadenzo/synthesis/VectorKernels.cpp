@@ -24,10 +24,10 @@
 // GCC takes a target region as a pragma; clang as an attribute given to every
 // function of the region.
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx2,fma"))), apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx2")
+#pragma GCC target("avx2,fma")
 #endif
 namespace avx2 {
 #include "LanesAvx2.h"
@@ -40,10 +40,10 @@ namespace avx2 {
 #endif
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx512f,avx512dq,avx2"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512dq,avx2,fma"))), apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("avx512f,avx512dq,avx2")
+#pragma GCC target("avx512f,avx512dq,avx2,fma")
 #endif
 namespace avx512 {
 #include "LanesAvx512.h"

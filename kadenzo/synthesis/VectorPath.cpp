@@ -2,7 +2,7 @@
 
 bool VectorPathSupported(VectorPath path) {
 #if defined(__x86_64__) && defined(__GNUC__)
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   static const bool avx512 =
       avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
   switch (path) {

@@ -104,6 +104,37 @@ TEST(LagrangeReadMany, EveryVectorPathEqualsThePortableOneBitForBit) {
   }
 }
 
+TEST(LagrangeReadMany, TwoChannelsSharingTheDivisionsGiveTheSingleReadsBitForBit) {
+  // The channels read together take their quotients through one reciprocal
+  // and its corrections: full-range samples at near and far positions, and
+  // beside them a channel of zeros and small values (the zero quotients'
+  // signs, the smallest terms).
+  double w[kLagrangePoints];
+  LagrangeWeights(w);
+  std::mt19937 engine(23);
+  std::uniform_int_distribution<int> value(-32768, 32767);
+  const int N = 1 << 16;
+  std::vector<std::int16_t> loud(N);
+  std::vector<std::int16_t> quiet(N);
+  for (int i = 0; i < N; ++i) {
+    loud[i] = static_cast<std::int16_t>(value(engine));
+    quiet[i] = static_cast<std::int16_t>(i % 3 == 0 ? 0 : value(engine) % 4);
+  }
+  std::uniform_real_distribution<double> position(20.0, N - 40.0);
+  std::vector<double> x(40000);
+  for (std::size_t k = 0; k < x.size(); ++k) x[k] = k % 2 ? position(engine) : k * 1.3 + std::sin(k * 0.001);
+  const int count = static_cast<int>(x.size());
+  const std::int16_t* both[] = {loud.data(), quiet.data()};
+  const std::vector<double> pair = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
+    double* results[] = {r, r + count};
+    LagrangeReadMany(w, both, 2, N, x.data(), count, results, path);
+  });
+  for (int k = 0; k < count; ++k) {
+    ASSERT_EQ(pair[k], LagrangeRead(w, loud.data(), N, x[k])) << k;
+    ASSERT_EQ(pair[count + k], LagrangeRead(w, quiet.data(), N, x[k])) << k;
+  }
+}
+
 TEST(RhythmGains, EveryVectorPathEqualsThePortableOneBitForBit) {
   std::mt19937 engine(3);
   std::uniform_real_distribution<double> level(-1.5, 2.5);
