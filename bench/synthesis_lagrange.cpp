@@ -6,9 +6,10 @@
 // that changes by a third of a sample per sample (a group's windows overlap
 // but do not move in step with the samples); one channel and two read
 // together. Items are reads, one per channel. DivisionBound is the ceiling
-// that the read's 25 exact divisions per position set on this processor:
-// four-lane divisions alone, as many as 2^20 reads of one channel make (two
-// channels share them).
+// that 25 divisions per read would set on this processor: four-lane
+// divisions alone, as many as 2^20 reads make. The read goes past it by
+// taking quotients through reciprocals (two channels share theirs; with
+// AVX-512 every other one is made without the divider).
 
 #include <benchmark/benchmark.h>
 
