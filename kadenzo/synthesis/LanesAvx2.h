@@ -33,10 +33,6 @@ KIT_LANE Vec Div(Vec a, Vec b) { return _mm256_div_pd(a, b); }
 // a b + c and c - a b, each rounded once.
 KIT_LANE Vec MulAdd(Vec a, Vec b, Vec c) { return _mm256_fmadd_pd(a, b, c); }
 KIT_LANE Vec NegMulAdd(Vec a, Vec b, Vec c) { return _mm256_fnmadd_pd(a, b, c); }
-// 1 / a correctly rounded; the divider is the only way here that is not
-// slower than it.
-constexpr bool kCheapReciprocal = false;
-KIT_LANE Vec Reciprocal(Vec a) { return _mm256_div_pd(_mm256_set1_pd(1.0), a); }
 KIT_LANE Vec Abs(Vec a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
 KIT_LANE Vec Negate(Vec a) { return _mm256_xor_pd(a, _mm256_set1_pd(-0.0)); }
 KIT_LANE Vec Floor(Vec a) { return _mm256_round_pd(a, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC); }

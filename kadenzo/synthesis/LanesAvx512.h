@@ -39,7 +39,7 @@ KIT_LANE Vec NegMulAdd(Vec a, Vec b, Vec c) { return _mm512_fnmadd_pd(a, b, c); 
 // estimate, then Newton steps y + y (1 - a y), each of two fused operations.
 // Two make it faithful, and from a faithful one the third rounds correctly
 // (Markstein's theorem), since no such divisor has a significand of all ones.
-constexpr bool kCheapReciprocal = true;
+// The read takes every other quotient of one channel through it.
 KIT_LANE Vec Reciprocal(Vec a) {
   const Vec one = _mm512_set1_pd(1.0);
   Vec y = _mm512_rcp14_pd(a);
