@@ -104,11 +104,14 @@ TEST(LagrangeReadMany, EveryVectorPathEqualsThePortableOneBitForBit) {
   }
 }
 
-TEST(LagrangeReadMany, TwoChannelsSharingTheDivisionsGiveTheSingleReadsBitForBit) {
-  // The channels read together take their quotients through one reciprocal
-  // and its corrections: full-range samples at near and far positions, and
-  // beside them a channel of zeros and small values (the zero quotients'
-  // signs, the smallest terms).
+TEST(LagrangeReadMany, QuotientsThroughReciprocalsGiveTheDivisionsBitForBit) {
+  // The vector reads take quotients through reciprocals and their
+  // corrections (two channels share one; one channel takes every other one
+  // so): full-range samples, and a channel of zeros and small values (the
+  // zero quotients' signs, the smallest terms), read one by one and together
+  // at positions that move in step with the samples, that jump, and that lie
+  // just beyond the distance within which a read is the sample itself (the
+  // smallest divisors).
   double w[kLagrangePoints];
   LagrangeWeights(w);
   std::mt19937 engine(23);
@@ -121,17 +124,23 @@ TEST(LagrangeReadMany, TwoChannelsSharingTheDivisionsGiveTheSingleReadsBitForBit
     quiet[i] = static_cast<std::int16_t>(i % 3 == 0 ? 0 : value(engine) % 4);
   }
   std::uniform_real_distribution<double> position(20.0, N - 40.0);
-  std::vector<double> x(40000);
-  for (std::size_t k = 0; k < x.size(); ++k) x[k] = k % 2 ? position(engine) : k * 1.3 + std::sin(k * 0.001);
+  std::uniform_real_distribution<double> nearSample(0.0001, 0.002);
+  std::vector<double> x;
+  for (int k = 0; k < 20000; ++k) x.push_back(100 + k + 0.4 * std::sin(k * 0.001));
+  for (int k = 0; k < 20000; ++k) x.push_back(position(engine));
+  for (int k = 0; k < 4000; ++k) x.push_back(30000 + k + (k % 2 ? 1 : -1) * nearSample(engine));
   const int count = static_cast<int>(x.size());
   const std::int16_t* both[] = {loud.data(), quiet.data()};
-  const std::vector<double> pair = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
-    double* results[] = {r, r + count};
-    LagrangeReadMany(w, both, 2, N, x.data(), count, results, path);
-  });
-  for (int k = 0; k < count; ++k) {
-    ASSERT_EQ(pair[k], LagrangeRead(w, loud.data(), N, x[k])) << k;
-    ASSERT_EQ(pair[count + k], LagrangeRead(w, quiet.data(), N, x[k])) << k;
+  for (const int channels : {1, 2}) {
+    const std::vector<double> reads = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
+      double* results[] = {r, r + count};
+      if (channels == 2) return LagrangeReadMany(w, both, 2, N, x.data(), count, results, path);
+      for (int c = 0; c < 2; ++c) LagrangeReadMany(w, both[c], N, x.data(), count, results[c], path);
+    });
+    for (int k = 0; k < count; ++k) {
+      ASSERT_EQ(reads[k], LagrangeRead(w, loud.data(), N, x[k])) << k;
+      ASSERT_EQ(reads[count + k], LagrangeRead(w, quiet.data(), N, x[k])) << k;
+    }
   }
 }
 
