@@ -9,7 +9,10 @@
 # round to round; the ratio printed is sox's mean time over ours, the median
 # over the rounds. Ours also runs held to one processor (taskset -c 0, so the
 # rhythm uses one thread) in the same rounds. Then the peak memory of making ten minutes of noise and
-# giving it a rhythm, against the same program on one second.
+# giving it a rhythm, against the same program on one second; and what a
+# stereo sound costs next to a mono one of the same length, per type: a stereo
+# file as one stereo sound ("--channel both") against a mono file of its first
+# channel, in rounds as above.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/bench}
@@ -24,6 +27,7 @@ names=(Amplitude Detonation Amp+Det Distortion Frequency Amp+Freq)
 
 # Mean seconds of the command in hyperfine's CSV export.
 mean_of() { awk -F, -v cmd="$2" 'NR > 1 && $1 == cmd { print $2 }' "$1"; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "type          ours (s)  sox (s)  sox effect       ratio  goal   1 core (s)  ratio"
 for type in 0 1 2 3 4 5; do
@@ -51,7 +55,6 @@ for type in 0 1 2 3 4 5; do
     ratios+=("$(awk -v o="$o" -v s="$s" 'BEGIN { printf "%.3f", s / o }')")
     oneCoreRatios+=("$(awk -v o="$c" -v s="$s" 'BEGIN { printf "%.3f", s / o }')")
   done
-  median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
   printf '%-13s %8.3f %8.3f  %-15s %6.2f  >= %s %11.3f %6.2f\n' "$type ${names[$type]}" \
     "$(median "${oursTimes[@]}")" "$(median "${soxTimes[@]}")" "$effect" "$(median "${ratios[@]}")" "$goal" \
     "$(median "${oneCoreTimes[@]}")" "$(median "${oneCoreRatios[@]}")"
@@ -69,3 +72,28 @@ awk -v s="$short" -v l="$long" 'BEGIN {
   samples = (600 - 1) * 44100
   printf "1 s: %d kB, 600 s: %d kB, %.2f bytes per sample above the 1-second run\n", s, l, (l - s) * 1024 / samples
 }'
+
+echo
+echo "stereo against mono, ten minutes each:"
+sox -D -n -r 44100 -b 16 -c 2 "$scratch/stereo.wav" synth 600 whitenoise vol 0.5
+sox -D "$scratch/stereo.wav" "$scratch/mono.wav" remix 1
+echo "type          mono (s)  stereo (s)  stereo / mono"
+for type in 0 1 2 3 4 5; do
+  common="$program -q --seed 1 -t $type"
+  mono="$common -i $scratch/mono.wav -o $scratch/mono-out.wav"
+  stereo="$common -i $scratch/stereo.wav --channel both -o $scratch/stereo-out.wav"
+  monoTimes=()
+  stereoTimes=()
+  ratios=()
+  for round in $(seq "$rounds"); do
+    if (( round % 2 )); then pair=("$mono" "$stereo"); else pair=("$stereo" "$mono"); fi
+    hyperfine -N --style none --warmup 1 --runs 3 --export-csv "$scratch/times.csv" "${pair[@]}" >/dev/null 2>&1
+    m=$(mean_of "$scratch/times.csv" "$mono")
+    s=$(mean_of "$scratch/times.csv" "$stereo")
+    monoTimes+=("$m")
+    stereoTimes+=("$s")
+    ratios+=("$(awk -v m="$m" -v s="$s" 'BEGIN { printf "%.3f", s / m }')")
+  done
+  printf '%-13s %8.3f %11.3f %14.2f\n' "$type ${names[$type]}" \
+    "$(median "${monoTimes[@]}")" "$(median "${stereoTimes[@]}")" "$(median "${ratios[@]}")"
+done
