@@ -128,15 +128,17 @@ WaveFileContent ReadWaveFile(const std::string& fileName) {
   if (frames > 0) samples = MakeLargeArray<std::int16_t>(sampleCount);
   const PageFaultsAhead faultsAhead(samples.get(), sampleCount * sizeof(std::int16_t));
   const std::int64_t framesPerChunk = kChunkBytes / frameBytes;
-  std::vector<unsigned char> chunk(static_cast<std::size_t>(std::min(frames, framesPerChunk) * frameBytes));
+  // 16-bit samples are read straight into place; 8-bit ones through a chunk.
+  const bool inPlace = bytesPerSample == 2;
+  std::vector<unsigned char> chunk(inPlace ? 0 : static_cast<std::size_t>(std::min(frames, framesPerChunk) * frameBytes));
   std::int64_t done = 0;
   while (done < frames) {
     const std::int64_t want = std::min(frames - done, framesPerChunk) * frameBytes;
-    file.read(reinterpret_cast<char*>(chunk.data()), want);
+    std::int16_t* out = samples.get() + done * content.format.nChannels;
+    file.read(inPlace ? reinterpret_cast<char*>(out) : reinterpret_cast<char*>(chunk.data()), want);
     const std::int64_t got = file.gcount();
     const std::int64_t whole = got / frameBytes;
-    ConvertSamples(chunk.data(), whole * content.format.nChannels, bytesPerSample,
-                   samples.get() + done * content.format.nChannels);
+    if (!inPlace) ConvertSamples(chunk.data(), whole * content.format.nChannels, bytesPerSample, out);
     done += whole;
     if (got != want) break;  // the file shrank while being read
   }
