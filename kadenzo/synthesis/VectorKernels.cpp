@@ -4,6 +4,7 @@
 
 #include "VectorKernels.h"
 
+#include <cmath>
 #include <cstdint>
 
 #include "Distortion.h"
