@@ -160,10 +160,10 @@ TEST(PeriodLevels, EveryVectorPathEqualsThePortableOneBitForBit) {
   // An envelope of steps and slopes with a seam point, read over periods
   // from a few samples (indices far apart) to many (indices close); and
   // periods and starts where a division by the reciprocal would not give the
-  // division's value (0, subnormal, infinite, NaN).
+  // division's value (0, subnormal, infinite, NaN), and a negative one.
   SeamlessCo envelope(539, nullptr, 0.0, nullptr);
   for (int i = 0; i < 540; ++i) envelope[i] = (i % 97 < 40) ? i / 539.0 : 1.0 - (i % 13) / 13.0;
-  for (const double period : {0.0001, 0.003, 0.25, 7.0, 0.0, 1e-310, 1e308, kInfinity, std::nan("")}) {
+  for (const double period : {0.0001, 0.003, 0.25, 7.0, 0.0, 1e-310, 1e308, kInfinity, std::nan(""), -0.25}) {
     for (const double start : {0.0, 0.5, 123.456, -kInfinity, kInfinity}) {
       const int first = std::isfinite(start) ? static_cast<int>(start * 44100) + 3 : 3;
       ExpectPathsEqual(2053, [&](VectorPath path, double* level) {
