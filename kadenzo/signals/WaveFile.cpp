@@ -78,13 +78,8 @@ bool Accepted(const WAVEFORMATEX& format, std::uint16_t encoding) {
          ((bits == 8 && channels >= 1 && channels <= 4) || (bits == 16 && (channels == 1 || channels == 2)));
 }
 
-// Samples to 16 bits: 8-bit samples are unsigned around 128, 16-bit ones
-// signed little-endian.
-void ConvertSamples(const unsigned char* bytes, std::int64_t count, int bytesPerSample, std::int16_t* out) {
-  if (bytesPerSample == 2) {
-    std::memcpy(out, bytes, static_cast<std::size_t>(count) * 2);
-    return;
-  }
+// 8-bit samples, unsigned around 128, to 16 bits.
+void WidenSamples(const unsigned char* bytes, std::int64_t count, std::int16_t* out) {
   for (std::int64_t i = 0; i < count; ++i) out[i] = static_cast<std::int16_t>((bytes[i] - 128) * 256);
 }
 
@@ -128,7 +123,8 @@ WaveFileContent ReadWaveFile(const std::string& fileName) {
   if (frames > 0) samples = MakeLargeArray<std::int16_t>(sampleCount);
   const PageFaultsAhead faultsAhead(samples.get(), sampleCount * sizeof(std::int16_t));
   const std::int64_t framesPerChunk = kChunkBytes / frameBytes;
-  // 16-bit samples are read straight into place; 8-bit ones through a chunk.
+  // 16-bit samples (signed little-endian, as held) are read straight into
+  // place; 8-bit ones through a chunk.
   const bool inPlace = bytesPerSample == 2;
   std::vector<unsigned char> chunk(inPlace ? 0 : static_cast<std::size_t>(std::min(frames, framesPerChunk) * frameBytes));
   std::int64_t done = 0;
@@ -138,7 +134,7 @@ WaveFileContent ReadWaveFile(const std::string& fileName) {
     file.read(inPlace ? reinterpret_cast<char*>(out) : reinterpret_cast<char*>(chunk.data()), want);
     const std::int64_t got = file.gcount();
     const std::int64_t whole = got / frameBytes;
-    if (!inPlace) ConvertSamples(chunk.data(), whole * content.format.nChannels, bytesPerSample, out);
+    if (!inPlace) WidenSamples(chunk.data(), whole * content.format.nChannels, out);
     done += whole;
     if (got != want) break;  // the file shrank while being read
   }

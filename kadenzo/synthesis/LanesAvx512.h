@@ -41,9 +41,9 @@ KIT_LANE Vec NegMulAdd(Vec a, Vec b, Vec c) { return _mm512_fnmadd_pd(a, b, c); 
 // (Markstein's theorem), since no such divisor has a significand of all ones.
 // The read takes every other quotient of one channel through it.
 KIT_LANE Vec Reciprocal(Vec a) {
-  const Vec one = _mm512_set1_pd(1.0);
+  const Vec one = Splat(1.0);
   Vec y = _mm512_rcp14_pd(a);
-  for (int step = 0; step < 3; ++step) y = _mm512_fmadd_pd(y, _mm512_fnmadd_pd(a, y, one), y);
+  for (int step = 0; step < 3; ++step) y = MulAdd(y, NegMulAdd(a, y, one), y);
   return y;
 }
 KIT_LANE Vec Abs(Vec a) { return _mm512_abs_pd(a); }
