@@ -1,6 +1,11 @@
 #include "Lagrange.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <mutex>
+#include <vector>
 
 #include "VectorKernels.h"
 
@@ -35,10 +40,70 @@ double LagrangeRead(const double w[kLagrangePoints], const std::int16_t* s, int 
 }
 
 void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const* s, int channels, int N,
-                      const double* positions, int count, double* const* results, VectorPath path) {
+                      const double* positions, int count, double* const* results, VectorPath path,
+                      QuotientMethod method) {
   if (const auto kernel = VectorKernel(path, avx2::LagrangeReadMany, avx512::LagrangeReadMany)) {
-    return kernel(w, s, channels, N, positions, count, results);
+    return kernel(w, s, channels, N, positions, count, results, method == QuotientMethod::Reciprocals);
   }
   for (int c = 0; c < channels; ++c)
     for (int k = 0; k < count; ++k) results[c][k] = LagrangeRead(w, s[c], N, positions[k]);
+}
+
+void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const* s, int channels, int N,
+                      const double* positions, int count, double* const* results, VectorPath path) {
+  LagrangeReadMany(w, s, channels, N, positions, count, results, path,
+                   FasterQuotientMethod(path, channels));
+}
+
+namespace {
+
+// Reads of a made-up sound of `channels` channels at positions that move in
+// step with the samples and at ones that do not (the kernels' two ways of
+// fetching windows), each way by turns; the faster by its best time.
+QuotientMethod TimeQuotientMethods(VectorPath path, int channels) {
+  constexpr int kSamples = 4096;
+  constexpr int kPositions = 2048;
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(kSamples) * channels);
+  std::uint32_t state = 1;
+  for (auto& v : samples) v = static_cast<std::int16_t>((state = state * 1664525u + 1013904223u) >> 16);
+  std::vector<double> positions(kPositions);
+  for (int k = 0; k < kPositions; ++k)
+    positions[k] = k < kPositions / 2 ? 100 + k + 0.3 * std::sin(k * 0.01) : 100 + 1.7 * k + 0.4 * std::sin(k * 0.7);
+  std::vector<double> reads(static_cast<std::size_t>(kPositions) * channels);
+  std::vector<const std::int16_t*> sources(channels);
+  std::vector<double*> results(channels);
+  for (int c = 0; c < channels; ++c) {
+    sources[c] = samples.data() + static_cast<std::size_t>(kSamples) * c;
+    results[c] = reads.data() + static_cast<std::size_t>(kPositions) * c;
+  }
+  double w[kLagrangePoints];
+  LagrangeWeights(w);
+  const QuotientMethod methods[] = {QuotientMethod::Divisions, QuotientMethod::Reciprocals};
+  double best[] = {INFINITY, INFINITY};
+  // The first round only warms the caches and the vector units.
+  for (int round = 0; round < 6; ++round) {
+    for (int m = 0; m < 2; ++m) {
+      const auto start = std::chrono::steady_clock::now();
+      LagrangeReadMany(w, sources.data(), channels, kSamples, positions.data(), kPositions, results.data(), path,
+                       methods[m]);
+      const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+      if (round > 0) best[m] = std::min(best[m], took.count());
+    }
+  }
+  return best[1] < best[0] ? QuotientMethod::Reciprocals : QuotientMethod::Divisions;
+}
+
+}  // namespace
+
+QuotientMethod FasterQuotientMethod(VectorPath path, int channels) {
+  // More channels than two are read one by one.
+  const int group = channels == 2 ? 1 : 0;
+  const int p = static_cast<int>(path);
+  static std::once_flag timed[3][2];
+  static QuotientMethod faster[3][2];
+  std::call_once(timed[p][group], [&] {
+    const bool vector = VectorKernel(path, avx2::LagrangeReadMany, avx512::LagrangeReadMany) != nullptr;
+    faster[p][group] = vector ? TimeQuotientMethods(path, group + 1) : QuotientMethod::Divisions;
+  });
+  return faster[p][group];
 }

@@ -21,10 +21,26 @@ void LagrangeWeights(double w[kLagrangePoints]);
 // among its 25 gives 0; a NaN position gives NaN.
 double LagrangeRead(const double w[kLagrangePoints], const std::int16_t* s, int N, double x);
 
+// How the vector reads take their quotients: every one from the divider, or
+// through the divisors' reciprocals and two corrections. Both give the same
+// bits; which is faster depends on the processor's divider against its units
+// of fused multiply-adds.
+enum class QuotientMethod { Divisions, Reciprocals };
+
+// The faster method on path for one channel or two read together, found once
+// per process by timing a short read each way (a fraction of a millisecond).
+QuotientMethod FasterQuotientMethod(VectorPath path, int channels);
+
 // results[c][k] = LagrangeRead(w, s[c], N, positions[k]) for the channels
 // c = 0 .. channels - 1 and k = 0 .. count - 1, on the given path if this
-// processor supports it (else the portable one). Two channels read together
-// share the work that depends on the positions alone.
+// processor supports it (else the portable one), taking the quotients by the
+// given method. Two channels read together share the work that depends on the
+// positions alone.
+void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const* s, int channels, int N,
+                      const double* positions, int count, double* const* results, VectorPath path,
+                      QuotientMethod method);
+
+// The same by the faster method.
 void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const* s, int channels, int N,
                       const double* positions, int count, double* const* results,
                       VectorPath path = FastestVectorPath());

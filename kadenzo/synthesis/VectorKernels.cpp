@@ -61,10 +61,11 @@ namespace avx512 {
 #else
 
 // Never called: no vector path is supported here.
-#define KIT_NO_VECTOR_KERNELS                                                                                       \
-  void LagrangeReadMany(const double*, const std::int16_t* const*, int, int, const double*, int, double* const*) {} \
-  void RhythmGains(const double*, int, double*) {}                                                                  \
-  void PeriodLevels(const double*, int, double, double, double, double, int, int, double*) {}                       \
+#define KIT_NO_VECTOR_KERNELS                                                                             \
+  void LagrangeReadMany(const double*, const std::int16_t* const*, int, int, const double*, int, double* const*, \
+                        bool) {}                                                                            \
+  void RhythmGains(const double*, int, double*) {}                                                        \
+  void PeriodLevels(const double*, int, double, double, double, double, int, int, double*) {}             \
   void Distort(const std::int16_t*, const int*, const double*, const double*, int, double*) {}
 namespace avx2 {
 KIT_NO_VECTOR_KERNELS

@@ -5,7 +5,8 @@
 // There is one set per instruction set (namespaces avx2 and avx512), both
 // compiled from one source over the lane width, VectorKernels.inc. Positions
 // too close to the ends of the sound for a whole window are read by
-// LagrangeRead. A set may run only where VectorPathSupported says so;
+// LagrangeRead; `reciprocals` picks how the quotients are taken (both ways
+// give the same bits). A set may run only where VectorPathSupported says so;
 // VectorKernel picks the one to run.
 //
 // PeriodLevels: level[j] = ValueAt(((first + j) / fs - T0) / Pc) * Mc over the
@@ -16,7 +17,7 @@
 
 namespace avx2 {
 void LagrangeReadMany(const double* w, const std::int16_t* const* s, int channels, int N, const double* positions,
-                      int count, double* const* results);
+                      int count, double* const* results, bool reciprocals);
 void RhythmGains(const double* S, int count, double* g);
 void PeriodLevels(const double* values, int last, double fs, double T0, double Pc, double Mc,
                   int first, int count, double* level);
@@ -26,7 +27,7 @@ void Distort(const std::int16_t* x, const int* peak, const double* gain, const d
 
 namespace avx512 {
 void LagrangeReadMany(const double* w, const std::int16_t* const* s, int channels, int N, const double* positions,
-                      int count, double* const* results);
+                      int count, double* const* results, bool reciprocals);
 void RhythmGains(const double* S, int count, double* g);
 void PeriodLevels(const double* values, int last, double fs, double T0, double Pc, double Mc,
                   int first, int count, double* level);

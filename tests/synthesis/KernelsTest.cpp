@@ -83,24 +83,26 @@ TEST(LagrangeReadMany, EveryVectorPathEqualsThePortableOneBitForBit) {
   for (int i = 0; i < 100; ++i) x.push_back(N - 30.0 + i * 0.45);
   x.insert(x.end(), {1e300, -1e300, kInfinity, std::nan(""), -0.0, 4999.0, 4999.6});
   const int count = static_cast<int>(x.size());
-  const std::vector<double> portable = ExpectPathsEqual(count, [&](VectorPath path, double* r) {
-    LagrangeReadMany(w, s.data(), N, x.data(), count, r, path);
-  });
-  for (int k = 0; k < count; ++k) {
-    const double single = LagrangeRead(w, s.data(), N, x[k]);
-    ASSERT_EQ(std::memcmp(&portable[k], &single, sizeof single), 0) << k;
-  }
-  // Two channels read together: each gives its own reads.
   const std::vector<std::int16_t> other(s.rbegin(), s.rend());
   const std::int16_t* both[] = {s.data(), other.data()};
-  const std::vector<double> pair = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
-    double* results[] = {r, r + count};
-    LagrangeReadMany(w, both, 2, N, x.data(), count, results, path);
-  });
-  for (int k = 0; k < count; ++k) {
-    const double single[] = {LagrangeRead(w, s.data(), N, x[k]), LagrangeRead(w, other.data(), N, x[k])};
-    ASSERT_EQ(std::memcmp(&pair[k], &single[0], sizeof(double)), 0) << k;
-    ASSERT_EQ(std::memcmp(&pair[count + k], &single[1], sizeof(double)), 0) << k;
+  for (const QuotientMethod method : {QuotientMethod::Divisions, QuotientMethod::Reciprocals}) {
+    const std::vector<double> portable = ExpectPathsEqual(count, [&](VectorPath path, double* r) {
+      LagrangeReadMany(w, both, 1, N, x.data(), count, &r, path, method);
+    });
+    for (int k = 0; k < count; ++k) {
+      const double single = LagrangeRead(w, s.data(), N, x[k]);
+      ASSERT_EQ(std::memcmp(&portable[k], &single, sizeof single), 0) << k;
+    }
+    // Two channels read together: each gives its own reads.
+    const std::vector<double> pair = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
+      double* results[] = {r, r + count};
+      LagrangeReadMany(w, both, 2, N, x.data(), count, results, path, method);
+    });
+    for (int k = 0; k < count; ++k) {
+      const double single[] = {LagrangeRead(w, s.data(), N, x[k]), LagrangeRead(w, other.data(), N, x[k])};
+      ASSERT_EQ(std::memcmp(&pair[k], &single[0], sizeof(double)), 0) << k;
+      ASSERT_EQ(std::memcmp(&pair[count + k], &single[1], sizeof(double)), 0) << k;
+    }
   }
 }
 
@@ -134,8 +136,9 @@ TEST(LagrangeReadMany, QuotientsThroughReciprocalsGiveTheDivisionsBitForBit) {
   for (const int channels : {1, 2}) {
     const std::vector<double> reads = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
       double* results[] = {r, r + count};
-      if (channels == 2) return LagrangeReadMany(w, both, 2, N, x.data(), count, results, path);
-      for (int c = 0; c < 2; ++c) LagrangeReadMany(w, both[c], N, x.data(), count, results[c], path);
+      constexpr QuotientMethod kMethod = QuotientMethod::Reciprocals;
+      if (channels == 2) return LagrangeReadMany(w, both, 2, N, x.data(), count, results, path, kMethod);
+      for (int c = 0; c < 2; ++c) LagrangeReadMany(w, both + c, 1, N, x.data(), count, results + c, path, kMethod);
     });
     for (int k = 0; k < count; ++k) {
       ASSERT_EQ(reads[k], LagrangeRead(w, loud.data(), N, x[k])) << k;
@@ -220,14 +223,18 @@ TEST(LagrangeReadMany, FastMovingPositionsGiveTheSingleReadsBitForBit) {
   }
   for (int i = 0; i < 200; ++i) x.push_back(N - 120.0 + 0.6 * i);
   const int count = static_cast<int>(x.size());
+  const std::int16_t* source = s.data();
   for (const VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
     if (!VectorPathSupported(path)) continue;
-    std::vector<double> results(count);
-    LagrangeReadMany(w, s.data(), N, x.data(), count, results.data(), path);
-    for (int k = 0; k < count; ++k) {
-      const double single = LagrangeRead(w, s.data(), N, x[k]);
-      ASSERT_EQ(std::memcmp(&results[k], &single, sizeof single), 0)
-          << "path " << static_cast<int>(path) << " position " << x[k];
+    for (const QuotientMethod method : {QuotientMethod::Divisions, QuotientMethod::Reciprocals}) {
+      std::vector<double> results(count);
+      double* r = results.data();
+      LagrangeReadMany(w, &source, 1, N, x.data(), count, &r, path, method);
+      for (int k = 0; k < count; ++k) {
+        const double single = LagrangeRead(w, s.data(), N, x[k]);
+        ASSERT_EQ(std::memcmp(&results[k], &single, sizeof single), 0)
+            << "path " << static_cast<int>(path) << " position " << x[k];
+      }
     }
   }
 }
