@@ -102,7 +102,8 @@ QuotientMethod FasterQuotientMethod(VectorPath path, int channels) {
   static std::once_flag timed[3][2];
   static QuotientMethod faster[3][2];
   std::call_once(timed[p][group], [&] {
-    const bool vector = VectorKernel(path, avx2::LagrangeReadMany, avx512::LagrangeReadMany) != nullptr;
+    // The portable read only divides.
+    const bool vector = path != VectorPath::Portable && VectorPathSupported(path);
     faster[p][group] = vector ? TimeQuotientMethods(path, group + 1) : QuotientMethod::Divisions;
   });
   return faster[p][group];
