@@ -125,6 +125,11 @@ void SoundStore::TakeSamples(LargeArray<std::int16_t> samples, int count) {
   m_iLength = count > 0 ? count : 0;
 }
 
+LargeArray<std::int16_t> SoundStore::ReleaseSamples() {
+  m_iLength = 0;
+  return std::move(m_pSamples);
+}
+
 bool SoundStore::SetFromBlock(const Block& block, int rate) {
   SetFormat(rate);
   const int size = block.GetSize();

@@ -44,6 +44,8 @@ class SoundStore {
   void SetLength(int count);
   // Takes count samples (null when count is 0) as the new ones.
   void TakeSamples(LargeArray<std::int16_t> samples, int count);
+  // Hands the samples over, leaving none.
+  LargeArray<std::int16_t> ReleaseSamples();
   // Fill the existing samples peak-normalised to 32767 (truncated toward zero);
   // false, with the samples unchanged, when the peak is 0. A shorter block is
   // repeated, a longer one cut; SetFromFloats reads GetLength() values.

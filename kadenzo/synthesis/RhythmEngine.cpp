@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <new>
 #include <stop_token>
 #include <thread>
 #include <utility>
@@ -668,18 +669,12 @@ LargeArray<std::int16_t> Interleaved(const ChannelSources& sources) {
   return interleaved;
 }
 
-// The rhythm of the sources: each channel's output values rounded to single
-// precision, one channel after the other, and the channels' totals.
-LargeArray<float> RhythmizeSources(const ChannelSources& sources, int rate, const RhythmParameters& parameters,
-                                   const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
-                                   Progress* progress, std::vector<PeriodRecord>* periods, ChannelTotals* totals) {
-  const std::size_t frames = static_cast<std::size_t>(sources.frames);
-  LargeArray<float> buffer = MakeLargeArray<float>(frames * sources.channels);
-  float* out[kMaxRhythmChannels] = {};
-  for (int c = 0; c < sources.channels; ++c) out[c] = buffer.get() + frames * c;
-  RhythmizeChannels(sources.source, sources.channels, sources.frames, rate, parameters, modulator, envelope, random,
-                    progress, out, totals, periods);
-  return buffer;
+// The memory of a stereo sound's interleaved samples, which is just large
+// enough, as one channel's output values in their place.
+LargeArray<float> FloatsInPlaceOf(LargeArray<std::int16_t> interleaved, std::size_t frames) {
+  static_assert(2 * sizeof(std::int16_t) == sizeof(float));
+  void* memory = interleaved.release();
+  return LargeArray<float>(::new (memory) float[frames]);
 }
 
 }  // namespace
@@ -689,11 +684,15 @@ LargeArray<float> RhythmizedFloats(const SoundStore& sound, const RhythmParamete
                                    Progress* progress, std::vector<PeriodRecord>* periods) {
   ChannelTotals totals[kMaxRhythmChannels];
   const ChannelSources sources = SourcesOf(sound);
-  LargeArray<float> buffer =
-      RhythmizeSources(sources, sound.GetSampleRate(), parameters, modulator, envelope, random, progress, periods, totals);
+  const int channels = sources.channels;
   const int N = sources.frames;
+  LargeArray<float> buffer = MakeLargeArray<float>(static_cast<std::size_t>(N) * channels);
+  float* out[kMaxRhythmChannels] = {};
+  for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(N) * c;
+  RhythmizeChannels(sources.source, channels, N, sound.GetSampleRate(), parameters, modulator, envelope, random,
+                    progress, out, totals, periods);
   bool finite = true;
-  for (int c = 0; c < sources.channels; ++c) {
+  for (int c = 0; c < channels; ++c) {
     const double mean = totals[c].sum / N;
     float* values = buffer.get() + static_cast<std::size_t>(N) * c;
     for (int k = 0; k < N; ++k) {
@@ -714,13 +713,16 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
   const int N = sources.frames;
   const int length = sound.GetLength();
   // Taken apart, a stereo sound's interleaved samples are not read again:
-  // they go back to the system while the rhythm runs, whose output then
-  // takes their memory instead of fresh memory (which a virtual machine is
-  // slow to provide). The channels bring them back should the rhythm fail.
+  // their memory, touched already, takes the second channel's output values
+  // instead of fresh pages, which the system clears first. The channels bring
+  // the samples back should the rhythm fail.
   const bool givenBack = sources.apart != nullptr;
-  if (givenBack) sound.TakeSamples(nullptr, 0);
-  const LargeArray<float> buffer =
-      RhythmizeSources(sources, sound.GetSampleRate(), parameters, modulator, envelope, random, progress, periods, totals);
+  const std::size_t frames = static_cast<std::size_t>(N);
+  LargeArray<float> first = MakeLargeArray<float>(frames);
+  LargeArray<float> second = givenBack ? FloatsInPlaceOf(sound.ReleaseSamples(), frames) : nullptr;
+  float* const out[kMaxRhythmChannels] = {first.get(), second.get()};
+  RhythmizeChannels(sources.source, channels, N, sound.GetSampleRate(), parameters, modulator, envelope, random,
+                    progress, out, totals, periods);
   // Removing the mean and rounding never changes the order of two values, so
   // the centred values' extremes are those of the extremes: their peak and
   // whether they are all finite are known without a pass over them.
@@ -744,8 +746,6 @@ RhythmOutcome RhythmizeSound(SoundStore& sound, const RhythmParameters& paramete
   // back.
   const float peak = std::max(greatest, std::fabs(least));
   if (givenBack) sound.TakeSamples(peak == 0 ? Interleaved(sources) : std::move(sources.apart), length);
-  const float* out[kMaxRhythmChannels] = {};
-  for (int c = 0; c < channels; ++c) out[c] = buffer.get() + static_cast<std::size_t>(N) * c;
   sound.SetFromCentredChannels(out, means, channels, peak, sound.GetSampleRate(), DefaultRhythmThreads());
   return RhythmOutcome::Stored;
 }
