@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "RandomGenerator.h"
 #include "VectorKernels.h"
 
 void LagrangeWeights(double w[kLagrangePoints]) {
@@ -64,8 +65,9 @@ QuotientMethod TimeQuotientMethods(VectorPath path, int channels) {
   constexpr int kSamples = 4096;
   constexpr int kPositions = 2048;
   std::vector<std::int16_t> samples(static_cast<std::size_t>(kSamples) * channels);
-  std::uint32_t state = 1;
-  for (auto& v : samples) v = static_cast<std::int16_t>((state = state * 1664525u + 1013904223u) >> 16);
+  RandomGenerator random;
+  random.Seed(1);
+  for (auto& v : samples) v = static_cast<std::int16_t>(random.Next() >> 15);
   std::vector<double> positions(kPositions);
   for (int k = 0; k < kPositions; ++k)
     positions[k] = k < kPositions / 2 ? 100 + k + 0.3 * std::sin(k * 0.01) : 100 + 1.7 * k + 0.4 * std::sin(k * 0.7);
