@@ -301,10 +301,11 @@ __attribute__((target_clones("avx2", "default"))) void RecentPeaks(const std::in
 namespace {
 
 // One chunk on its way: the walk's level and magnitude, and the output values
-// of every channel (kept in double precision until they are summed).
+// of every channel (kept in double precision until they are summed). Nothing
+// is initialised: the walk sets first and count before anything reads them.
 struct Chunk {
-  int first = 0;
-  int count = 0;
+  int first;
+  int count;
   double level[kChunk];
   double magnitude[kChunk];
   double value[kMaxRhythmChannels][kChunk];
@@ -430,7 +431,9 @@ class ChunkPipeline {
  public:
   // For a run of `chunks` chunks.
   ChunkPipeline(const ChunkOutput& output, int threads, std::int64_t chunks)
-      : m_output(output), m_ring(static_cast<std::size_t>(RingSizeFor(threads, chunks))) {
+      : m_output(output),
+        m_ringSize(static_cast<std::size_t>(RingSizeFor(threads, chunks))),
+        m_ring(MakeLargeArray<Chunk>(m_ringSize)) {
     m_workers.reserve(static_cast<std::size_t>(threads - 1));
     for (int t = 1; t < threads; ++t) {
       m_workers.emplace_back([this](std::stop_token stop) { Work(stop); });
@@ -439,7 +442,7 @@ class ChunkPipeline {
 
   // The slot for chunk c, free once chunk c - ring size has been taken back.
   Chunk& Slot(std::int64_t c) { return m_ring[Index(c)]; }
-  std::int64_t RingSize() const { return static_cast<std::int64_t>(m_ring.size()); }
+  std::int64_t RingSize() const { return static_cast<std::int64_t>(m_ringSize); }
 
   // Chunk c (the next in order) has been walked and may be output.
   void Publish(std::int64_t c) {
@@ -475,12 +478,12 @@ class ChunkPipeline {
   // Room for the walk to run a few milliseconds ahead: a thread that the system
   // sets aside for a time slice then holds up nobody (a small ring made the
   // threads sleep and wake every few chunks on a busy machine). No more slots
-  // than chunks; 48 kB each.
+  // than chunks; 64 kB each.
   static std::int64_t RingSizeFor(int threads, std::int64_t chunks) {
     return std::max<std::int64_t>(1, std::min<std::int64_t>(chunks, std::min(256, 64 * threads)));
   }
 
-  std::size_t Index(std::int64_t c) const { return static_cast<std::size_t>(c) % m_ring.size(); }
+  std::size_t Index(std::int64_t c) const { return static_cast<std::size_t>(c) % m_ringSize; }
 
   bool Claimable() const { return m_iClaimed.load() < m_iWalked.load(); }
 
@@ -524,11 +527,14 @@ class ChunkPipeline {
   }
 
   const ChunkOutput& m_output;
-  std::vector<Chunk> m_ring;
+  const std::size_t m_ringSize;
+  // Megabytes that zeroing would first touch page by page before any work
+  // starts; the chunks touch them as they fill.
+  const LargeArray<Chunk> m_ring;
   std::atomic<std::int64_t> m_iWalked = 0;   // chunks 0 .. m_iWalked - 1 have been walked
   std::atomic<std::int64_t> m_iClaimed = 0;  // chunks 0 .. m_iClaimed - 1 have been taken for output
   // Per slot, 1 + the last chunk output in it (0: none yet).
-  std::vector<std::atomic<std::int64_t>> m_iDone = std::vector<std::atomic<std::int64_t>>(m_ring.size());
+  std::vector<std::atomic<std::int64_t>> m_iDone = std::vector<std::atomic<std::int64_t>>(m_ringSize);
   // Who sleeps, so that the other side knows to wake them.
   std::atomic<int> m_iIdleWorkers = 0;
   std::atomic<int> m_iWaitingCollector = 0;
