@@ -73,13 +73,14 @@ class PeriodWalk {
   }
 
   // The level S and the magnitude Mc of the samples first .. first + count - 1;
-  // x[k] is the sound at first + k, whose sign changes the wait follows.
-  template <typename Sample>
-  void Run(const Sample* x, int first, int count, double* level, double* magnitude) {
+  // soundAt(i) is the sound at i, whose sign changes the wait follows. Only
+  // the samples of a wait and those at period boundaries are asked for.
+  template <typename SoundAt>
+  void Run(const SoundAt& soundAt, int first, int count, double* level, double* magnitude) {
     const int end = first + count;
     int i = first;
     while (i < end) {
-      Step(i, x[i - first]);
+      Step(i, soundAt(i));
       level[i - first] = m_dS;
       magnitude[i - first] = m_dMc;
       ++i;
@@ -561,6 +562,7 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
                        const RhythmParameters& parameters, const Block* modulator, RhythmEnvelope envelope,
                        RandomGenerator& random, Progress* progress, float* const* out, ChannelTotals* totals,
                        std::vector<PeriodRecord>* periods, int threads) {
+  BLOCK_REQUIRE(channels >= 1 && channels <= kMaxRhythmChannels, "one or two channels");
   if (periods) periods->clear();
   PeriodWalk walk(parameters, fs, envelope, random, periods);
   TProgressWrapper progressSteps;
@@ -595,24 +597,18 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
       totals[c].greatest = std::max(totals[c].greatest, chunk.greatest[c]);
     }
   };
-  int channelSum[kChunk];
   for (std::int64_t c = 0; c < chunks; ++c) {
     if (c >= pipeline.RingSize()) collect();
     Chunk& chunk = pipeline.Slot(c);
     chunk.first = static_cast<int>(c * kChunk);
     chunk.count = std::min(kChunk, N - chunk.first);
     progressSteps.tick(chunk.count);
+    // A stereo sound's sign is that of its channels' sum.
     if (channels == 1) {
-      walk.Run(s[0] + chunk.first, chunk.first, chunk.count, chunk.level, chunk.magnitude);
+      walk.Run([mono = s[0]](int i) { return int{mono[i]}; }, chunk.first, chunk.count, chunk.level, chunk.magnitude);
     } else {
-      // Channel by channel, so that each pass runs over whole vectors.
-      const std::int16_t* first = s[0] + chunk.first;
-      for (int k = 0; k < chunk.count; ++k) channelSum[k] = first[k];
-      for (int ch = 1; ch < channels; ++ch) {
-        const std::int16_t* next = s[ch] + chunk.first;
-        for (int k = 0; k < chunk.count; ++k) channelSum[k] += next[k];
-      }
-      walk.Run(channelSum, chunk.first, chunk.count, chunk.level, chunk.magnitude);
+      walk.Run([left = s[0], right = s[1]](int i) { return left[i] + right[i]; }, chunk.first, chunk.count,
+               chunk.level, chunk.magnitude);
     }
     pipeline.Publish(c);
   }
@@ -642,6 +638,28 @@ struct ChannelSources {
   const std::int16_t* source[kMaxRhythmChannels] = {};
 };
 
+// Frames first .. end - 1 of two channels' interleaved samples into one row
+// per channel, sixteen frames at a time.
+__attribute__((target_clones("avx2", "default"))) void TakeApart(const std::int16_t* interleaved, int first, int end,
+                                                                  std::int16_t* left, std::int16_t* right) {
+  using SampleLanes = std::int16_t __attribute__((vector_size(32)));
+  constexpr int kFrames = 16;
+  int j = first;
+  for (; j + kFrames <= end; j += kFrames) {
+    SampleLanes a, b;
+    std::memcpy(&a, interleaved + 2 * static_cast<std::ptrdiff_t>(j), sizeof a);
+    std::memcpy(&b, interleaved + 2 * static_cast<std::ptrdiff_t>(j) + kFrames, sizeof b);
+    const SampleLanes l = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    const SampleLanes r = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+    std::memcpy(left + j, &l, sizeof l);
+    std::memcpy(right + j, &r, sizeof r);
+  }
+  for (; j < end; ++j) {
+    left[j] = interleaved[2 * static_cast<std::ptrdiff_t>(j)];
+    right[j] = interleaved[2 * static_cast<std::ptrdiff_t>(j) + 1];
+  }
+}
+
 ChannelSources SourcesOf(const SoundStore& sound) {
   // More channels would be stored as two over frames counted for two.
   BLOCK_REQUIRE(sound.GetChannels() <= kMaxRhythmChannels, "a sound of one or two channels");
@@ -655,12 +673,10 @@ ChannelSources SourcesOf(const SoundStore& sound) {
   sources.apart = MakeLargeArray<std::int16_t>(frames * channels);
   for (int c = 0; c < channels; ++c) sources.source[c] = sources.apart.get() + frames * c;
   const std::int16_t* interleaved = sound.GetSamples(0);
-  RunInParts(sources.frames, DefaultRhythmThreads(), kMemoryPassPerThread, [&](int first, int end) {
-    for (int c = 0; c < channels; ++c) {
-      std::int16_t* channel = sources.apart.get() + frames * c;
-      for (int j = first; j < end; ++j) channel[j] = interleaved[static_cast<std::size_t>(j) * channels + c];
-    }
-  });
+  std::int16_t* const left = sources.apart.get();
+  std::int16_t* const right = left + frames;
+  RunInParts(sources.frames, DefaultRhythmThreads(), kMemoryPassPerThread,
+             [&](int first, int end) { TakeApart(interleaved, first, end, left, right); });
   return sources;
 }
 

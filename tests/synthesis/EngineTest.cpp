@@ -441,6 +441,40 @@ TEST(RhythmizeSound, AStereoSoundOfTwoEqualChannelsGivesTheMonoResultInBoth) {
   }
 }
 
+// The right channel twice the left: each of its values is exactly twice the
+// left's, whatever the type, so the stored samples differ from twice the
+// left's by the rounding of one sample at most. Channels taken apart from the
+// wrong places, swapped or scaled apart would not.
+TEST(RhythmizeSound, ARightChannelTwiceTheLeftComesOutTwiceTheLeft) {
+  const int n = 30000;
+  const std::vector<std::int16_t> s = TestSound(n);
+  Block modulator(500);
+  for (int i = 0; i < modulator.GetSize(); ++i) modulator[i] = std::cos(i * 0.07);
+  for (int type = mtAmplitude; type <= mtAmpFreq; ++type) {
+    SCOPED_TRACE(type);
+    const RhythmParameters p{0.05, 0.2, 0.3, 80, type};
+    SoundStore stereo;
+    stereo.SetLength(2 * n);
+    stereo.SetFormat(22050, 2);
+    for (int i = 0; i < n; ++i) {
+      *stereo.GetSamples(2 * i) = static_cast<std::int16_t>(s[i] / 2);
+      *stereo.GetSamples(2 * i + 1) = static_cast<std::int16_t>(2 * (s[i] / 2));
+    }
+    SeamlessCo envelope = VariedEnvelope();
+    RandomGenerator random = FixedClock();
+    ASSERT_EQ(RhythmizeSound(stereo, p, UsesModulator(type) ? &modulator : nullptr, envelope.ForEngine(), random,
+                             nullptr),
+              RhythmOutcome::Stored);
+    int loudest = 0;
+    for (int i = 0; i < n; ++i) {
+      const int left = *stereo.GetSamples(2 * i), right = *stereo.GetSamples(2 * i + 1);
+      ASSERT_LE(std::abs(right - 2 * left), 1) << i;
+      loudest = std::max(loudest, std::abs(right));
+    }
+    EXPECT_GE(loudest, 32766);  // the joint peak is the right channel's
+  }
+}
+
 // Two runs that store nothing: magnitudes drawn up to thousands of times the
 // envelope's give gains beyond the range of numbers (an overflow), and a
 // still read of a constant sound gives values that all centre to 0 (no peak
