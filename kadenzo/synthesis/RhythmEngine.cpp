@@ -666,15 +666,15 @@ ChannelSources SourcesOf(const SoundStore& sound) {
   ChannelSources sources;
   sources.channels = sound.GetChannels();
   sources.frames = sound.GetFrames();
-  const int channels = sources.channels;
-  const std::size_t frames = static_cast<std::size_t>(sources.frames);
-  sources.source[0] = sound.GetSamples(0);
-  if (channels == 1) return sources;
-  sources.apart = MakeLargeArray<std::int16_t>(frames * channels);
-  for (int c = 0; c < channels; ++c) sources.source[c] = sources.apart.get() + frames * c;
   const std::int16_t* interleaved = sound.GetSamples(0);
+  sources.source[0] = interleaved;
+  if (sources.channels == 1) return sources;
+  const std::size_t frames = static_cast<std::size_t>(sources.frames);
+  sources.apart = MakeLargeArray<std::int16_t>(2 * frames);
   std::int16_t* const left = sources.apart.get();
   std::int16_t* const right = left + frames;
+  sources.source[0] = left;
+  sources.source[1] = right;
   RunInParts(sources.frames, DefaultRhythmThreads(), kMemoryPassPerThread,
              [&](int first, int end) { TakeApart(interleaved, first, end, left, right); });
   return sources;
