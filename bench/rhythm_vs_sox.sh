@@ -12,7 +12,9 @@
 # giving it a rhythm, against the same program on one second; and what a
 # stereo sound costs next to a mono one of the same length, per type: a stereo
 # file as one stereo sound ("--channel both") against a mono file of its first
-# channel, in rounds as above.
+# channel, in rounds as above; beside the wall-clock ratio, that of the user
+# time, which leaves out what the system spends clearing fresh pages and
+# writing the file (both scale with the channels).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/bench}
@@ -27,6 +29,8 @@ names=(Amplitude Detonation Amp+Det Distortion Frequency Amp+Freq)
 
 # Mean seconds of the command in hyperfine's CSV export.
 mean_of() { awk -F, -v cmd="$2" 'NR > 1 && $1 == cmd { print $2 }' "$1"; }
+# Mean user seconds of the command.
+user_of() { awk -F, -v cmd="$2" 'NR > 1 && $1 == cmd { print $5 }' "$1"; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "type          ours (s)  sox (s)  sox effect       ratio  goal   1 core (s)  ratio"
@@ -77,7 +81,7 @@ echo
 echo "stereo against mono, ten minutes each:"
 sox -D -n -r 44100 -b 16 -c 2 "$scratch/stereo.wav" synth 600 whitenoise vol 0.5
 sox -D "$scratch/stereo.wav" "$scratch/mono.wav" remix 1
-echo "type          mono (s)  stereo (s)  stereo / mono"
+echo "type          mono (s)  stereo (s)  stereo / mono  user time stereo / mono"
 for type in 0 1 2 3 4 5; do
   common="$program -q --seed 1 -t $type"
   mono="$common -i $scratch/mono.wav -o $scratch/mono-out.wav"
@@ -85,6 +89,7 @@ for type in 0 1 2 3 4 5; do
   monoTimes=()
   stereoTimes=()
   ratios=()
+  userRatios=()
   for round in $(seq "$rounds"); do
     if (( round % 2 )); then pair=("$mono" "$stereo"); else pair=("$stereo" "$mono"); fi
     hyperfine -N --style none --warmup 1 --runs 3 --export-csv "$scratch/times.csv" "${pair[@]}" >/dev/null 2>&1
@@ -93,7 +98,9 @@ for type in 0 1 2 3 4 5; do
     monoTimes+=("$m")
     stereoTimes+=("$s")
     ratios+=("$(awk -v m="$m" -v s="$s" 'BEGIN { printf "%.3f", s / m }')")
+    userRatios+=("$(awk -v m="$(user_of "$scratch/times.csv" "$mono")" -v s="$(user_of "$scratch/times.csv" "$stereo")" \
+      'BEGIN { printf "%.3f", s / m }')")
   done
-  printf '%-13s %8.3f %11.3f %14.2f\n' "$type ${names[$type]}" \
-    "$(median "${monoTimes[@]}")" "$(median "${stereoTimes[@]}")" "$(median "${ratios[@]}")"
+  printf '%-13s %8.3f %11.3f %14.2f %24.2f\n' "$type ${names[$type]}" \
+    "$(median "${monoTimes[@]}")" "$(median "${stereoTimes[@]}")" "$(median "${ratios[@]}")" "$(median "${userRatios[@]}")"
 done
