@@ -27,10 +27,12 @@ trap 'rm -rf "$scratch"' EXIT
 sox -D -n -r 44100 -b 16 -c 1 "$scratch/noise.wav" synth 600 whitenoise vol 0.5
 names=(Amplitude Detonation Amp+Det Distortion Frequency Amp+Freq)
 
-# Mean seconds of the command in hyperfine's CSV export.
-mean_of() { awk -F, -v cmd="$2" 'NR > 1 && $1 == cmd { print $2 }' "$1"; }
-# Mean user seconds of the command.
-user_of() { awk -F, -v cmd="$2" 'NR > 1 && $1 == cmd { print $5 }' "$1"; }
+# Column $3 of the command's row in hyperfine's CSV export: 2 the mean
+# seconds, 5 the mean user seconds.
+column_of() { awk -F, -v cmd="$2" -v column="$3" 'NR > 1 && $1 == cmd { print $column }' "$1"; }
+mean_of() { column_of "$1" "$2" 2; }
+user_of() { column_of "$1" "$2" 5; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "type          ours (s)  sox (s)  sox effect       ratio  goal   1 core (s)  ratio"
@@ -56,8 +58,8 @@ for type in 0 1 2 3 4 5; do
     oursTimes+=("$o")
     oneCoreTimes+=("$c")
     soxTimes+=("$s")
-    ratios+=("$(awk -v o="$o" -v s="$s" 'BEGIN { printf "%.3f", s / o }')")
-    oneCoreRatios+=("$(awk -v o="$c" -v s="$s" 'BEGIN { printf "%.3f", s / o }')")
+    ratios+=("$(ratio "$s" "$o")")
+    oneCoreRatios+=("$(ratio "$s" "$c")")
   done
   printf '%-13s %8.3f %8.3f  %-15s %6.2f  >= %s %11.3f %6.2f\n' "$type ${names[$type]}" \
     "$(median "${oursTimes[@]}")" "$(median "${soxTimes[@]}")" "$effect" "$(median "${ratios[@]}")" "$goal" \
@@ -97,9 +99,8 @@ for type in 0 1 2 3 4 5; do
     s=$(mean_of "$scratch/times.csv" "$stereo")
     monoTimes+=("$m")
     stereoTimes+=("$s")
-    ratios+=("$(awk -v m="$m" -v s="$s" 'BEGIN { printf "%.3f", s / m }')")
-    userRatios+=("$(awk -v m="$(user_of "$scratch/times.csv" "$mono")" -v s="$(user_of "$scratch/times.csv" "$stereo")" \
-      'BEGIN { printf "%.3f", s / m }')")
+    ratios+=("$(ratio "$s" "$m")")
+    userRatios+=("$(ratio "$(user_of "$scratch/times.csv" "$stereo")" "$(user_of "$scratch/times.csv" "$mono")")")
   done
   printf '%-13s %8.3f %11.3f %14.2f %24.2f\n' "$type ${names[$type]}" \
     "$(median "${monoTimes[@]}")" "$(median "${stereoTimes[@]}")" "$(median "${ratios[@]}")" "$(median "${userRatios[@]}")"
