@@ -53,5 +53,6 @@ struct RhythmEnvelope {
   // Phase x over all points + 1 values (the seam point at phase 1).
   double ValueAt(double x) const { return InterpolateEnvelope(values, points, x); }
   double FirstValue() const { return values[0]; }
+  double SeamValue() const { return values[points]; }
   void SetSeamValue(double v) const { values[points] = v; }
 };

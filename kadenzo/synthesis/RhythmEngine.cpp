@@ -11,6 +11,7 @@
 #include <climits>
 #include <condition_variable>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <stop_token>
@@ -45,9 +46,33 @@ bool ReadsShifted(int type) {
   return type == mtDetonation || type == mtAmpDet || type == mtFrequency || type == mtAmpFreq;
 }
 
+// Samples of one period whose levels depend on their index alone: their
+// level is the envelope (with this seam value) at their phase, times Mc.
+struct LevelRun {
+  int offset;  // in the chunk
+  int count;
+  double T0, Pc, Mc;
+  double seam;
+};
+
+// Runs one chunk hands on; a chunk with more has the rest of its levels
+// worked out by the walk.
+constexpr int kRunsPerChunk = 32;
+
+// What the walk leaves in a chunk: the runs, in order, and between them the
+// level and magnitude of every other sample (those at period boundaries and
+// in waits, and all those after the last run that fitted).
+struct WalkedLevels {
+  int runCount;
+  LevelRun runs[kRunsPerChunk];
+  double level[kChunk];
+  double magnitude[kChunk];
+};
+
 // The sequential part of the rhythm: period boundaries, their random lengths
 // and magnitudes, the seam point, the wait for the source's next sign change
-// and the envelope level S of every sample.
+// and the envelope level S of every sample, where it follows from the index
+// alone as runs that the output works out.
 class PeriodWalk {
  public:
   PeriodWalk(const RhythmParameters& parameters, int fs, RhythmEnvelope envelope,
@@ -72,26 +97,37 @@ class PeriodWalk {
     if (m_pPeriods && !m_pPeriods->empty()) m_pPeriods->back().length = N - m_pPeriods->back().first;
   }
 
-  // The level S and the magnitude Mc of the samples first .. first + count - 1;
-  // soundAt(i) is the sound at i, whose sign changes the wait follows. Only
-  // the samples of a wait and those at period boundaries are asked for.
+  // The levels S and the magnitudes Mc of the samples first .. first + count - 1,
+  // as runs where they depend on the index alone (the output works them out
+  // on its threads) and as values elsewhere; soundAt(i) is the sound at i,
+  // whose sign changes the wait follows. Only the samples of a wait and those
+  // at period boundaries are asked for.
   template <typename SoundAt>
-  void Run(const SoundAt& soundAt, int first, int count, double* level, double* magnitude) {
+  void Run(const SoundAt& soundAt, int first, int count, WalkedLevels& walked) {
     const int end = first + count;
+    walked.runCount = 0;
     int i = first;
     while (i < end) {
       Step(i, soundAt(i));
-      level[i - first] = m_dS;
-      magnitude[i - first] = m_dMc;
+      walked.level[i - first] = m_dS;
+      walked.magnitude[i - first] = m_dMc;
       ++i;
       if (m_bWaiting) continue;
       // Up to the next boundary nothing but t changes: each sample's level
       // depends on its own index alone.
       const int boundary = NextBoundary(i, end);
-      PeriodLevels(m_envelope, m_dFs, m_dT0, m_dPc, m_dMc, i, boundary - i, level + (i - first));
-      std::fill(magnitude + (i - first), magnitude + (boundary - first), m_dMc);
+      if (boundary == i) continue;
+      const int offset = i - first;
+      if (walked.runCount < kRunsPerChunk) {
+        walked.runs[walked.runCount++] = {offset, boundary - i, m_dT0, m_dPc, m_dMc, m_envelope.SeamValue()};
+        // The run's last level, which a wait after it holds.
+        PeriodLevels(m_envelope, m_dFs, m_dT0, m_dPc, m_dMc, boundary - 1, 1, &m_dS);
+      } else {
+        PeriodLevels(m_envelope, m_dFs, m_dT0, m_dPc, m_dMc, i, boundary - i, walked.level + offset);
+        std::fill(walked.magnitude + offset, walked.magnitude + (boundary - first), m_dMc);
+        m_dS = walked.level[boundary - 1 - first];
+      }
       i = boundary;
-      m_dS = level[i - 1 - first];
     }
   }
 
@@ -301,14 +337,14 @@ __attribute__((target_clones("avx2", "default"))) void RecentPeaks(const std::in
 
 namespace {
 
-// One chunk on its way: the walk's level and magnitude, and the output values
-// of every channel (kept in double precision until they are summed). Nothing
-// is initialised: the walk sets first and count before anything reads them.
+// One chunk on its way: what the walk found, and the output values of every
+// channel (kept in double precision until they are summed). Nothing is
+// initialised: the walk sets first, count and its part before anything reads
+// them.
 struct Chunk {
   int first;
   int count;
-  double level[kChunk];
-  double magnitude[kChunk];
+  WalkedLevels walked;
   double value[kMaxRhythmChannels][kChunk];
   // The extremes of each channel's values rounded to single precision.
   float least[kMaxRhythmChannels];
@@ -316,28 +352,38 @@ struct Chunk {
 };
 
 // The per-sample output of one rhythm: reads only the source, the weights,
-// the modulator and its chunk, writes only its chunk and its part of out, so
-// chunks can be done in any order on any thread. The gains and read positions
-// are worked out once for all channels.
+// the modulator, the envelope's values before the seam and its chunk, writes
+// only its chunk, its part of out and its thread's copy of the envelope, so
+// chunks can be done in any order on `threads` threads (numbered from 0). The
+// levels, gains and read positions are worked out once for all channels.
 class ChunkOutput {
  public:
-  ChunkOutput(const std::int16_t* const* s, int channels, int N, const RhythmParameters& parameters,
-              const Block* modulator, float* const* out)
+  ChunkOutput(const std::int16_t* const* s, int channels, int N, int fs, const RhythmParameters& parameters,
+              const Block* modulator, RhythmEnvelope envelope, int threads, float* const* out)
       : m_iChannels(channels),
         m_iN(N),
+        m_dFs(fs),
         m_iType(parameters.type),
         m_dD(parameters.maxDelay),
         m_m(modulator != nullptr ? modulator->GetData() : nullptr),
-        m_iNp(modulator != nullptr ? modulator->GetSize() : 0) {
+        m_iNp(modulator != nullptr ? modulator->GetSize() : 0),
+        m_iPoints(envelope.points),
+        // The walk writes the seam into the envelope at every period, ahead
+        // of the chunks still to be output: each thread sets a run's own in a
+        // copy.
+        m_envelopes(new double[static_cast<std::size_t>(threads) * static_cast<std::size_t>(envelope.points + 1)]) {
     std::copy(s, s + channels, m_s);
     std::copy(out, out + channels, m_out);
     LagrangeWeights(m_w);
+    for (int t = 0; t < threads; ++t) std::copy(envelope.values, envelope.values + envelope.points, EnvelopeOf(t));
   }
 
-  void operator()(Chunk& chunk) const {
+  void operator()(Chunk& chunk, int thread) const {
     const int first = chunk.first;
     const int count = chunk.count;
-    const double* level = chunk.level;
+    double level[kChunk];
+    double magnitude[kChunk];
+    Levels(chunk, thread, level, magnitude);
     double gain[kChunk];
     double position[kChunk];
     int peak[kChunk];
@@ -380,7 +426,7 @@ class ChunkOutput {
           break;
         case mtDistortion:
           RecentPeaks(m_s[c], first, count, peak);
-          Distort(source, peak, gain, chunk.magnitude, count, value);
+          Distort(source, peak, gain, magnitude, count, value);
           break;
         default:
           for (int k = 0; k < count; ++k) value[k] = source[k];
@@ -391,14 +437,42 @@ class ChunkOutput {
   }
 
  private:
+  double* EnvelopeOf(int thread) const {
+    return m_envelopes.get() + static_cast<std::size_t>(thread) * static_cast<std::size_t>(m_iPoints + 1);
+  }
+
+  // The chunk's levels and magnitudes: its runs' worked out, the others as
+  // the walk left them.
+  void Levels(const Chunk& chunk, int thread, double* level, double* magnitude) const {
+    const WalkedLevels& walked = chunk.walked;
+    const RhythmEnvelope envelope{EnvelopeOf(thread), m_iPoints};
+    int done = 0;
+    auto copyTo = [&](int end) {
+      std::copy(walked.level + done, walked.level + end, level + done);
+      std::copy(walked.magnitude + done, walked.magnitude + end, magnitude + done);
+    };
+    for (int r = 0; r < walked.runCount; ++r) {
+      const LevelRun& run = walked.runs[r];
+      copyTo(run.offset);
+      envelope.SetSeamValue(run.seam);
+      PeriodLevels(envelope, m_dFs, run.T0, run.Pc, run.Mc, chunk.first + run.offset, run.count, level + run.offset);
+      std::fill(magnitude + run.offset, magnitude + run.offset + run.count, run.Mc);
+      done = run.offset + run.count;
+    }
+    copyTo(chunk.count);
+  }
+
   const std::int16_t* m_s[kMaxRhythmChannels] = {};
   float* m_out[kMaxRhythmChannels] = {};
   const int m_iChannels;
   const int m_iN;
+  const double m_dFs;
   const int m_iType;
   const double m_dD;
   const double* const m_m;
   const int m_iNp;
+  const int m_iPoints;
+  const std::unique_ptr<double[]> m_envelopes;  // a copy of points + 1 values per thread
   double m_w[kLagrangePoints];
 };
 
@@ -437,7 +511,7 @@ class ChunkPipeline {
         m_ring(MakeLargeArray<Chunk>(m_ringSize)) {
     m_workers.reserve(static_cast<std::size_t>(threads - 1));
     for (int t = 1; t < threads; ++t) {
-      m_workers.emplace_back([this](std::stop_token stop) { Work(stop); });
+      m_workers.emplace_back([this, t](std::stop_token stop) { Work(stop, t); });
     }
   }
 
@@ -462,7 +536,7 @@ class ChunkPipeline {
     const auto done = [this, c] { return m_iDone[Index(c)].load() == c + 1; };
     while (!done()) {
       if (std::int64_t mine; Claim(mine)) {
-        Output(mine);
+        Output(mine, 0);
         continue;
       }
       // Every walked chunk is taken, so only a worker can end the wait.
@@ -479,7 +553,7 @@ class ChunkPipeline {
   // Room for the walk to run a few milliseconds ahead: a thread that the system
   // sets aside for a time slice then holds up nobody (a small ring made the
   // threads sleep and wake every few chunks on a busy machine). No more slots
-  // than chunks; 64 kB each.
+  // than chunks; 66 kB each.
   static std::int64_t RingSizeFor(int threads, std::int64_t chunks) {
     return std::max<std::int64_t>(1, std::min<std::int64_t>(chunks, std::min(256, 64 * threads)));
   }
@@ -500,8 +574,9 @@ class ChunkPipeline {
     return false;
   }
 
-  void Output(std::int64_t mine) {
-    m_output(Slot(mine));
+  // Chunk `mine` on thread `thread` (0 the calling one).
+  void Output(std::int64_t mine, int thread) {
+    m_output(Slot(mine), thread);
     m_iDone[Index(mine)].store(mine + 1);
     if (m_iWaitingCollector.load() != 0) {
       std::lock_guard lock(m_mutex);
@@ -509,13 +584,13 @@ class ChunkPipeline {
     }
   }
 
-  void Work(const std::stop_token& stop) {
+  void Work(const std::stop_token& stop, int thread) {
     for (;;) {
       std::int64_t mine = 0;
       bool claimed = false;
       SpinUntil([&] { return (claimed = Claim(mine)) || stop.stop_requested(); });
       if (claimed) {
-        Output(mine);
+        Output(mine, thread);
         continue;
       }
       if (stop.stop_requested()) return;
@@ -568,10 +643,11 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
   TProgressWrapper progressSteps;
   progressSteps.start(progress, N);
 
-  const ChunkOutput output(s, channels, N, parameters, modulator, out);
   const std::int64_t chunks = (std::int64_t{N} + kChunk - 1) / kChunk;
   const int requested = threads > 0 ? threads : DefaultRhythmThreads();
-  ChunkPipeline pipeline(output, static_cast<int>(std::min<std::int64_t>(requested, chunks)), chunks);
+  const int used = static_cast<int>(std::min<std::int64_t>(requested, chunks));
+  const ChunkOutput output(s, channels, N, fs, parameters, modulator, envelope, used, out);
+  ChunkPipeline pipeline(output, used, chunks);
 
   constexpr float kInfinity = std::numeric_limits<float>::infinity();
   std::fill(totals, totals + channels, ChannelTotals{0.0, kInfinity, -kInfinity});
@@ -605,10 +681,10 @@ void RhythmizeChannels(const std::int16_t* const* s, int channels, int N, int fs
     progressSteps.tick(chunk.count);
     // A stereo sound's sign is that of its channels' sum.
     if (channels == 1) {
-      walk.Run([mono = s[0]](int i) { return int{mono[i]}; }, chunk.first, chunk.count, chunk.level, chunk.magnitude);
+      walk.Run([mono = s[0]](int i) { return int{mono[i]}; }, chunk.first, chunk.count, chunk.walked);
     } else {
       walk.Run([left = s[0], right = s[1]](int i) { return left[i] + right[i]; }, chunk.first, chunk.count,
-               chunk.level, chunk.magnitude);
+               chunk.walked);
     }
     pipeline.Publish(c);
   }

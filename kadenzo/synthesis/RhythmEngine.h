@@ -77,11 +77,12 @@ void PeriodLevels(const RhythmEnvelope& envelope, double fs, double T0, double P
 // otherwise receives where every period began.
 //
 // The walk over the periods runs on the calling thread, which alone calls the
-// progress; the per-sample output of its chunks of 2048 samples is shared by
-// `threads` threads (the calling one and threads - 1 workers started for the
-// run; 0 for DefaultRhythmThreads()). The result is the same, bit for bit,
-// for any number of threads. Besides out it holds 48 kB per chunk of a
-// ring of min(256, 64 threads) chunks (no more than the sound has).
+// progress; the per-sample output of its chunks of 2048 samples (the levels
+// within a period among it) is shared by `threads` threads (the calling one
+// and threads - 1 workers started for the run; 0 for DefaultRhythmThreads()).
+// The result is the same, bit for bit, for any number of threads. Besides out
+// it holds 66 kB per chunk of a ring of min(256, 64 threads) chunks (no more
+// than the sound has) and a copy of the envelope per thread.
 double Rhythmize(const std::int16_t* s, int N, int fs, const RhythmParameters& parameters,
                  const Block* modulator, RhythmEnvelope envelope, RandomGenerator& random,
                  Progress* progress, float* out, std::vector<PeriodRecord>* periods = nullptr,
