@@ -11,7 +11,6 @@
 #include <climits>
 #include <condition_variable>
 #include <limits>
-#include <memory>
 #include <mutex>
 #include <new>
 #include <stop_token>
@@ -371,7 +370,7 @@ class ChunkOutput {
         // The walk writes the seam into the envelope at every period, ahead
         // of the chunks still to be output: each thread sets a run's own in a
         // copy.
-        m_envelopes(new double[static_cast<std::size_t>(threads) * static_cast<std::size_t>(envelope.points + 1)]) {
+        m_envelopes(MakeLargeArray<double>(static_cast<std::size_t>(threads) * static_cast<std::size_t>(envelope.points + 1))) {
     std::copy(s, s + channels, m_s);
     std::copy(out, out + channels, m_out);
     LagrangeWeights(m_w);
@@ -472,7 +471,7 @@ class ChunkOutput {
   const double* const m_m;
   const int m_iNp;
   const int m_iPoints;
-  const std::unique_ptr<double[]> m_envelopes;  // a copy of points + 1 values per thread
+  const LargeArray<double> m_envelopes;  // a copy of points + 1 values per thread
   double m_w[kLagrangePoints];
 };
 
