@@ -16,6 +16,17 @@ constexpr double kLn20 = 2.99573227355399099344;
 constexpr int kCoarsePointsPerMinPeriod = 16;
 // At most this many coarse points, whatever the shortest period asked for.
 constexpr std::int64_t kMaxCoarsePoints = std::int64_t{1} << 20;
+// How high, against the best peak in the range, a peak at a shorter lag must
+// be to take the period out of the range.
+constexpr double kShorterPeriod = 0.9;
+// The levels of a steady tone over blocks shorter than a few of its cycles
+// repeat with a period of the blocks' making, not the sound's. The period is
+// looked for again over blocks this many times as long, and where the two
+// differ by more than this share of it and this many coarse blocks (a
+// rhythm's moves by one block at most), the sound has none.
+constexpr double kCheckHopFactor = 1.6;
+constexpr double kCheckMismatch = 0.05;
+constexpr double kCheckMismatchBlocks = 2.0;
 // Fine level points per period, for the alignment and the envelope.
 constexpr int kFinePointsPerPeriod = 128;
 // The shortest period, in samples, that has a shape at all.
@@ -140,7 +151,8 @@ struct PeriodPeak {
 // k + 1 times it are nearly as high (the same rhythm, once more per period),
 // as far as the levels reach: a shape that comes back half-way through its
 // period (the window's "Test" curve) gives a high peak at half the period too,
-// but not at one and a half.
+// but not at one and a half. No period where a peak below the range is about
+// as high as the best in it.
 PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   const double mean = Mean(level);
   for (double& v : level) v -= mean;
@@ -152,12 +164,21 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   if (!(r[0] > 0.0)) return {};
   for (int tau = 1; tau <= reach; ++tau) r[static_cast<std::size_t>(tau)] *= static_cast<double>(n) / (n - tau);
 
-  int start = 1;
-  while (start <= longest && r[static_cast<std::size_t>(start)] > 0.0) ++start;
-  start = std::max(start, shortest);
+  int lobeEnd = 1;
+  while (lobeEnd <= longest && r[static_cast<std::size_t>(lobeEnd)] > 0.0) ++lobeEnd;
+  const int start = std::max(lobeEnd, shortest);
   const auto isPeak = [&r](int tau) {
     return r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(tau - 1)] &&
            r[static_cast<std::size_t>(tau)] >= r[static_cast<std::size_t>(tau + 1)];
+  };
+  // A peak's height with its higher neighbour's: a period that is no whole
+  // number of levels splits its peak between the two lags either side, and
+  // the more so the shorter the sound's events are against a level's block
+  // (a click falls into one block or the next), while a multiple of it that
+  // lies near a whole lag keeps one high peak.
+  const auto height = [&r](int tau) {
+    const std::size_t t = static_cast<std::size_t>(tau);
+    return r[t] + std::max(r[t - 1], r[t + 1]);
   };
   // The highest peak within a tenth of `centre` of it, -1 when there is none.
   const auto peakNear = [&](double centre, int from, int to) {
@@ -165,28 +186,34 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
     const int spread = std::max(1, middle / 10);
     int found = -1;
     for (int tau = std::max(from, middle - spread); tau <= std::min(to, middle + spread); ++tau) {
-      if (isPeak(tau) && (found < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(found)]))
+      if (isPeak(tau) && (found < 0 || height(tau) > height(found)))
         found = tau;
     }
     return found;
   };
   int best = -1;
   for (int tau = std::max(start, 1); tau <= longest; ++tau) {
-    if (isPeak(tau) && (best < 0 || r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(best)]))
+    if (isPeak(tau) && (best < 0 || height(tau) > height(best)))
       best = tau;
   }
   if (best < 0 || !(r[static_cast<std::size_t>(best)] > 0.0)) return {};
+  // Levels that repeat about as clearly at a lag shorter than the shortest
+  // asked for have their period there, and what the range holds are its
+  // multiples: the cycles of a steady tone that the blocks cut at different
+  // places, or a rhythm faster than any looked for.
+  for (int tau = std::max(lobeEnd, 2); tau < shortest; ++tau)
+    if (isPeak(tau) && height(tau) >= kShorterPeriod * height(best)) return {};
 
-  const double high = 0.8 * r[static_cast<std::size_t>(best)];
+  const double high = 0.8 * height(best);
   for (int k = best / std::max(start, 1); k >= 2; --k) {
     const double fraction = static_cast<double>(best) / k;
     const int candidate = peakNear(fraction, start, longest);
-    if (candidate < 0 || r[static_cast<std::size_t>(candidate)] < high) continue;
+    if (candidate < 0 || height(candidate) < high) continue;
     bool repeats = true;
     for (int j = 2; j <= k + 1 && repeats; ++j) {
       if (j == k || (j + 1) * fraction > reach) continue;
       const int multiple = peakNear(j * fraction, start, reach - 1);
-      repeats = multiple > 0 && r[static_cast<std::size_t>(multiple)] >= high;
+      repeats = multiple > 0 && height(multiple) >= high;
     }
     if (repeats) {
       best = candidate;
@@ -195,6 +222,24 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   }
   const std::size_t b = static_cast<std::size_t>(best);
   return {best + ParabolicOffset(r[b - 1], r[b], r[b + 1]), r[b] / r[0]};
+}
+
+// The period found in the levels over blocks of `hop` samples, and how many
+// levels there are; no peak (lag 0) where they are too few for two periods of
+// the longest or the progress has asked to stop.
+struct BlockPeriod {
+  PeriodPeak peak;
+  int levels = 0;
+};
+
+BlockPeriod PeriodOfBlocks(const std::int16_t* s, std::int64_t count, std::int64_t hop, double shortest,
+                           double longest, StepCounter& steps, int firstStep, int share) {
+  const std::vector<double> level = BlockLevels(s, count, hop, steps, firstStep, share);
+  const int n = static_cast<int>(level.size());
+  const int shortestLag = std::max(2, static_cast<int>(shortest / static_cast<double>(hop)));
+  const int longestLag = std::min(static_cast<int>(longest / static_cast<double>(hop)), n / 2 - 1);
+  if (steps.Stopped() || longestLag <= shortestLag) return {{}, n};
+  return {FindPeriod(level, shortestLag, longestLag), n};
 }
 
 // The period starts in the fine levels y, in points (fractional). Each start
@@ -787,15 +832,18 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // 1. Coarse levels and the period from their autocorrelation.
   const std::int64_t coarseHop = std::max<std::int64_t>(
       {1, static_cast<std::int64_t>(shortest / kCoarsePointsPerMinPeriod), (count + kMaxCoarsePoints - 1) / kMaxCoarsePoints});
-  const std::vector<double> coarse = BlockLevels(samples, count, coarseHop, steps, 0, 20);
-  if (steps.Stopped()) return NoRhythm(points);
-  const int coarseCount = static_cast<int>(coarse.size());
-  const int shortestLag = std::max(2, static_cast<int>(shortest / static_cast<double>(coarseHop)));
-  const int longestLag = std::min(static_cast<int>(longest / static_cast<double>(coarseHop)), coarseCount / 2 - 1);
-  if (longestLag <= shortestLag) return NoRhythm(points);
-  const PeriodPeak peak = FindPeriod(coarse, shortestLag, longestLag);
-  if (!steps.Reach(20, 5, 1, 1) || peak.lag <= 0.0) return NoRhythm(points);
+  const BlockPeriod coarse = PeriodOfBlocks(samples, count, coarseHop, shortest, longest, steps, 0, 14);
+  const PeriodPeak& peak = coarse.peak;
+  if (steps.Stopped() || peak.lag <= 0.0) return NoRhythm(points);
   const double roughPeriod = peak.lag * static_cast<double>(coarseHop);  // samples
+  const std::int64_t checkHop = std::llround(static_cast<double>(coarseHop) * kCheckHopFactor);
+  const double checkPeriod =
+      PeriodOfBlocks(samples, count, checkHop, shortest, longest, steps, 14, 6).peak.lag * static_cast<double>(checkHop);
+  const double mismatch = std::fabs(checkPeriod - roughPeriod);
+  if (mismatch > kCheckMismatch * roughPeriod && mismatch > kCheckMismatchBlocks * static_cast<double>(coarseHop))
+    return NoRhythm(points);
+  if (!steps.Reach(20, 5, 1, 1)) return NoRhythm(points);
+  const int coarseCount = coarse.levels;
 
   // 2. Fine levels, about kFinePointsPerPeriod per period, and the period
   // starts in them.

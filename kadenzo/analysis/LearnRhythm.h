@@ -67,7 +67,7 @@ struct LearnedRhythm {
 };
 
 // The rhythm of count samples at rate samples per second. Never fails: a sound
-// without a rhythm (silence, noise, too short for two periods, a rate <= 0)
+// without a rhythm (silence, noise, a steady tone, too short for two periods, a rate <= 0)
 // gives a confidence near 0, and with no period at all period 0, no periods
 // and a flat envelope. Options outside their range are brought into it.
 // progress may be null; when it asks to stop, the result is the one of no

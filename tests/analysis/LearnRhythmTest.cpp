@@ -118,6 +118,14 @@ std::vector<std::int16_t> WhiteNoise(int count, unsigned seed) {
   return s;
 }
 
+// `seconds` of a steady sine of `hz` at `rate`, at 0.7 of full scale.
+std::vector<std::int16_t> Tone(double hz, int rate, double seconds) {
+  std::vector<std::int16_t> s(static_cast<std::size_t>(seconds * rate));
+  for (std::size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<std::int16_t>(std::lround(22937.0 * std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate)));
+  return s;
+}
+
 // Inputs without a rhythm, or outside every sensible range, give a result
 // of the promised form, never a crash or a hang, and a low confidence.
 TEST(LearnRhythm, InputsWithoutARhythmGiveALowConfidence) {
@@ -140,6 +148,11 @@ TEST(LearnRhythm, InputsWithoutARhythmGiveALowConfidence) {
   cases.push_back({"constant", std::vector<std::int16_t>(441000, -32768), 44100, {}});
   cases.push_back({"a click", click, 44100, {}});
   cases.push_back({"white noise", WhiteNoise(20 * 44100, 3), 44100, {}});
+  // Steady tones whose block levels repeat with a period of the blocks'
+  // making: some below the range of periods, some aliased into it.
+  for (const double hz : {40.49, 100.0, 162.1, 440.0, 1000.0, 3000.0})
+    cases.push_back({"a steady tone", Tone(hz, 44100, 8), 44100, {}});
+  cases.push_back({"a steady tone at 48 kHz", Tone(480.8, 48000, 8), 48000, {}});
   cases.push_back({"rate 0", WhiteNoise(44100, 4), 0, {}});
   cases.push_back({"rate -8000", WhiteNoise(44100, 5), -8000, {}});
   cases.push_back({"rate 1", WhiteNoise(5000, 6), 1, {}});
@@ -161,6 +174,22 @@ TEST(LearnRhythm, InputsWithoutARhythmGiveALowConfidence) {
   }
   // A null pointer with a count is refused, not read.
   EXPECT_EQ(LearnRhythm(nullptr, 1000, 44100).period, 0.0);
+}
+
+// Clicks of a millisecond fall into one level's block or the next; the
+// period is theirs, not a multiple of it where the blocks happen to line up.
+TEST(LearnRhythm, FindsThePeriodOfAClickTrack) {
+  constexpr int kRate = 44100;
+  for (const double period : {0.06, 0.25, 0.4, 0.7, 1.3, 3.0}) {
+    std::vector<std::int16_t> s(static_cast<std::size_t>(std::max(40.0, 10 * period) * kRate), 0);
+    const auto every = static_cast<std::size_t>(period * kRate);
+    for (std::size_t start = 0; start + 44 <= s.size(); start += every)
+      for (std::size_t k = 0; k < 44; ++k) s[start + k] = (k / 22) % 2 == 0 ? 20000 : -20000;
+    const LearnedRhythm learned = LearnRhythm(s.data(), static_cast<std::int64_t>(s.size()), kRate);
+    const double truth = static_cast<double>(every) / kRate;
+    EXPECT_NEAR(learned.period, truth, 0.01 * truth) << "clicks every " << period << " s";
+    EXPECT_GE(learned.confidence, 0.5) << "clicks every " << period << " s";
+  }
 }
 
 class StoppingProgress : public Progress {
