@@ -192,6 +192,21 @@ TEST(LearnRhythm, FindsThePeriodOfAClickTrack) {
   }
 }
 
+// A constant offset in the samples changes nothing that is learned.
+TEST(LearnRhythm, IgnoresAnOffset) {
+  const std::vector<std::int16_t> sound =
+      RenderRhythm(RenderSource::WhiteNoise, EnvelopeOf(Shape::TwoPeaks), 0.3, 10, 10, mtAmplitude, 30, 11);
+  std::vector<std::int16_t> half(sound.size()), shifted(sound.size());
+  for (std::size_t i = 0; i < sound.size(); ++i)
+    half[i] = static_cast<std::int16_t>(sound[i] / 2), shifted[i] = static_cast<std::int16_t>(half[i] + 8000);
+  const LearnedRhythm plain = LearnRhythm(half.data(), static_cast<std::int64_t>(half.size()), kRenderRate);
+  const LearnedRhythm offset = LearnRhythm(shifted.data(), static_cast<std::int64_t>(shifted.size()), kRenderRate);
+  EXPECT_NEAR(offset.period, plain.period, 1e-6);
+  EXPECT_NEAR(offset.timeDeviation, plain.timeDeviation, 0.01);
+  EXPECT_NEAR(offset.magnitudeDeviation, plain.magnitudeDeviation, 0.01);
+  EXPECT_GT(EnvelopeCorrelation(plain.envelope, offset.envelope), 0.9999);
+}
+
 class StoppingProgress : public Progress {
  public:
   void Begin(std::int64_t steps) override { begun += 1, total = steps; }
