@@ -104,29 +104,32 @@ class StepCounter {
   bool m_stopped = false;
 };
 
-// The samples' mean: a constant offset, which carries no rhythm but would
-// drown a shallow one in the levels.
-double Offset(const std::int16_t* s, std::int64_t count) {
+// The whole number nearest the samples' mean: a constant offset, which
+// carries no rhythm but would drown a shallow one in the levels. (What is
+// left of the offset, half a step at most, moves no level that matters.)
+std::int32_t Centre(const std::int16_t* s, std::int64_t count) {
   std::int64_t sum = 0;
   for (std::int64_t i = 0; i < count; ++i) sum += s[i];
-  return static_cast<double>(sum) / static_cast<double>(count);
+  return static_cast<std::int32_t>(std::lround(static_cast<double>(sum) / static_cast<double>(count)));
 }
 
-// log20 of the RMS about `offset` of every whole block of `hop` samples: the
+// log20 of the RMS about `centre` of every whole block of `hop` samples: the
 // level S up to a constant. Levels more than kLevelRange below the loudest
 // are raised to it.
-std::vector<double> BlockLevels(const std::int16_t* s, std::int64_t count, double offset, std::int64_t hop,
+std::vector<double> BlockLevels(const std::int16_t* s, std::int64_t count, std::int32_t centre, std::int64_t hop,
                                 StepCounter& steps, int firstStep, int share) {
   const std::int64_t n = count / hop;
   std::vector<double> level(static_cast<std::size_t>(n));
-  const double blockLength = static_cast<double>(hop);
   double loudest = 0.0;
   for (std::int64_t j = 0; j < n; ++j) {
     const std::int16_t* block = s + j * hop;
-    std::int64_t sum = 0, squares = 0;
-    for (std::int64_t k = 0; k < hop; ++k) sum += block[k], squares += std::int32_t{block[k]} * block[k];
-    const double power = std::max(
-        0.0, (static_cast<double>(squares) - 2.0 * offset * static_cast<double>(sum)) / blockLength + offset * offset);
+    std::uint64_t squares = 0;
+    for (std::int64_t k = 0; k < hop; ++k) {
+      // Up to 65535, so that its square fits in 32 bits.
+      const auto distance = static_cast<std::uint32_t>(std::abs(block[k] - centre));
+      squares += distance * distance;
+    }
+    const double power = static_cast<double>(squares) / static_cast<double>(hop);
     level[static_cast<std::size_t>(j)] = power;
     loudest = std::max(loudest, power);
     if ((j & 4095) == 0 && !steps.Reach(firstStep, share, static_cast<double>(j), static_cast<double>(n)))
@@ -243,9 +246,9 @@ struct BlockPeriod {
   int levels = 0;
 };
 
-BlockPeriod PeriodOfBlocks(const std::int16_t* s, std::int64_t count, double offset, std::int64_t hop,
+BlockPeriod PeriodOfBlocks(const std::int16_t* s, std::int64_t count, std::int32_t centre, std::int64_t hop,
                            double shortest, double longest, StepCounter& steps, int firstStep, int share) {
-  const std::vector<double> level = BlockLevels(s, count, offset, hop, steps, firstStep, share);
+  const std::vector<double> level = BlockLevels(s, count, centre, hop, steps, firstStep, share);
   const int n = static_cast<int>(level.size());
   const int shortestLag = std::max(2, static_cast<int>(shortest / static_cast<double>(hop)));
   const int longestLag = std::min(static_cast<int>(longest / static_cast<double>(hop)), n / 2 - 1);
@@ -843,14 +846,14 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // 1. Coarse levels and the period from their autocorrelation.
   const std::int64_t coarseHop = std::max<std::int64_t>(
       {1, static_cast<std::int64_t>(shortest / kCoarsePointsPerMinPeriod), (count + kMaxCoarsePoints - 1) / kMaxCoarsePoints});
-  const double offset = Offset(samples, count);
-  const BlockPeriod coarse = PeriodOfBlocks(samples, count, offset, coarseHop, shortest, longest, steps, 0, 14);
+  const std::int32_t centre = Centre(samples, count);
+  const BlockPeriod coarse = PeriodOfBlocks(samples, count, centre, coarseHop, shortest, longest, steps, 0, 14);
   const PeriodPeak& peak = coarse.peak;
   if (steps.Stopped() || peak.lag <= 0.0) return NoRhythm(points);
   const double roughPeriod = peak.lag * static_cast<double>(coarseHop);  // samples
   const std::int64_t checkHop = std::llround(static_cast<double>(coarseHop) * kCheckHopFactor);
   const double checkPeriod =
-      PeriodOfBlocks(samples, count, offset, checkHop, shortest, longest, steps, 14, 6).peak.lag *
+      PeriodOfBlocks(samples, count, centre, checkHop, shortest, longest, steps, 14, 6).peak.lag *
       static_cast<double>(checkHop);
   const double mismatch = std::fabs(checkPeriod - roughPeriod);
   if (mismatch > kCheckMismatch * roughPeriod && mismatch > kCheckMismatchBlocks * static_cast<double>(coarseHop))
@@ -861,7 +864,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // 2. Fine levels, about kFinePointsPerPeriod per period, and the period
   // starts in them.
   const std::int64_t fineHop = std::max<std::int64_t>(1, static_cast<std::int64_t>(roughPeriod / kFinePointsPerPeriod));
-  const std::vector<double> fine = BlockLevels(samples, count, offset, fineHop, steps, 25, 15);
+  const std::vector<double> fine = BlockLevels(samples, count, centre, fineHop, steps, 25, 15);
   if (steps.Stopped()) return NoRhythm(points);
   const double finePeriod = roughPeriod / static_cast<double>(fineHop);
   const int templateLength = static_cast<int>(std::lround(finePeriod));
