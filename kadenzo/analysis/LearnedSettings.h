@@ -16,7 +16,7 @@ constexpr double kLeastConfidence = 0.5;
 constexpr int kLearnedEnvelopeValues = 540;
 
 // The rhythm of a sound file's samples (frames x channels, interleaved; the
-// channels are averaged).
+// channels are averaged, or where they cancel so, the loudest taken alone).
 LearnedRhythm LearnFromSamples(const std::int16_t* samples, int frames, int channels, int rate,
                                Progress* progress = nullptr);
 

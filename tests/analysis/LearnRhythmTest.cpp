@@ -10,6 +10,7 @@
 
 #include "EngineRender.h"
 #include "LearnRhythm.h"
+#include "LearnedSettings.h"
 #include "Progress.h"
 #include "RhythmEngine.h"
 #include "RoundTripShapes.h"
@@ -205,6 +206,20 @@ TEST(LearnRhythm, IgnoresAnOffset) {
   EXPECT_NEAR(offset.timeDeviation, plain.timeDeviation, 0.01);
   EXPECT_NEAR(offset.magnitudeDeviation, plain.magnitudeDeviation, 0.01);
   EXPECT_GT(EnvelopeCorrelation(plain.envelope, offset.envelope), 0.9999);
+}
+
+// A stereo sound whose channels are in opposite phase keeps its rhythm,
+// as do channels that are the same.
+TEST(LearnFromSamples, LearnsStereoInEitherPhase) {
+  const std::vector<std::int16_t> sound =
+      RenderRhythm(RenderSource::WhiteNoise, EnvelopeOf(Shape::SinglePeak), 0.3, 0, 0, mtAmplitude, 30, 12);
+  for (const int sign : {1, -1}) {
+    std::vector<std::int16_t> stereo;
+    for (const std::int16_t v : sound) stereo.push_back(v), stereo.push_back(static_cast<std::int16_t>(sign * v));
+    const LearnedRhythm learned = LearnFromSamples(stereo.data(), static_cast<int>(sound.size()), 2, kRenderRate);
+    EXPECT_NEAR(learned.period, 0.3, 0.003) << "sign " << sign;
+    EXPECT_GE(learned.confidence, kLeastConfidence) << "sign " << sign;
+  }
 }
 
 class StoppingProgress : public Progress {
