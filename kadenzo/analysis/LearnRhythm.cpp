@@ -27,6 +27,11 @@ constexpr double kShorterPeriod = 0.9;
 constexpr double kCheckHopFactor = 1.6;
 constexpr double kCheckMismatch = 0.05;
 constexpr double kCheckMismatchBlocks = 2.0;
+// A sound fades where its levels less their slow change keep less than this
+// share of their variance; its magnitudes are then taken against the running
+// mean level of this many periods around each.
+constexpr double kSteadyShare = 0.9;
+constexpr int kFadePeriods = 9;
 // Fine level points per period, for the alignment and the envelope.
 constexpr int kFinePointsPerPeriod = 128;
 // The shortest period, in samples, that has a shape at all.
@@ -159,6 +164,31 @@ struct PeriodPeak {
   double correlation = 0.0;  // the autocorrelation there over the one at lag 0
 };
 
+// The running mean of v over `window` values, centred (fewer at the ends).
+std::vector<double> RunningMean(const std::vector<double>& v, int window) {
+  const std::size_t n = v.size();
+  const std::size_t half = static_cast<std::size_t>(std::max(1, window / 2));
+  std::vector<double> sums(n + 1, 0.0);  // sums[i]: of the first i values
+  for (std::size_t i = 0; i < n; ++i) sums[i + 1] = sums[i] + v[i];
+  std::vector<double> mean(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t from = i > half ? i - half : 0;
+    const std::size_t to = std::min(n, i + half + 1);
+    mean[i] = (sums[to] - sums[from]) / static_cast<double>(to - from);
+  }
+  return mean;
+}
+
+// The levels less their running mean over `window` levels: what changes more
+// slowly than the longest period looked for (a sound that fades in or out) is
+// no rhythm, and would outweigh one.
+std::vector<double> LessTrend(const std::vector<double>& level, int window) {
+  const std::vector<double> trend = RunningMean(level, window);
+  std::vector<double> less(level.size());
+  for (std::size_t i = 0; i < level.size(); ++i) less[i] = level[i] - trend[i];
+  return less;
+}
+
 // The period as the highest autocorrelation peak of the levels between the
 // lags shortest and longest, past the central lobe. A peak at a whole fraction
 // 1 / k of it wins when the peaks at every multiple of that fraction up to
@@ -238,12 +268,15 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   return {best + ParabolicOffset(r[b - 1], r[b], r[b + 1]), r[b] / r[0]};
 }
 
-// The period found in the levels over blocks of `hop` samples, and how many
-// levels there are; no peak (lag 0) where they are too few for two periods of
-// the longest or the progress has asked to stop.
+// The period found in the levels over blocks of `hop` samples, less what
+// changes more slowly than the longest period; how many levels there are; and
+// whether the sound fades (in or out, or both), judged by how much of the
+// levels' variance that slow change holds. No peak (lag 0) where the levels
+// are too few for two periods of the longest or the progress has asked to stop.
 struct BlockPeriod {
   PeriodPeak peak;
   int levels = 0;
+  bool fades = false;
 };
 
 BlockPeriod PeriodOfBlocks(const std::int16_t* s, std::int64_t count, std::int32_t centre, std::int64_t hop,
@@ -253,7 +286,39 @@ BlockPeriod PeriodOfBlocks(const std::int16_t* s, std::int64_t count, std::int32
   const int shortestLag = std::max(2, static_cast<int>(shortest / static_cast<double>(hop)));
   const int longestLag = std::min(static_cast<int>(longest / static_cast<double>(hop)), n / 2 - 1);
   if (steps.Stopped() || longestLag <= shortestLag) return {{}, n};
-  return {FindPeriod(level, shortestLag, longestLag), n};
+  const std::vector<double> steady = LessTrend(level, longestLag);
+  const double mean = Mean(level);
+  double all = 0.0, left = 0.0;
+  for (std::size_t i = 0; i < level.size(); ++i) all += (level[i] - mean) * (level[i] - mean), left += steady[i] * steady[i];
+  return {FindPeriod(steady, shortestLag, longestLag), n, left < kSteadyShare * all};
+}
+
+// The fine levels y less the sound's fading: the running mean over
+// kFadePeriods of the periods' mean levels, between the periods' middles read
+// linearly. A period's magnitude is then its level against its neighbours',
+// not against the whole sound's.
+void RemoveFading(std::vector<double>& y, const std::vector<double>& starts) {
+  const std::size_t periods = starts.size() - 1;
+  std::vector<double> middle(periods), level(periods, 0.0);
+  for (std::size_t k = 0; k < periods; ++k) {
+    const std::size_t from = static_cast<std::size_t>(std::lround(starts[k]));
+    const std::size_t to = std::min(y.size(), static_cast<std::size_t>(std::lround(starts[k + 1])));
+    for (std::size_t i = from; i < to; ++i) level[k] += y[i];
+    if (to > from)
+      level[k] /= static_cast<double>(to - from);
+    else if (k > 0)
+      level[k] = level[k - 1];
+    middle[k] = 0.5 * (starts[k] + starts[k + 1]);
+  }
+  const std::vector<double> fading = RunningMean(level, kFadePeriods);
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < y.size(); ++i) {
+    const double x = static_cast<double>(i);
+    while (k + 1 < periods && middle[k + 1] <= x) ++k;
+    double f = periods > 1 ? (x - middle[k]) / (middle[std::min(k + 1, periods - 1)] - middle[k]) : 0.0;
+    f = std::isfinite(f) ? std::clamp(f, 0.0, 1.0) : 0.0;
+    y[i] -= fading[k] * (1.0 - f) + fading[std::min(k + 1, periods - 1)] * f;
+  }
 }
 
 // The period starts in the fine levels y, in points (fractional). Each start
@@ -864,7 +929,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // 2. Fine levels, about kFinePointsPerPeriod per period, and the period
   // starts in them.
   const std::int64_t fineHop = std::max<std::int64_t>(1, static_cast<std::int64_t>(roughPeriod / kFinePointsPerPeriod));
-  const std::vector<double> fine = BlockLevels(samples, count, centre, fineHop, steps, 25, 15);
+  std::vector<double> fine = BlockLevels(samples, count, centre, fineHop, steps, 25, 15);
   if (steps.Stopped()) return NoRhythm(points);
   const double finePeriod = roughPeriod / static_cast<double>(fineHop);
   const int templateLength = static_cast<int>(std::lround(finePeriod));
@@ -876,6 +941,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const double trackedPeriod = (tracked.back() - tracked.front()) / static_cast<double>(tracked.size() - 1);
   const std::vector<double> aligned = aligner.Realign(trackedPeriod, steps, 60, 20);
   if (steps.Stopped() || aligned.size() < 4) return NoRhythm(points);
+  if (coarse.fades) RemoveFading(fine, aligned);
 
   // 3. Periods start at the quietest phase of the mean period: the aligned
   // starts moved by that share of each period, and a copy of them nudged

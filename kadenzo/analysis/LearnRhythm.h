@@ -9,10 +9,13 @@
 // magnitude as Mc = 1 + (u - 0.5) md (u uniform), plays the level
 // S = envelope(phase) * Mc with the gain g = 20^(S - 1), and peak-normalises
 // the result. Learning reverses that:
-//   1. the sound's amplitude envelope, log20 of the RMS over short blocks,
-//      which is the level S up to a constant;
+//   1. the sound's amplitude envelope, log20 of the RMS about the sound's
+//      mean over short blocks, which is the level S up to a constant;
 //   2. the period from the highest peak of its autocorrelation (through the
-//      block library's FFT), refined to a fraction of a block;
+//      block library's FFT), refined to a fraction of a block, once what
+//      changes more slowly than the longest period (a fade) is taken away;
+//      where a fade holds much of the levels' variance, the levels are taken
+//      against their running mean over a few periods from here on;
 //   3. the period starts, each found by aligning the next period to the
 //      running mean period (then once more to the final mean), and then
 //      each nudged to where the two periods either side of it match the

@@ -222,6 +222,26 @@ TEST(LearnFromSamples, LearnsStereoInEitherPhase) {
   }
 }
 
+// A sound that fades in, or out, keeps its period and its spreads: the fade
+// is no rhythm, and no spread of magnitudes either.
+TEST(LearnRhythm, LearnsASoundThatFades) {
+  const std::vector<std::int16_t> sound =
+      RenderRhythm(RenderSource::WhiteNoise, EnvelopeOf(Shape::SinglePeak), 0.3, 10, 10, mtAmplitude, 60, 13);
+  const double n = static_cast<double>(sound.size());
+  for (const bool in : {true, false}) {
+    std::vector<std::int16_t> faded(sound.size());
+    for (std::size_t i = 0; i < sound.size(); ++i) {
+      const double t = static_cast<double>(i) / n;  // a linear fade over half the sound
+      const double gain = in ? std::min(1.0, 2.0 * t) : std::min(1.0, 2.0 * (1.0 - t));
+      faded[i] = static_cast<std::int16_t>(std::lround(gain * sound[i]));
+    }
+    const LearnedRhythm learned = LearnRhythm(faded.data(), static_cast<std::int64_t>(faded.size()), kRenderRate);
+    EXPECT_NEAR(learned.period, 0.3, 0.003) << (in ? "in" : "out");
+    EXPECT_NEAR(learned.timeDeviation, 10.0, 3.0) << (in ? "in" : "out");
+    EXPECT_NEAR(learned.magnitudeDeviation, 10.0, 3.0) << (in ? "in" : "out");
+  }
+}
+
 class StoppingProgress : public Progress {
  public:
   void Begin(std::int64_t steps) override { begun += 1, total = steps; }
