@@ -294,30 +294,26 @@ BlockPeriod PeriodOfBlocks(const std::int16_t* s, std::int64_t count, std::int32
 }
 
 // The fine levels y less the sound's fading: the running mean over
-// kFadePeriods of the periods' mean levels, between the periods' middles read
-// linearly. A period's magnitude is then its level against its neighbours',
-// not against the whole sound's.
-void RemoveFading(std::vector<double>& y, const std::vector<double>& starts) {
-  const std::size_t periods = starts.size() - 1;
-  std::vector<double> middle(periods), level(periods, 0.0);
-  for (std::size_t k = 0; k < periods; ++k) {
-    const std::size_t from = static_cast<std::size_t>(std::lround(starts[k]));
-    const std::size_t to = std::min(y.size(), static_cast<std::size_t>(std::lround(starts[k + 1])));
+// kFadePeriods of the mean levels of stretches one period (in points) long,
+// read linearly between the stretches' middles. A period's magnitude is then
+// its level against its neighbours', not against the whole sound's.
+void RemoveFading(std::vector<double>& y, double period) {
+  const std::size_t stretches = static_cast<std::size_t>(static_cast<double>(y.size()) / period);
+  if (stretches < 2) return;
+  std::vector<double> level(stretches, 0.0);
+  for (std::size_t k = 0; k < stretches; ++k) {
+    const auto from = static_cast<std::size_t>(std::lround(static_cast<double>(k) * period));
+    const auto to = std::min(y.size(), static_cast<std::size_t>(std::lround(static_cast<double>(k + 1) * period)));
     for (std::size_t i = from; i < to; ++i) level[k] += y[i];
-    if (to > from)
-      level[k] /= static_cast<double>(to - from);
-    else if (k > 0)
-      level[k] = level[k - 1];
-    middle[k] = 0.5 * (starts[k] + starts[k + 1]);
+    level[k] /= static_cast<double>(std::max<std::size_t>(1, to - from));
   }
   const std::vector<double> fading = RunningMean(level, kFadePeriods);
-  std::size_t k = 0;
   for (std::size_t i = 0; i < y.size(); ++i) {
-    const double x = static_cast<double>(i);
-    while (k + 1 < periods && middle[k + 1] <= x) ++k;
-    double f = periods > 1 ? (x - middle[k]) / (middle[std::min(k + 1, periods - 1)] - middle[k]) : 0.0;
-    f = std::isfinite(f) ? std::clamp(f, 0.0, 1.0) : 0.0;
-    y[i] -= fading[k] * (1.0 - f) + fading[std::min(k + 1, periods - 1)] * f;
+    // Between the middles of stretches k and k + 1; the ends hold the first and last.
+    const double x = std::clamp(static_cast<double>(i) / period - 0.5, 0.0, static_cast<double>(stretches - 1));
+    const std::size_t k = std::min(static_cast<std::size_t>(x), stretches - 2);
+    const double f = x - static_cast<double>(k);
+    y[i] -= fading[k] * (1.0 - f) + fading[k + 1] * f;
   }
 }
 
@@ -935,13 +931,13 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const int templateLength = static_cast<int>(std::lround(finePeriod));
   if (templateLength < 4 || static_cast<double>(fine.size()) < 2.0 * finePeriod + templateLength)
     return NoRhythm(points);
+  if (coarse.fades) RemoveFading(fine, finePeriod);
   Aligner aligner(fine, templateLength);
   const std::vector<double> tracked = aligner.Track(finePeriod, steps, 40, 20);
   if (steps.Stopped() || tracked.size() < 3) return NoRhythm(points);
   const double trackedPeriod = (tracked.back() - tracked.front()) / static_cast<double>(tracked.size() - 1);
   const std::vector<double> aligned = aligner.Realign(trackedPeriod, steps, 60, 20);
   if (steps.Stopped() || aligned.size() < 4) return NoRhythm(points);
-  if (coarse.fades) RemoveFading(fine, aligned);
 
   // 3. Periods start at the quietest phase of the mean period: the aligned
   // starts moved by that share of each period, and a copy of them nudged
