@@ -242,6 +242,27 @@ TEST(LearnRhythm, LearnsASoundThatFades) {
   }
 }
 
+// A loud steady hum under the rhythm (50 or 60 Hz, as loud as the rhythm's
+// peak) hides neither its period nor the spread of its lengths. (Its
+// magnitudes it does hide: the hum holds the quiet phases up.)
+TEST(LearnRhythm, LearnsARhythmUnderAHum) {
+  const std::vector<std::int16_t> sound =
+      RenderRhythm(RenderSource::WhiteNoise, EnvelopeOf(Shape::SinglePeak), 0.3, 10, 10, mtAmplitude, 30, 14);
+  for (const double hertz : {50.0, 60.0}) {
+    for (const double loudness : {0.2, 0.5}) {
+      std::vector<std::int16_t> hummed(sound.size());
+      for (std::size_t i = 0; i < sound.size(); ++i) {
+        const double hum = loudness * 32767 * std::sin(2 * M_PI * hertz * static_cast<double>(i) / kRenderRate);
+        hummed[i] = static_cast<std::int16_t>(std::clamp(std::lround(0.5 * sound[i] + hum), -32768L, 32767L));
+      }
+      const LearnedRhythm learned = LearnRhythm(hummed.data(), static_cast<std::int64_t>(hummed.size()), kRenderRate);
+      EXPECT_NEAR(learned.period, 0.3, 0.003) << hertz << " Hz at " << loudness;
+      EXPECT_GE(learned.confidence, kLeastConfidence) << hertz << " Hz at " << loudness;
+      EXPECT_NEAR(learned.timeDeviation, 10.0, 3.0) << hertz << " Hz at " << loudness;
+    }
+  }
+}
+
 class StoppingProgress : public Progress {
  public:
   void Begin(std::int64_t steps) override { begun += 1, total = steps; }
