@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 #include <vector>
 
@@ -44,7 +45,7 @@ void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const
                       const double* positions, int count, double* const* results, VectorPath path,
                       QuotientMethod method) {
   if (const auto kernel = VectorKernel(path, avx2::LagrangeReadMany, avx512::LagrangeReadMany)) {
-    return kernel(w, s, channels, N, positions, count, results, method == QuotientMethod::Reciprocals);
+    return kernel(w, s, channels, N, positions, count, results, method);
   }
   for (int c = 0; c < channels; ++c)
     for (int k = 0; k < count; ++k) results[c][k] = LagrangeRead(w, s[c], N, positions[k]);
@@ -52,8 +53,7 @@ void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const
 
 void LagrangeReadMany(const double w[kLagrangePoints], const std::int16_t* const* s, int channels, int N,
                       const double* positions, int count, double* const* results, VectorPath path) {
-  LagrangeReadMany(w, s, channels, N, positions, count, results, path,
-                   FasterQuotientMethod(path, channels));
+  LagrangeReadMany(w, s, channels, N, positions, count, results, path, FasterQuotientMethod(path, channels));
 }
 
 namespace {
@@ -80,11 +80,13 @@ QuotientMethod TimeQuotientMethods(VectorPath path, int channels) {
   }
   double w[kLagrangePoints];
   LagrangeWeights(w);
-  const QuotientMethod methods[] = {QuotientMethod::Divisions, QuotientMethod::Reciprocals};
-  double best[] = {INFINITY, INFINITY};
+  const QuotientMethod methods[] = {QuotientMethod::Divisions, QuotientMethod::Reciprocals,
+                                    QuotientMethod::Alternating};
+  constexpr int kMethods = std::size(methods);
+  double best[kMethods] = {INFINITY, INFINITY, INFINITY};
   // The first round only warms the caches and the vector units.
   for (int round = 0; round < 6; ++round) {
-    for (int m = 0; m < 2; ++m) {
+    for (int m = 0; m < kMethods; ++m) {
       const auto start = std::chrono::steady_clock::now();
       LagrangeReadMany(w, sources.data(), channels, kSamples, positions.data(), kPositions, results.data(), path,
                        methods[m]);
@@ -92,7 +94,7 @@ QuotientMethod TimeQuotientMethods(VectorPath path, int channels) {
       if (round > 0) best[m] = std::min(best[m], took.count());
     }
   }
-  return best[1] < best[0] ? QuotientMethod::Reciprocals : QuotientMethod::Divisions;
+  return methods[std::min_element(best, best + kMethods) - best];
 }
 
 }  // namespace

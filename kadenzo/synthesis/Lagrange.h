@@ -21,11 +21,13 @@ void LagrangeWeights(double w[kLagrangePoints]);
 // among its 25 gives 0; a NaN position gives NaN.
 double LagrangeRead(const double w[kLagrangePoints], const std::int16_t* s, int N, double x);
 
-// How the vector reads take their quotients: every one from the divider, or
-// through the divisors' reciprocals and two corrections. Both give the same
-// bits; which is faster depends on the processor's divider against its units
-// of fused multiply-adds.
-enum class QuotientMethod { Divisions, Reciprocals };
+// How the vector reads take their quotients: every one from the divider;
+// through the divisors' reciprocals and two corrections; or every other
+// window sample from the divider and the rest through one reciprocal, from
+// the divider, that the channels share. All give the same bits; which is
+// faster depends on the processor's divider against its units of fused
+// multiply-adds.
+enum class QuotientMethod { Divisions, Reciprocals, Alternating };
 
 // The faster method on path for one channel or two read together, found once
 // per process by timing a short read each way (a fraction of a millisecond).

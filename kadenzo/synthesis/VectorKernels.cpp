@@ -63,7 +63,7 @@ namespace avx512 {
 // Never called: no vector path is supported here.
 #define KIT_NO_VECTOR_KERNELS                                                                             \
   void LagrangeReadMany(const double*, const std::int16_t* const*, int, int, const double*, int, double* const*, \
-                        bool) {}                                                                            \
+                        QuotientMethod) {}                                                                            \
   void RhythmGains(const double*, int, double*) {}                                                        \
   void PeriodLevels(const double*, int, double, double, double, double, int, int, double*) {}             \
   void Distort(const std::int16_t*, const int*, const double*, const double*, int, double*) {}

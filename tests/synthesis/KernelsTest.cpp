@@ -19,6 +19,8 @@
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
+constexpr QuotientMethod kQuotientMethods[] = {QuotientMethod::Divisions, QuotientMethod::Reciprocals,
+                                               QuotientMethod::Alternating};
 
 // Runs compute on the portable path and on every vector path this processor
 // has, and returns the portable results after checking the others against them.
@@ -85,7 +87,7 @@ TEST(LagrangeReadMany, EveryVectorPathEqualsThePortableOneBitForBit) {
   const int count = static_cast<int>(x.size());
   const std::vector<std::int16_t> other(s.rbegin(), s.rend());
   const std::int16_t* both[] = {s.data(), other.data()};
-  for (const QuotientMethod method : {QuotientMethod::Divisions, QuotientMethod::Reciprocals}) {
+  for (const QuotientMethod method : kQuotientMethods) {
     const std::vector<double> portable = ExpectPathsEqual(count, [&](VectorPath path, double* r) {
       LagrangeReadMany(w, both, 1, N, x.data(), count, &r, path, method);
     });
@@ -109,11 +111,11 @@ TEST(LagrangeReadMany, EveryVectorPathEqualsThePortableOneBitForBit) {
 TEST(LagrangeReadMany, QuotientsThroughReciprocalsGiveTheDivisionsBitForBit) {
   // The vector reads take quotients through reciprocals and their
   // corrections (two channels share one; one channel takes every other one
-  // so): full-range samples, and a channel of zeros and small values (the
-  // zero quotients' signs, the smallest terms), read one by one and together
-  // at positions that move in step with the samples, that jump, and that lie
-  // just beyond the distance within which a read is the sample itself (the
-  // smallest divisors).
+  // so; alternating, every other one is shared): full-range samples, and a
+  // channel of zeros and small values (the zero quotients' signs, the smallest
+  // terms), read one by one and together at positions that move in step with
+  // the samples, that jump, and that lie just beyond the distance within which
+  // a read is the sample itself (the smallest divisors).
   double w[kLagrangePoints];
   LagrangeWeights(w);
   std::mt19937 engine(23);
@@ -133,16 +135,17 @@ TEST(LagrangeReadMany, QuotientsThroughReciprocalsGiveTheDivisionsBitForBit) {
   for (int k = 0; k < 4000; ++k) x.push_back(30000 + k + (k % 2 ? 1 : -1) * nearSample(engine));
   const int count = static_cast<int>(x.size());
   const std::int16_t* both[] = {loud.data(), quiet.data()};
-  for (const int channels : {1, 2}) {
-    const std::vector<double> reads = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
-      double* results[] = {r, r + count};
-      constexpr QuotientMethod kMethod = QuotientMethod::Reciprocals;
-      if (channels == 2) return LagrangeReadMany(w, both, 2, N, x.data(), count, results, path, kMethod);
-      for (int c = 0; c < 2; ++c) LagrangeReadMany(w, both + c, 1, N, x.data(), count, results + c, path, kMethod);
-    });
-    for (int k = 0; k < count; ++k) {
-      ASSERT_EQ(reads[k], LagrangeRead(w, loud.data(), N, x[k])) << k;
-      ASSERT_EQ(reads[count + k], LagrangeRead(w, quiet.data(), N, x[k])) << k;
+  for (const QuotientMethod method : {QuotientMethod::Reciprocals, QuotientMethod::Alternating}) {
+    for (const int channels : {1, 2}) {
+      const std::vector<double> reads = ExpectPathsEqual(2 * count, [&](VectorPath path, double* r) {
+        double* results[] = {r, r + count};
+        if (channels == 2) return LagrangeReadMany(w, both, 2, N, x.data(), count, results, path, method);
+        for (int c = 0; c < 2; ++c) LagrangeReadMany(w, both + c, 1, N, x.data(), count, results + c, path, method);
+      });
+      for (int k = 0; k < count; ++k) {
+        ASSERT_EQ(reads[k], LagrangeRead(w, loud.data(), N, x[k])) << k;
+        ASSERT_EQ(reads[count + k], LagrangeRead(w, quiet.data(), N, x[k])) << k;
+      }
     }
   }
 }
@@ -226,7 +229,7 @@ TEST(LagrangeReadMany, FastMovingPositionsGiveTheSingleReadsBitForBit) {
   const std::int16_t* source = s.data();
   for (const VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
     if (!VectorPathSupported(path)) continue;
-    for (const QuotientMethod method : {QuotientMethod::Divisions, QuotientMethod::Reciprocals}) {
+    for (const QuotientMethod method : kQuotientMethods) {
       std::vector<double> results(count);
       double* r = results.data();
       LagrangeReadMany(w, &source, 1, N, x.data(), count, &r, path, method);
