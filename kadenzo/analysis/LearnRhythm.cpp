@@ -53,6 +53,12 @@ constexpr double kQuietShare = 0.5;
 // ones (a level clipped at the top, as "Distortion" does), judged by a
 // jackknife over this many runs of periods.
 constexpr std::size_t kCompressionGroups = 8;
+// A magnitude spread less than this many standard errors is none: the
+// sampling error of the magnitudes' variance alone reaches it. The error is
+// the jackknife's over this many runs of periods (fewer runs make the error
+// itself too uncertain).
+constexpr double kSpreadSignificance = 2.0;
+constexpr std::size_t kSpreadGroups = 32;
 // Clipped at the top, the loud phases respond to a magnitude well under this
 // share of what the quiet ones do ("Distortion" about 0.3 to 0.5); a spread
 // of lengths alone can make a sound without clipping look like 0.8.
@@ -885,17 +891,35 @@ double StrayLimit(std::vector<double> stray) {
   return kStray * stray[stray.size() / 2];
 }
 
+// v without its elements from skipFrom to skipTo.
+std::vector<double> Without(const std::vector<double>& v, std::size_t skipFrom, std::size_t skipTo) {
+  std::vector<double> rest(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min(skipFrom, v.size())));
+  if (skipTo < v.size()) rest.insert(rest.end(), v.begin() + static_cast<std::ptrdiff_t>(skipTo), v.end());
+  return rest;
+}
+
+// The jackknife's standard error of an estimate over `count` periods in
+// `groups` runs, where estimate(from, to) leaves out the periods from `from`
+// to `to`.
+template <typename Estimate>
+double JackknifeError(std::size_t count, std::size_t groups, Estimate estimate) {
+  double sum = 0.0, squares = 0.0;
+  for (std::size_t g = 0; g < groups; ++g) {
+    const double partial = estimate(g * count / groups, (g + 1) * count / groups);
+    sum += partial, squares += partial * partial;
+  }
+  const double runs = static_cast<double>(groups);
+  return std::sqrt(std::max(0.0, (runs - 1.0) * (squares - sum * sum / runs) / runs));
+}
+
 // beta = (agreement of the loud sets) / (agreement of a quiet set with the
 // other loud one), over the periods kept, leaving out those from skipFrom to
 // skipTo; 0 when either agreement is not positive.
 double Compression(const PeriodMagnitudes& kept, std::size_t skipFrom, std::size_t skipTo) {
-  std::vector<double> a, b, qa, qb;
-  for (std::size_t k = 0; k < kept.a.size(); ++k) {
-    if (k >= skipFrom && k < skipTo) continue;
-    a.push_back(kept.a[k]), b.push_back(kept.b[k]), qa.push_back(kept.quietA[k]), qb.push_back(kept.quietB[k]);
-  }
+  const std::vector<double> a = Without(kept.a, skipFrom, skipTo), b = Without(kept.b, skipFrom, skipTo);
   const double loud = DrawVariance(a, b);
-  const double across = 0.5 * (DrawVariance(qa, b) + DrawVariance(a, qb));
+  const double across = 0.5 * (DrawVariance(Without(kept.quietA, skipFrom, skipTo), b) +
+                               DrawVariance(a, Without(kept.quietB, skipFrom, skipTo)));
   return loud > 0.0 && across > 0.0 ? loud / across : 0.0;
 }
 
@@ -915,23 +939,21 @@ MagnitudeSpread MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
     kept.quietA.push_back(m.quietA[k]), kept.quietB.push_back(m.quietB[k]);
   }
   MagnitudeSpread spread;
+  const std::size_t count = kept.a.size();
   const double variance = DrawVariance(kept.all, kept.all) - noise;
+  const double varianceError = JackknifeError(count, kSpreadGroups, [&](std::size_t from, std::size_t to) {
+    const std::vector<double> all = Without(kept.all, from, to);
+    return DrawVariance(all, all);
+  });
+  if (!(variance > kSpreadSignificance * varianceError)) return spread;
   spread.variance = variance;
   if (!(variance > noise)) return spread;
   const double beta = Compression(kept, 0, 0);
   if (!(beta > 0.0) || !(beta < 1.0)) return spread;
-  // Its standard error by the jackknife over kCompressionGroups runs of
-  // periods: the quiet phases give the scale only where beta lies clearly
-  // below 1, not where a noisy quiet fit merely happens to say so.
-  const std::size_t count = kept.a.size();
-  double sum = 0.0, squares = 0.0;
-  for (std::size_t g = 0; g < kCompressionGroups; ++g) {
-    const double partial = Compression(kept, g * count / kCompressionGroups, (g + 1) * count / kCompressionGroups);
-    sum += partial, squares += partial * partial;
-  }
-  const double groups = kCompressionGroups;
-  const double scatter = (squares - sum * sum / groups) / groups;
-  const double error = std::sqrt(std::max(0.0, (groups - 1.0) * scatter));
+  // The quiet phases give the scale only where beta lies clearly below 1,
+  // not where a noisy quiet fit merely happens to say so.
+  const double error = JackknifeError(count, kCompressionGroups,
+                                      [&](std::size_t from, std::size_t to) { return Compression(kept, from, to); });
   spread.compressed = beta + 2.0 * error < kCompressed;
   if (spread.compressed) spread.variance = variance / (beta * beta);
   return spread;

@@ -98,7 +98,11 @@ INSTANTIATE_TEST_SUITE_P(
                     // Band noise's level swings from period to period by itself, and a
                     // shifted read makes it swing more at some phases than at others:
                     // taken as the same everywhere, that noise hid a quarter of the spread.
-                    RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.1, 10, 20, mtAmpDet, 30}));
+                    RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.1, 10, 20, mtAmpDet, 30},
+                    // No spread drawn, and band noise's own swing through a shifted
+                    // read that stands within its sampling error: once read as 6 to 10.
+                    RoundTrip{RenderSource::BandNoise, Shape::TwoPeaks, 0.3, 0, 0, mtAmpDet, 90},
+                    RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.1, 0, 0, mtAmplitude, 30}));
 
 }  // namespace
 
