@@ -86,6 +86,9 @@ constexpr double kLevelRange = 2.0;
 constexpr double kNudge = 0.03;
 constexpr int kNudgePasses = 2;
 constexpr int kMatchPhases = kPhases / 8;
+// An autocorrelation peak this far above what noise reaches by chance is a
+// clear rhythm (full confidence).
+constexpr double kClearRhythm = 0.25;
 // Progress steps of the whole learning.
 constexpr int kSteps = 100;
 
@@ -1021,6 +1024,18 @@ MagnitudeSpread MeasureMagnitudes(const std::vector<double>& fine, const std::ve
   return spread;
 }
 
+// About the highest autocorrelation that the levels of a sound without a
+// rhythm reach by chance, over this many levels.
+double NoiseCorrelation(int levels) { return 4.0 / std::sqrt(static_cast<double>(std::max(1, levels))); }
+
+// The samples' first differences, halved to stay in range.
+std::vector<std::int16_t> Differences(const std::int16_t* s, std::int64_t count) {
+  std::vector<std::int16_t> d(static_cast<std::size_t>(count));
+  d[0] = 0;
+  for (std::int64_t i = 1; i < count; ++i) d[static_cast<std::size_t>(i)] = static_cast<std::int16_t>((s[i] - s[i - 1]) / 2);
+  return d;
+}
+
 LearnedRhythm NoRhythm(int points) {
   LearnedRhythm none;
   none.envelope.assign(static_cast<std::size_t>(points), 1.0);
@@ -1047,10 +1062,28 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // 1. Coarse levels and the period from their autocorrelation.
   const std::int64_t coarseHop = std::max<std::int64_t>(
       {1, static_cast<std::int64_t>(shortest / kCoarsePointsPerMinPeriod), (count + kMaxCoarsePoints - 1) / kMaxCoarsePoints});
-  const std::int32_t centre = Centre(samples, count);
-  const BlockPeriod coarse = PeriodOfBlocks(samples, count, centre, coarseHop, shortest, longest, steps, 0, 14);
+  std::int32_t centre = Centre(samples, count);
+  BlockPeriod coarse = PeriodOfBlocks(samples, count, centre, coarseHop, shortest, longest, steps, 0, 14);
+  if (steps.Stopped()) return NoRhythm(points);
+  // Where the rhythm does not stand out clearly, the levels of the sound's
+  // differences may show it better: a source whose power lies at the lowest
+  // frequencies (brown noise, a rumble) wanders in level by itself far more
+  // than a rhythm moves it, its differences hardly.
+  std::vector<std::int16_t> differences;
+  if (!(coarse.peak.correlation - NoiseCorrelation(coarse.levels) >= kClearRhythm)) {
+    differences = Differences(samples, count);
+    const std::int32_t differenceCentre = Centre(differences.data(), count);
+    const BlockPeriod whitened =
+        PeriodOfBlocks(differences.data(), count, differenceCentre, coarseHop, shortest, longest, steps, 0, 14);
+    if (steps.Stopped()) return NoRhythm(points);
+    if (whitened.peak.lag > 0.0 && whitened.peak.correlation > coarse.peak.correlation) {
+      coarse = whitened;
+      samples = differences.data();
+      centre = differenceCentre;
+    }
+  }
   const PeriodPeak& peak = coarse.peak;
-  if (steps.Stopped() || peak.lag <= 0.0) return NoRhythm(points);
+  if (peak.lag <= 0.0) return NoRhythm(points);
   const double roughPeriod = peak.lag * static_cast<double>(coarseHop);  // samples
   const std::int64_t checkHop = std::llround(static_cast<double>(coarseHop) * kCheckHopFactor);
   const double checkPeriod =
@@ -1139,8 +1172,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
 
   // Confidence: how far the autocorrelation peak stands above what noise
   // alone reaches, with fewer than four whole periods counting less.
-  const double noise = 4.0 / std::sqrt(static_cast<double>(coarseCount));
-  learned.confidence = std::clamp((peak.correlation - noise) / 0.25, 0.0, 1.0) *
+  learned.confidence = std::clamp((peak.correlation - NoiseCorrelation(coarseCount)) / kClearRhythm, 0.0, 1.0) *
                        std::min(1.0, static_cast<double>(periodCount) / 4.0);
   steps.Reach(90, 10, 1, 1);
   return learned;
