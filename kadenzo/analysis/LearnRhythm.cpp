@@ -27,6 +27,10 @@ constexpr double kShorterPeriod = 0.9;
 constexpr double kCheckHopFactor = 1.6;
 constexpr double kCheckMismatch = 0.05;
 constexpr double kCheckMismatchBlocks = 2.0;
+// Where neither the sound's levels nor its differences' give a period that
+// both block lengths agree on, the block powers are averaged over this many
+// blocks, twice, and the period looked for once more.
+constexpr int kSmoothBlocks = 4;
 // A sound fades where its levels less their slow change keep less than this
 // share of their variance; its magnitudes are then taken against the running
 // mean level of this many periods around each.
@@ -398,7 +402,8 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
 // The period found in the levels over blocks of `hop` samples, less what
 // changes more slowly than the longest period; how many levels there are; and
 // whether the sound fades (in or out, or both), judged by how much of the
-// levels' variance that slow change holds. No peak (lag 0) where the levels
+// levels' variance that slow change holds; with `smooth`, of the block powers
+// averaged over kSmoothBlocks blocks, twice. No peak (lag 0) where the levels
 // are too few for two periods of the longest or the progress has asked to stop.
 struct BlockPeriod {
   PeriodPeak peak;
@@ -407,8 +412,10 @@ struct BlockPeriod {
 };
 
 BlockPeriod PeriodOfBlocks(const std::int16_t* s, std::int64_t count, std::int32_t centre, std::int64_t hop,
-                           double shortest, double longest, StepCounter& steps, int firstStep, int share) {
-  const std::vector<double> level = LevelsOf(AnalyticBlockPowers(s, count, centre, hop, steps, firstStep, share));
+                           double shortest, double longest, bool smooth, StepCounter& steps, int firstStep, int share) {
+  std::vector<double> power = AnalyticBlockPowers(s, count, centre, hop, steps, firstStep, share);
+  if (smooth) power = RunningMean(RunningMean(power, kSmoothBlocks), kSmoothBlocks);
+  const std::vector<double> level = LevelsOf(std::move(power));
   const int n = static_cast<int>(level.size());
   const int shortestLag = std::max(2, static_cast<int>(shortest / static_cast<double>(hop)));
   const int longestLag = std::min(static_cast<int>(longest / static_cast<double>(hop)), n / 2 - 1);
@@ -1059,40 +1066,53 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   const double longest = std::min(std::max(askedMin, askedMax) * fs, 0.5 * static_cast<double>(count));
   if (!(shortest < longest)) return NoRhythm(points);
 
-  // 1. Coarse levels and the period from their autocorrelation.
+  // 1. Coarse levels and the period from their autocorrelation, over blocks
+  // of coarseHop and again over blocks of checkHop (see kCheckHopFactor).
   const std::int64_t coarseHop = std::max<std::int64_t>(
       {1, static_cast<std::int64_t>(shortest / kCoarsePointsPerMinPeriod), (count + kMaxCoarsePoints - 1) / kMaxCoarsePoints});
-  std::int32_t centre = Centre(samples, count);
-  BlockPeriod coarse = PeriodOfBlocks(samples, count, centre, coarseHop, shortest, longest, steps, 0, 14);
-  if (steps.Stopped()) return NoRhythm(points);
+  const std::int64_t checkHop = std::llround(static_cast<double>(coarseHop) * kCheckHopFactor);
+  struct Reading {
+    const std::int16_t* samples;
+    std::int32_t centre;
+    bool smooth;
+  };
+  const auto periodOf = [&](const Reading& r, BlockPeriod& found) {
+    found = PeriodOfBlocks(r.samples, count, r.centre, coarseHop, shortest, longest, r.smooth, steps, 0, 14);
+    if (steps.Stopped() || found.peak.lag <= 0.0) return false;
+    const double rough = found.peak.lag * static_cast<double>(coarseHop);
+    const double check =
+        PeriodOfBlocks(r.samples, count, r.centre, checkHop, shortest, longest, r.smooth, steps, 14, 6).peak.lag *
+        static_cast<double>(checkHop);
+    const double mismatch = std::fabs(check - rough);
+    return !(mismatch > kCheckMismatch * rough && mismatch > kCheckMismatchBlocks * static_cast<double>(coarseHop));
+  };
+  Reading reading{samples, Centre(samples, count), false};
+  BlockPeriod coarse;
+  bool found = periodOf(reading, coarse);
   // Where the rhythm does not stand out clearly, the levels of the sound's
   // differences may show it better: a source whose power lies at the lowest
-  // frequencies (brown noise, a rumble) wanders in level by itself far more
-  // than a rhythm moves it, its differences hardly.
+  // frequencies (brown or pink noise, a rumble) wanders in level by itself
+  // far more than a rhythm moves it, its differences hardly.
   std::vector<std::int16_t> differences;
-  if (!(coarse.peak.correlation - NoiseCorrelation(coarse.levels) >= kClearRhythm)) {
+  if (!steps.Stopped() && !(found && coarse.peak.correlation - NoiseCorrelation(coarse.levels) >= kClearRhythm)) {
     differences = Differences(samples, count);
-    const std::int32_t differenceCentre = Centre(differences.data(), count);
-    const BlockPeriod whitened =
-        PeriodOfBlocks(differences.data(), count, differenceCentre, coarseHop, shortest, longest, steps, 0, 14);
-    if (steps.Stopped()) return NoRhythm(points);
-    if (whitened.peak.lag > 0.0 && whitened.peak.correlation > coarse.peak.correlation) {
-      coarse = whitened;
-      samples = differences.data();
-      centre = differenceCentre;
-    }
+    const Reading whitened{differences.data(), Centre(differences.data(), count), false};
+    BlockPeriod other;
+    if (periodOf(whitened, other) && (!found || other.peak.correlation > coarse.peak.correlation))
+      reading = whitened, coarse = other, found = true;
   }
+  // A steady tone rich in harmonics swings in level with where each block cuts
+  // its cycles, the more so the shorter the blocks are against them; levels
+  // averaged over a few blocks hardly.
+  if (!steps.Stopped() && !found) {
+    reading.smooth = true;
+    found = periodOf(reading, coarse);
+  }
+  if (!found || !steps.Reach(20, 5, 1, 1)) return NoRhythm(points);
   const PeriodPeak& peak = coarse.peak;
-  if (peak.lag <= 0.0) return NoRhythm(points);
   const double roughPeriod = peak.lag * static_cast<double>(coarseHop);  // samples
-  const std::int64_t checkHop = std::llround(static_cast<double>(coarseHop) * kCheckHopFactor);
-  const double checkPeriod =
-      PeriodOfBlocks(samples, count, centre, checkHop, shortest, longest, steps, 14, 6).peak.lag *
-      static_cast<double>(checkHop);
-  const double mismatch = std::fabs(checkPeriod - roughPeriod);
-  if (mismatch > kCheckMismatch * roughPeriod && mismatch > kCheckMismatchBlocks * static_cast<double>(coarseHop))
-    return NoRhythm(points);
-  if (!steps.Reach(20, 5, 1, 1)) return NoRhythm(points);
+  samples = reading.samples;
+  const std::int32_t centre = reading.centre;
   const int coarseCount = coarse.levels;
 
   // 2. Fine levels, about kFinePointsPerPeriod per period, and the period
