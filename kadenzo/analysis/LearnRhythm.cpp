@@ -90,6 +90,20 @@ constexpr double kLevelRange = 2.0;
 constexpr double kNudge = 0.03;
 constexpr int kNudgePasses = 2;
 constexpr int kMatchPhases = kPhases / 8;
+// A clipped sound's clip level: samples of at least kClipFloor that differ
+// by at most this share (the gain drifts a little from sample to sample) and
+// a step of rounding. The sound is clipped where at least kClippedShare of its
+// zero crossings lie between such plateaus ("Distortion" on band noise: 0.3
+// to 0.5; on white noise, whose levels tell its magnitudes well, about 0.01;
+// unclipped sounds none), and a period's magnitude is read from its
+// crossings where it has at least kClipCrossings.
+constexpr double kPlateauTolerance = 0.004;
+constexpr int kClipFloor = 50;
+constexpr double kClippedShare = 0.1;
+constexpr int kClipCrossings = 5;
+// After this many zero crossings with under a quarter of kClippedShare between
+// plateaus, the sound is taken as not clipped without reading the rest.
+constexpr std::int64_t kClipProbe = std::int64_t{1} << 16;
 // An autocorrelation peak this far above what noise reaches by chance is a
 // clear rhythm (full confidence).
 constexpr double kClearRhythm = 0.25;
@@ -1043,6 +1057,79 @@ std::vector<std::int16_t> Differences(const std::int16_t* s, std::int64_t count)
   return d;
 }
 
+// Whether a and b are one clip level: equal but for the gain's drift from
+// one sample to the next and the rounding.
+bool OnePlateau(int a, int b) { return std::abs(a - b) <= kPlateauTolerance * std::max(a, b) + 1.0; }
+
+// Each period's magnitude read from its clipping, about 1, where the sound is
+// clipped as "Distortion" clips it; nothing where it is not. A clipped sample
+// is the clip level with the sample's sign, and the source's own samples pass
+// below the magnitude times it: at a zero crossing, the clip level shows as
+// a plateau of two samples either side (one level, opposite signs), and the
+// larger of the one or two samples between them over the plateau reads the
+// magnitude from below, the more closely the more crossings a period has.
+// A period's magnitude is its second largest reading: the largest may be a
+// crossing of the neighbouring period's, next to the start found. A sound is
+// clipped where at least kClippedShare of its zero crossings look so;
+// periods with fewer than kClipCrossings of them take the mean reading.
+std::vector<double> ClipMagnitudes(const std::int16_t* s, std::int64_t count,
+                                   const std::vector<LearnedPeriod>& periods) {
+  // The largest and second largest reading of each period.
+  std::vector<double> largest(periods.size(), 0.0), magnitudes(periods.size(), 0.0);
+  std::vector<int> crossings(periods.size(), 0);
+  std::int64_t allCrossings = 0, clippedCrossings = 0;
+  const auto magnitude = [s](std::int64_t i) { return std::abs(static_cast<int>(s[i])); };
+  const auto positive = [s](std::int64_t i) { return s[i] > 0; };
+  // Whether the one or two samples from i on pass between two plateaus; if
+  // so, their reading into period k.
+  const auto readCrossing = [&](std::size_t k, std::int64_t i) {
+    const int plateau = magnitude(i - 1);
+    if (plateau < kClipFloor || !OnePlateau(magnitude(i - 2), plateau) || positive(i - 2) != positive(i - 1)) return;
+    for (int between = 1; between <= 2; ++between) {
+      const std::int64_t after = i + between;
+      if (!OnePlateau(magnitude(after), plateau) || !OnePlateau(magnitude(after + 1), magnitude(after)) ||
+          positive(after) != positive(after + 1) || positive(after) == positive(i - 1))
+        continue;
+      const int passed = between == 1 ? magnitude(i) : std::max(magnitude(i), magnitude(i + 1));
+      if (OnePlateau(passed, plateau)) return;
+      const double ratio = 2.0 * passed / (plateau + magnitude(after));
+      if (ratio > largest[k])
+        magnitudes[k] = largest[k], largest[k] = ratio;
+      else
+        magnitudes[k] = std::max(magnitudes[k], ratio);
+      ++crossings[k], ++clippedCrossings;
+      return;
+    }
+  };
+  for (std::size_t k = 0; k < periods.size(); ++k) {
+    const std::int64_t from = std::max<std::int64_t>(2, periods[k].start);
+    const std::int64_t to = std::min(count - 4, periods[k].start + periods[k].length);
+    // The passed samples begin at most two before a change of sign.
+    std::int64_t next = from;
+    for (std::int64_t j = from; j < to + 2; ++j) {
+      if (positive(j) == positive(j - 1)) continue;
+      allCrossings += j < to;
+      for (std::int64_t i = std::max(next, j - 2); i <= j && i < to; ++i) readCrossing(k, i);
+      next = std::max(next, j + 1);
+    }
+    // Past the first crossings, a sound that is not clipped has long shown it.
+    if (allCrossings >= kClipProbe && static_cast<double>(clippedCrossings) < 0.25 * kClippedShare * allCrossings)
+      return {};
+  }
+  if (!(static_cast<double>(clippedCrossings) >= kClippedShare * static_cast<double>(allCrossings)) ||
+      clippedCrossings == 0)
+    return {};
+  double sum = 0.0;
+  int read = 0;
+  for (std::size_t k = 0; k < periods.size(); ++k)
+    if (crossings[k] >= kClipCrossings) sum += magnitudes[k], ++read;
+  if (read == 0) return {};
+  const double mean = sum / read;
+  for (std::size_t k = 0; k < periods.size(); ++k)
+    magnitudes[k] = crossings[k] >= kClipCrossings ? magnitudes[k] / mean : 1.0;
+  return magnitudes;
+}
+
 LearnedRhythm NoRhythm(int points) {
   LearnedRhythm none;
   none.envelope.assign(static_cast<std::size_t>(points), 1.0);
@@ -1111,14 +1198,13 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (!found || !steps.Reach(20, 5, 1, 1)) return NoRhythm(points);
   const PeriodPeak& peak = coarse.peak;
   const double roughPeriod = peak.lag * static_cast<double>(coarseHop);  // samples
-  samples = reading.samples;
   const std::int32_t centre = reading.centre;
   const int coarseCount = coarse.levels;
 
   // 2. Fine levels, about kFinePointsPerPeriod per period, and the period
   // starts in them.
   const std::int64_t fineHop = std::max<std::int64_t>(1, static_cast<std::int64_t>(roughPeriod / kFinePointsPerPeriod));
-  std::vector<double> fine = FineLevels(samples, count, centre, fineHop, steps, 25, 15);
+  std::vector<double> fine = FineLevels(reading.samples, count, centre, fineHop, steps, 25, 15);
   if (steps.Stopped()) return NoRhythm(points);
   const double finePeriod = roughPeriod / static_cast<double>(fineHop);
   const int templateLength = static_cast<int>(std::lround(finePeriod));
@@ -1177,6 +1263,13 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   for (std::size_t k = 0; k < periodCount; ++k) relative[k] = lengths[k] / meanLength;
   learned.timeDeviation = DeviationPercent(DrawVariance(relative, relative));
   learned.magnitudeDeviation = DeviationPercent(spread.variance);
+  // A sound clipped as "Distortion" clips it tells each period's magnitude
+  // far more exactly by its clip threshold than by its levels. Its readings
+  // are of one period each, so their plain variance is that of the draws.
+  if (const std::vector<double> clipped = ClipMagnitudes(samples, count, learned.periods); !clipped.empty()) {
+    for (std::size_t k = 0; k < periodCount; ++k) learned.periods[k].magnitude = clipped[k];
+    learned.magnitudeDeviation = DeviationPercent(CrossCovariance(clipped, clipped, 0));
+  }
 
   // The envelope: the mean level read at the output phases, its highest value at 1.
   learned.envelope.resize(static_cast<std::size_t>(points));

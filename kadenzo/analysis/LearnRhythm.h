@@ -24,7 +24,11 @@
 //      mean, and each period's magnitude M the factor in level - zero =
 //      M (mean - zero), zero being the level of envelope value 0; where the
 //      loud phases respond less than the quiet ones (a level clipped at the
-//      top, as "Distortion" does), the quiet phases give the magnitudes' scale.
+//      top, as "Distortion" does), the quiet phases give the magnitudes' scale;
+//   5. where the sound is clipped as "Distortion" clips band noise (a clip
+//      level either side of most zero crossings), the magnitudes instead
+//      from its clip threshold: the samples that pass unclipped stay below
+//      the magnitude times the clip level.
 // The deviations come from the spread of the lengths and magnitudes (a
 // uniform draw over a width w has standard deviation w / sqrt 12), measured
 // so that neither the uncertainty of single starts and magnitudes nor where

@@ -102,7 +102,11 @@ INSTANTIATE_TEST_SUITE_P(
                     // No spread drawn, and band noise's own swing through a shifted
                     // read that stands within its sampling error: once read as 6 to 10.
                     RoundTrip{RenderSource::BandNoise, Shape::TwoPeaks, 0.3, 0, 0, mtAmpDet, 90},
-                    RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.1, 0, 0, mtAmplitude, 30}));
+                    RoundTrip{RenderSource::BandNoise, Shape::SinglePeak, 0.1, 0, 0, mtAmplitude, 30},
+                    // Band noise clipped: its levels answer a magnitude by half and
+                    // hide it in their noise (md 0 to 6 for 10); its clip threshold does not.
+                    RoundTrip{RenderSource::BandNoise, Shape::TwoPeaks, 0.3, 20, 10, mtDistortion, 90},
+                    RoundTrip{RenderSource::BandNoise, Shape::TestCurve, 0.1, 20, 20, mtDistortion, 30}));
 
 }  // namespace
 
