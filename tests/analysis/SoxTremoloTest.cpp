@@ -20,10 +20,12 @@ struct Tremolo {
   double depth;       // percent
 };
 
-// 30 s of sox's synth under its tremolo, as raw 16-bit mono samples.
+// 30 s of sox's synth under its tremolo, as raw 16-bit mono samples; the
+// same samples on every run (-R), so that a noise source cannot make the
+// test pass one day and fail the next.
 std::vector<std::int16_t> SoxTremolo(const Tremolo& t) {
   const std::string file = testing::TempDir() + "tremolo.raw";
-  const std::string command = "sox -n -t raw -r " + std::to_string(kRate) + " -e signed -b 16 -c 1 '" + file +
+  const std::string command = "sox -R -n -t raw -r " + std::to_string(kRate) + " -e signed -b 16 -c 1 '" + file +
                               "' synth 30 " + t.synth + " tremolo " + std::to_string(t.speed) + " " +
                               std::to_string(t.depth) + " 2>/dev/null";
   if (std::system(command.c_str()) != 0) return {};
