@@ -1075,7 +1075,7 @@ bool OnePlateau(int a, int b) { return std::abs(a - b) <= kPlateauTolerance * st
 std::vector<double> ClipMagnitudes(const std::int16_t* s, std::int64_t count,
                                    const std::vector<LearnedPeriod>& periods) {
   // The largest and second largest reading of each period.
-  std::vector<double> largest(periods.size(), 0.0), magnitudes(periods.size(), 0.0);
+  std::vector<double> largest(periods.size(), 0.0), second(periods.size(), 0.0);
   std::vector<int> crossings(periods.size(), 0);
   std::int64_t allCrossings = 0, clippedCrossings = 0;
   const auto magnitude = [s](std::int64_t i) { return std::abs(static_cast<int>(s[i])); };
@@ -1093,10 +1093,8 @@ std::vector<double> ClipMagnitudes(const std::int16_t* s, std::int64_t count,
       const int passed = between == 1 ? magnitude(i) : std::max(magnitude(i), magnitude(i + 1));
       if (OnePlateau(passed, plateau)) return;
       const double ratio = 2.0 * passed / (plateau + magnitude(after));
-      if (ratio > largest[k])
-        magnitudes[k] = largest[k], largest[k] = ratio;
-      else
-        magnitudes[k] = std::max(magnitudes[k], ratio);
+      second[k] = std::max(second[k], std::min(largest[k], ratio));
+      largest[k] = std::max(largest[k], ratio);
       ++crossings[k], ++clippedCrossings;
       return;
     }
@@ -1116,18 +1114,15 @@ std::vector<double> ClipMagnitudes(const std::int16_t* s, std::int64_t count,
     if (allCrossings >= kClipProbe && static_cast<double>(clippedCrossings) < 0.25 * kClippedShare * allCrossings)
       return {};
   }
-  if (!(static_cast<double>(clippedCrossings) >= kClippedShare * static_cast<double>(allCrossings)) ||
-      clippedCrossings == 0)
-    return {};
+  if (!(static_cast<double>(clippedCrossings) >= kClippedShare * static_cast<double>(allCrossings))) return {};
   double sum = 0.0;
   int read = 0;
   for (std::size_t k = 0; k < periods.size(); ++k)
-    if (crossings[k] >= kClipCrossings) sum += magnitudes[k], ++read;
+    if (crossings[k] >= kClipCrossings) sum += second[k], ++read;
   if (read == 0) return {};
   const double mean = sum / read;
-  for (std::size_t k = 0; k < periods.size(); ++k)
-    magnitudes[k] = crossings[k] >= kClipCrossings ? magnitudes[k] / mean : 1.0;
-  return magnitudes;
+  for (std::size_t k = 0; k < periods.size(); ++k) second[k] = crossings[k] >= kClipCrossings ? second[k] / mean : 1.0;
+  return second;
 }
 
 LearnedRhythm NoRhythm(int points) {
@@ -1198,13 +1193,12 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (!found || !steps.Reach(20, 5, 1, 1)) return NoRhythm(points);
   const PeriodPeak& peak = coarse.peak;
   const double roughPeriod = peak.lag * static_cast<double>(coarseHop);  // samples
-  const std::int32_t centre = reading.centre;
   const int coarseCount = coarse.levels;
 
   // 2. Fine levels, about kFinePointsPerPeriod per period, and the period
   // starts in them.
   const std::int64_t fineHop = std::max<std::int64_t>(1, static_cast<std::int64_t>(roughPeriod / kFinePointsPerPeriod));
-  std::vector<double> fine = FineLevels(reading.samples, count, centre, fineHop, steps, 25, 15);
+  std::vector<double> fine = FineLevels(reading.samples, count, reading.centre, fineHop, steps, 25, 15);
   if (steps.Stopped()) return NoRhythm(points);
   const double finePeriod = roughPeriod / static_cast<double>(fineHop);
   const int templateLength = static_cast<int>(std::lround(finePeriod));
