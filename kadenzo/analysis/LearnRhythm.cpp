@@ -67,6 +67,9 @@ constexpr std::size_t kSpreadGroups = 32;
 // share of what the quiet ones do ("Distortion" about 0.3 to 0.5); a spread
 // of lengths alone can make a sound without clipping look like 0.8.
 constexpr double kCompressed = 0.7;
+// The spread is divided by beta squared, so beta must be known to within
+// this share of itself (clipped renders: at most 0.31).
+constexpr double kCompressionPrecision = 1.0 / 3.0;
 // The level noise is measured at phase distances up to this many phases ...
 constexpr int kNoiseLags = 16;
 // ... over about this many periods spread over the sound.
@@ -975,10 +978,13 @@ MagnitudeSpread MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
   const double beta = Compression(kept, 0, 0);
   if (!(beta > 0.0) || !(beta < 1.0)) return spread;
   // The quiet phases give the scale only where beta lies clearly below 1,
-  // not where a noisy quiet fit merely happens to say so.
+  // not where a noisy quiet fit merely happens to say so, and only where it
+  // is measured well enough to divide by: a level that hardly moves with the
+  // rhythm (a rhythm in the pitch alone) can give a beta near 0 that is
+  // mostly noise.
   const double error = JackknifeError(count, kCompressionGroups,
                                       [&](std::size_t from, std::size_t to) { return Compression(kept, from, to); });
-  spread.compressed = beta + 2.0 * error < kCompressed;
+  spread.compressed = beta + 2.0 * error < kCompressed && error < kCompressionPrecision * beta;
   if (spread.compressed) spread.variance = variance / (beta * beta);
   return spread;
 }

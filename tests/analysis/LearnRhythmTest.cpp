@@ -108,6 +108,21 @@ INSTANTIATE_TEST_SUITE_P(
                     RoundTrip{RenderSource::BandNoise, Shape::TwoPeaks, 0.3, 20, 10, mtDistortion, 90},
                     RoundTrip{RenderSource::BandNoise, Shape::TestCurve, 0.1, 20, 20, mtDistortion, 30}));
 
+// A rhythm in the pitch alone hardly moves the level, and what the quiet
+// phases say of the loud ones is then mostly noise: no magnitude spread
+// comes of it.
+TEST(LearnRhythm, APitchRhythmDrawsNoMagnitudeSpread) {
+  for (const std::uint64_t seed : {1, 2, 3, 4}) {
+    const std::vector<std::int16_t> sound =
+        RenderRhythm(RenderSource::BandNoise, EnvelopeOf(Shape::TestCurve), 0.5, 10, 0, mtFrequency, 60, seed);
+    const LearnedRhythm learned = LearnRhythm(sound.data(), static_cast<std::int64_t>(sound.size()), kRenderRate);
+    std::printf("pitch rhythm, seed %d: P %.4f td %.2f md %.2f\n", static_cast<int>(seed), learned.period,
+                learned.timeDeviation, learned.magnitudeDeviation);
+    EXPECT_NEAR(learned.period, 0.5, 0.02) << "seed " << seed;
+    EXPECT_LT(learned.magnitudeDeviation, 5.0) << "seed " << seed;
+  }
+}
+
 }  // namespace
 
 namespace {
