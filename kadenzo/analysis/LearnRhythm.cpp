@@ -57,8 +57,8 @@ constexpr double kQuietShare = 0.5;
 // ones (a level clipped at the top, as "Distortion" does), judged by a
 // jackknife over this many runs of periods.
 constexpr std::size_t kCompressionGroups = 8;
-// A magnitude spread less than this many standard errors is none: the
-// sampling error of the magnitudes' variance alone reaches it. The error is
+// A spread of magnitudes or lengths less than this many standard errors is
+// none: the sampling error of their variance alone reaches it. The error is
 // the jackknife's over this many runs of periods (fewer runs make the error
 // itself too uncertain).
 constexpr double kSpreadSignificance = 2.0;
@@ -110,6 +110,13 @@ constexpr std::int64_t kClipProbe = std::int64_t{1} << 16;
 // An autocorrelation peak this far above what noise reaches by chance is a
 // clear rhythm (full confidence).
 constexpr double kClearRhythm = 0.25;
+// Below this height above noise the levels of the sound's differences are
+// tried too: brown noise under an 11 Hz tremolo stands at 0.26 in its plain
+// levels and 0.94 in those of its differences, and its plain levels read the
+// steady tremolo as a spread of 20 %. Not higher: where the pitch moves with
+// the rhythm (Amp+Det on band noise, 0.8 and more) the differences, whose
+// power grows with the pitch, are clearer but misread the envelope.
+constexpr double kPlainClear = 0.5;
 // Progress steps of the whole learning.
 constexpr int kSteps = 100;
 
@@ -939,6 +946,15 @@ double JackknifeError(std::size_t count, std::size_t groups, Estimate estimate) 
   return std::sqrt(std::max(0.0, (runs - 1.0) * (squares - sum * sum / runs) / runs));
 }
 
+// The jackknife's standard error of DrawVariance(v, v), over runs of
+// kSpreadGroups (or of single values where there are fewer).
+double SpreadError(const std::vector<double>& v) {
+  return JackknifeError(v.size(), std::min(v.size(), kSpreadGroups), [&v](std::size_t from, std::size_t to) {
+    const std::vector<double> rest = Without(v, from, to);
+    return DrawVariance(rest, rest);
+  });
+}
+
 // beta = (agreement of the loud sets) / (agreement of a quiet set with the
 // other loud one), over the periods kept, leaving out those from skipFrom to
 // skipTo; 0 when either agreement is not positive.
@@ -968,11 +984,7 @@ MagnitudeSpread MagnitudeVariance(const PeriodMagnitudes& m, double noise) {
   MagnitudeSpread spread;
   const std::size_t count = kept.a.size();
   const double variance = DrawVariance(kept.all, kept.all) - noise;
-  const double varianceError = JackknifeError(count, kSpreadGroups, [&](std::size_t from, std::size_t to) {
-    const std::vector<double> all = Without(kept.all, from, to);
-    return DrawVariance(all, all);
-  });
-  if (!(variance > kSpreadSignificance * varianceError)) return spread;
+  if (!(variance > kSpreadSignificance * SpreadError(kept.all))) return spread;
   spread.variance = variance;
   if (!(variance > noise)) return spread;
   const double beta = Compression(kept, 0, 0);
@@ -1182,7 +1194,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // frequencies (brown or pink noise, a rumble) wanders in level by itself
   // far more than a rhythm moves it, its differences hardly.
   std::vector<std::int16_t> differences;
-  if (!steps.Stopped() && !(found && coarse.peak.correlation - NoiseCorrelation(coarse.levels) >= kClearRhythm)) {
+  if (!steps.Stopped() && !(found && coarse.peak.correlation - NoiseCorrelation(coarse.levels) >= kPlainClear)) {
     differences = Differences(samples, count);
     const Reading whitened{differences.data(), Centre(differences.data(), count), false};
     BlockPeriod other;
@@ -1255,13 +1267,20 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // The deviations. A start found by alignment sits at the true start plus
   // some share of the period's departure from the mean plus noise; the
   // lengths are differences of such starts, and their variance plus twice
-  // their lag-1 covariance is that of the true lengths, free of both. (Not so
-  // the nudged starts: their errors go together from one start to the next,
-  // and the same sum read a 20 % spread of lengths as 21 to 23.) The
-  // magnitudes of the two phase sets are two measurements of the same draws.
-  std::vector<double> relative(periodCount);
-  for (std::size_t k = 0; k < periodCount; ++k) relative[k] = lengths[k] / meanLength;
-  learned.timeDeviation = DeviationPercent(DrawVariance(relative, relative));
+  // their lag-1 covariance is that of the true lengths, free of both, where
+  // it stands out of its own sampling error. Not so the starts moved to the
+  // quiet phase: each mixes two aligned starts, so their lengths mix three,
+  // and the sum left a share of the noise in (a steady tremolo on brown or
+  // pink noise read as 5 to 20 %). Nor the nudged starts: their errors go
+  // together from one start to the next, and the same sum read a 20 % spread
+  // of lengths as 21 to 23.
+  std::vector<double> relative(aligned.size() - 1);
+  for (std::size_t k = 0; k < relative.size(); ++k) relative[k] = aligned[k + 1] - aligned[k];
+  const double alignedLength = Mean(relative);
+  for (double& v : relative) v /= alignedLength;
+  const double lengthVariance = DrawVariance(relative, relative);
+  learned.timeDeviation =
+      lengthVariance > kSpreadSignificance * SpreadError(relative) ? DeviationPercent(lengthVariance) : 0.0;
   learned.magnitudeDeviation = DeviationPercent(spread.variance);
   // A sound clipped as "Distortion" clips it tells each period's magnitude
   // far more exactly by its clip threshold than by its levels. Its readings

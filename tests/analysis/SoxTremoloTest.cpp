@@ -41,7 +41,8 @@ std::vector<std::int16_t> SoxTremolo(const Tremolo& t) {
   return samples;
 }
 
-// Another program's rhythm: sox's tremolo repeats every 1 / speed seconds.
+// Another program's rhythm: sox's tremolo repeats every 1 / speed seconds, every
+// period as long and as deep as the next.
 TEST(LearnRhythm, FindsTheTremoloPeriodOfSox) {
   if (std::system("sox --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
   for (const Tremolo& t : {Tremolo{"pinknoise", 3, 80}, Tremolo{"whitenoise", 1.5, 60}, Tremolo{"brownnoise", 0.7, 90},
@@ -57,6 +58,8 @@ TEST(LearnRhythm, FindsTheTremoloPeriodOfSox) {
     const LearnedRhythm learned = LearnRhythm(samples.data(), static_cast<std::int64_t>(samples.size()), kRate);
     EXPECT_NEAR(learned.period, 1.0 / t.speed, 0.01 / t.speed) << t.synth << " tremolo " << t.speed;
     EXPECT_GE(learned.confidence, 0.5) << t.synth << " tremolo " << t.speed;
+    EXPECT_LT(learned.timeDeviation, 3.0) << t.synth << " tremolo " << t.speed;
+    EXPECT_LT(learned.magnitudeDeviation, 3.0) << t.synth << " tremolo " << t.speed;
   }
 }
 
