@@ -46,7 +46,7 @@
 // Mono 16-bit samples; a caller with stereo sums the channels first.
 // Single-threaded; it uses the block library's FFT and so shares its table
 // cache (not thread-safe). Memory: about two doubles per 8 samples at most,
-// and a 16-bit copy of the samples where it reads their differences.
+// and a 16-bit copy of the samples (their differences).
 
 #include <cstdint>
 #include <vector>

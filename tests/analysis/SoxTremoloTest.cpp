@@ -50,6 +50,9 @@ TEST(LearnRhythm, FindsTheTremoloPeriodOfSox) {
                            // Brown noise wanders in level by itself more than a shallow, fast
                            // tremolo moves it: found at 0.2 s in none of six sox files once.
                            Tremolo{"brownnoise", 5, 40}, Tremolo{"brownnoise", 11, 60},
+                           // Pink noise under a deep tremolo: clear in its plain levels, but they
+                           // wander enough to read a spread of magnitudes of 7 %.
+                           Tremolo{"pinknoise", 11, 70},
                            // Steady tones rich in harmonics, whose levels over short blocks swing
                            // with where the blocks cut their cycles: once no rhythm at all.
                            Tremolo{"sawtooth 110", 2, 20}, Tremolo{"square 220", 8, 30}}) {
