@@ -55,7 +55,9 @@ TEST(LearnRhythm, FindsTheTremoloPeriodOfSox) {
                            Tremolo{"pinknoise", 11, 70},
                            // Steady tones rich in harmonics, whose levels over short blocks swing
                            // with where the blocks cut their cycles: once no rhythm at all.
-                           Tremolo{"sawtooth 110", 2, 20}, Tremolo{"square 220", 8, 30}}) {
+                           Tremolo{"sawtooth 110", 2, 20}, Tremolo{"square 220", 8, 30},
+                           // Once read as a spread of magnitudes of 55 %.
+                           Tremolo{"sawtooth 55", 3, 80}}) {
     const std::vector<std::int16_t> samples = SoxTremolo(t);
     ASSERT_EQ(samples.size(), 30u * kRate) << t.synth;
     const LearnedRhythm learned = LearnRhythm(samples.data(), static_cast<std::int64_t>(samples.size()), kRate);
