@@ -1216,13 +1216,18 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // rumble) wanders in level by itself far more than a rhythm moves it, its
   // differences hardly.
   std::vector<std::int16_t> differences;
-  const bool unclear = !(found && coarse.peak.correlation - NoiseCorrelation(coarse.levels) >= kPlainClear);
-  if (!steps.Stopped() && (unclear || 1.0 - coarse.peak.correlation >= kWanderRatio * (1.0 - kClearestPeak))) {
+  const double plainPeak = coarse.peak.correlation;
+  const bool unclear = !(found && plainPeak - NoiseCorrelation(coarse.levels) >= kPlainClear);
+  // Whether the plain levels leave kWanderRatio times the unexplained share
+  // of levels that peak at otherPeak.
+  const auto wandersAgainst = [plainPeak](double otherPeak) {
+    return 1.0 - plainPeak >= kWanderRatio * (1.0 - otherPeak);
+  };
+  if (!steps.Stopped() && (unclear || wandersAgainst(kClearestPeak))) {
     differences = Differences(samples, count);
     const Reading whitened{differences.data(), Centre(differences.data(), count), false};
     const BlockPeriod other = coarsePeriod(whitened);
-    if ((!found || other.peak.correlation > coarse.peak.correlation) &&
-        (unclear || 1.0 - coarse.peak.correlation >= kWanderRatio * (1.0 - other.peak.correlation)) &&
+    if ((!found || other.peak.correlation > plainPeak) && (unclear || wandersAgainst(other.peak.correlation)) &&
         confirmed(whitened, other))
       reading = whitened, coarse = other, found = true;
   }
@@ -1279,14 +1284,12 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (nudgedSpread.compressed) spread = nudgedSpread, periodStarts = nudged;
 
   LearnedRhythm learned;
-  std::vector<double> lengths(periodCount);
   for (std::size_t k = 0; k < periodCount; ++k) {
     const std::int64_t first = std::llround(periodStarts[k] * static_cast<double>(fineHop));
     const std::int64_t next = std::llround(periodStarts[k + 1] * static_cast<double>(fineHop));
     learned.periods.push_back({first, next - first, spread.magnitudes[k]});
-    lengths[k] = starts[k + 1] - starts[k];
   }
-  const double meanLength = Mean(lengths);
+  const double meanLength = (starts[periodCount] - starts[0]) / static_cast<double>(periodCount);
   learned.period = meanLength * static_cast<double>(fineHop) / fs;
 
   // The deviations. A start found by alignment sits at the true start plus
