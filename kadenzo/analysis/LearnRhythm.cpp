@@ -40,6 +40,15 @@ constexpr int kFadePeriods = 9;
 // from block to block more than this many times as much (a steady tone's
 // swing; the engine's renders without one stay above 0.6).
 constexpr double kSteadySwing = 0.5;
+// A steady tone whose cycles the fine blocks cut at different places puts a
+// ripple into the fine levels that the alignment would lock onto, one tone
+// cycle early or late from period to period. It shows as an autocorrelation
+// peak of the levels' differences, at a lag under a quarter of the period, at
+// least this high (tones under sox's tremolo: 0.44 to 1; the engine's renders
+// on noise at most 0.32, sox's noises at most 0.18); the shortest peak
+// nearly as high (this share) as the highest gives the ripple's period.
+constexpr double kClearRipple = 0.5;
+constexpr double kShortestRipple = 0.8;
 // Fine level points per period, for the alignment and the envelope.
 constexpr int kFinePointsPerPeriod = 128;
 // The shortest period, in samples, that has a shape at all.
@@ -326,6 +335,12 @@ double ParabolicOffset(double before, double at, double after) {
   return std::clamp(0.5 * (before - after) / curvature, -0.5, 0.5);
 }
 
+// Whether r peaks at tau (higher than before it, not lower than after it).
+bool IsPeak(const std::vector<double>& r, int tau) {
+  const std::size_t t = static_cast<std::size_t>(tau);
+  return r[t] > r[t - 1] && r[t] >= r[t + 1];
+}
+
 struct PeriodPeak {
   double lag = 0.0;          // coarse points, refined
   double correlation = 0.0;  // the autocorrelation there over the one at lag 0
@@ -356,6 +371,60 @@ std::vector<double> LessTrend(const std::vector<double>& level, int window) {
   return less;
 }
 
+// The period, in points (fractional), of a steady tone's ripple in the
+// levels (see kClearRipple); 0 where there is none. The differences leave
+// the rhythm's own slow shape out of the autocorrelation. Only lags up to a
+// quarter of the period count, so the sum is taken directly.
+double RipplePeriod(const std::vector<double>& level, int period) {
+  if (level.size() < 2) return 0.0;
+  std::vector<double> step(level.size() - 1);
+  for (std::size_t i = 0; i < step.size(); ++i) step[i] = level[i + 1] - level[i];
+  const double mean = Mean(step);
+  for (double& v : step) v -= mean;
+  const int reach = std::min(static_cast<int>(step.size()) - 2, period / 4);
+  if (reach < 4) return 0.0;
+  std::vector<double> r(static_cast<std::size_t>(reach) + 1);
+  for (std::size_t lag = 0; lag < r.size(); ++lag) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i + lag < step.size(); ++i) sum += step[i] * step[i + lag];
+    r[lag] = sum;
+  }
+  int lobeEnd = 1;  // past the central lobe
+  while (lobeEnd < reach && r[static_cast<std::size_t>(lobeEnd)] > 0.0) ++lobeEnd;
+  double highest = 0.0;
+  for (int tau = lobeEnd; tau < reach; ++tau)
+    if (IsPeak(r, tau)) highest = std::max(highest, r[static_cast<std::size_t>(tau)]);
+  if (!(r[0] > 0.0) || !(highest >= kClearRipple * r[0])) return 0.0;
+  for (int tau = lobeEnd; tau < reach; ++tau) {
+    const std::size_t t = static_cast<std::size_t>(tau);
+    if (IsPeak(r, tau) && r[t] >= kShortestRipple * highest) return tau + ParabolicOffset(r[t - 1], r[t], r[t + 1]);
+  }
+  return 0.0;
+}
+
+// The levels averaged over one ripple period (RipplePeriod) centred on each
+// point, the levels taken as constant over their blocks: that takes out a
+// ripple of that period whatever its shape. Empty where there is no ripple.
+std::vector<double> WithoutRipple(const std::vector<double>& level, int period) {
+  const double ripple = RipplePeriod(level, period);
+  if (!(ripple > 1.0)) return {};
+  const std::size_t n = level.size();
+  const double end = static_cast<double>(n);
+  std::vector<double> sums(n + 1, 0.0);  // sums[i]: of the first i levels
+  for (std::size_t i = 0; i < n; ++i) sums[i + 1] = sums[i] + level[i];
+  const auto integral = [&](double x) {  // of the levels from 0 to x
+    const std::size_t k = std::min(static_cast<std::size_t>(x), n - 1);
+    return sums[k] + (x - static_cast<double>(k)) * level[k];
+  };
+  std::vector<double> steady(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double centre = static_cast<double>(i) + 0.5;
+    const double from = std::max(0.0, centre - 0.5 * ripple), to = std::min(end, centre + 0.5 * ripple);
+    steady[i] = (integral(to) - integral(from)) / (to - from);
+  }
+  return steady;
+}
+
 // The period as the highest autocorrelation peak of the levels between the
 // lags shortest and longest, past the central lobe. A peak at a whole fraction
 // 1 / k of it wins when the peaks at every multiple of that fraction up to
@@ -378,10 +447,6 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   int lobeEnd = 1;
   while (lobeEnd <= longest && r[static_cast<std::size_t>(lobeEnd)] > 0.0) ++lobeEnd;
   const int start = std::max(lobeEnd, shortest);
-  const auto isPeak = [&r](int tau) {
-    return r[static_cast<std::size_t>(tau)] > r[static_cast<std::size_t>(tau - 1)] &&
-           r[static_cast<std::size_t>(tau)] >= r[static_cast<std::size_t>(tau + 1)];
-  };
   // A peak's height with its higher neighbour's: a period that is no whole
   // number of levels splits its peak between the two lags either side, and
   // the more so the shorter the sound's events are against a level's block
@@ -397,14 +462,14 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
     const int spread = std::max(1, middle / 10);
     int found = -1;
     for (int tau = std::max(from, middle - spread); tau <= std::min(to, middle + spread); ++tau) {
-      if (isPeak(tau) && (found < 0 || height(tau) > height(found)))
+      if (IsPeak(r, tau) && (found < 0 || height(tau) > height(found)))
         found = tau;
     }
     return found;
   };
   int best = -1;
   for (int tau = std::max(start, 1); tau <= longest; ++tau) {
-    if (isPeak(tau) && (best < 0 || height(tau) > height(best)))
+    if (IsPeak(r, tau) && (best < 0 || height(tau) > height(best)))
       best = tau;
   }
   if (best < 0 || !(r[static_cast<std::size_t>(best)] > 0.0)) return {};
@@ -413,7 +478,7 @@ PeriodPeak FindPeriod(std::vector<double> level, int shortest, int longest) {
   // multiples: the cycles of a steady tone that the blocks cut at different
   // places, or a rhythm faster than any looked for.
   for (int tau = std::max(lobeEnd, 2); tau < shortest; ++tau)
-    if (isPeak(tau) && height(tau) >= kShorterPeriod * height(best)) return {};
+    if (IsPeak(r, tau) && height(tau) >= kShorterPeriod * height(best)) return {};
 
   const double high = 0.8 * height(best);
   for (int k = best / std::max(start, 1); k >= 2; --k) {
@@ -1253,7 +1318,10 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (templateLength < 4 || static_cast<double>(fine.size()) < 2.0 * finePeriod + templateLength)
     return NoRhythm(points);
   if (coarse.fades) RemoveFading(fine, finePeriod);
-  Aligner aligner(fine, templateLength);
+  // The starts are found in the levels without a steady tone's ripple, the
+  // envelope and the magnitudes read from the fine levels themselves.
+  const std::vector<double> steadied = WithoutRipple(fine, templateLength);
+  Aligner aligner(steadied.empty() ? fine : steadied, templateLength);
   const std::vector<double> tracked = aligner.Track(finePeriod, steps, 40, 20);
   if (steps.Stopped() || tracked.size() < 3) return NoRhythm(points);
   const double trackedPeriod = (tracked.back() - tracked.front()) / static_cast<double>(tracked.size() - 1);

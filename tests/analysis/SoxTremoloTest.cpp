@@ -57,7 +57,10 @@ TEST(LearnRhythm, FindsTheTremoloPeriodOfSox) {
                            // with where the blocks cut their cycles: once no rhythm at all.
                            Tremolo{"sawtooth 110", 2, 20}, Tremolo{"square 220", 8, 30},
                            // Once read as a spread of magnitudes of 55 %.
-                           Tremolo{"sawtooth 55", 3, 80}}) {
+                           Tremolo{"sawtooth 55", 3, 80},
+                           // The periods' starts locked onto the tone's cycles, one early or late
+                           // from period to period: once a spread of lengths of 15 and 7 %.
+                           Tremolo{"sawtooth 55", 5, 40}, Tremolo{"sawtooth 220", 11, 60}}) {
     const std::vector<std::int16_t> samples = SoxTremolo(t);
     ASSERT_EQ(samples.size(), 30u * kRate) << t.synth;
     const LearnedRhythm learned = LearnRhythm(samples.data(), static_cast<std::int64_t>(samples.size()), kRate);
