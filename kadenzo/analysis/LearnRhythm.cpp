@@ -1318,10 +1318,11 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (templateLength < 4 || static_cast<double>(fine.size()) < 2.0 * finePeriod + templateLength)
     return NoRhythm(points);
   if (coarse.fades) RemoveFading(fine, finePeriod);
-  // The starts are found in the levels without a steady tone's ripple, the
-  // envelope and the magnitudes read from the fine levels themselves.
+  // The starts and the envelope are found in the levels without a steady
+  // tone's ripple, the magnitudes read from the fine levels themselves.
   const std::vector<double> steadied = WithoutRipple(fine, templateLength);
-  Aligner aligner(steadied.empty() ? fine : steadied, templateLength);
+  const std::vector<double>& rhythmLevels = steadied.empty() ? fine : steadied;
+  Aligner aligner(rhythmLevels, templateLength);
   const std::vector<double> tracked = aligner.Track(finePeriod, steps, 40, 20);
   if (steps.Stopped() || tracked.size() < 3) return NoRhythm(points);
   const double trackedPeriod = (tracked.back() - tracked.front()) / static_cast<double>(tracked.size() - 1);
@@ -1331,7 +1332,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // 3. Periods start at the quietest phase of the mean period: the aligned
   // starts moved by that share of each period, and a copy of them nudged
   // (for the magnitudes, step 4).
-  const double quietest = static_cast<double>(QuietestPhase(MeanPeriod(fine, aligned))) / kPhases;
+  const double quietest = static_cast<double>(QuietestPhase(MeanPeriod(rhythmLevels, aligned))) / kPhases;
   std::vector<double> starts(aligned.size() - 1);
   for (std::size_t k = 0; k + 1 < aligned.size(); ++k)
     starts[k] = aligned[k] + quietest * (aligned[k + 1] - aligned[k]);
@@ -1387,13 +1388,14 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   }
 
   // The envelope: the mean level read at the output phases, its highest value at 1.
+  const std::vector<double> shape = steadied.empty() ? mean : MeanPeriod(steadied, starts);
   learned.envelope.resize(static_cast<std::size_t>(points));
   for (int k = 0; k < points; ++k) {
     const double x = static_cast<double>(k) * kPhases / (points - 1);
     const int i = static_cast<int>(x) % kPhases;
     const double f = x - std::floor(x);
     learned.envelope[static_cast<std::size_t>(k)] =
-        mean[static_cast<std::size_t>(i)] * (1.0 - f) + mean[static_cast<std::size_t>((i + 1) % kPhases)] * f;
+        shape[static_cast<std::size_t>(i)] * (1.0 - f) + shape[static_cast<std::size_t>((i + 1) % kPhases)] * f;
   }
   const double top = *std::max_element(learned.envelope.begin(), learned.envelope.end());
   for (double& v : learned.envelope) v = std::clamp(v - top + 1.0, 0.0, 1.0);

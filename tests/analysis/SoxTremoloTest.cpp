@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -68,6 +70,10 @@ TEST(LearnRhythm, FindsTheTremoloPeriodOfSox) {
     EXPECT_GE(learned.confidence, 0.5) << t.synth << " tremolo " << t.speed;
     EXPECT_LT(learned.timeDeviation, 3.0) << t.synth << " tremolo " << t.speed;
     EXPECT_LT(learned.magnitudeDeviation, 3.0) << t.synth << " tremolo " << t.speed;
+    // The tremolo takes the gain down to 1 - depth: the level S to 1 + log20 of it.
+    const double trough = 1.0 + std::log(1.0 - t.depth / 100.0) / std::log(20.0);
+    EXPECT_NEAR(*std::min_element(learned.envelope.begin(), learned.envelope.end()), trough, 0.05)
+        << t.synth << " tremolo " << t.speed;
   }
 }
 
