@@ -1318,8 +1318,7 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (templateLength < 4 || static_cast<double>(fine.size()) < 2.0 * finePeriod + templateLength)
     return NoRhythm(points);
   if (coarse.fades) RemoveFading(fine, finePeriod);
-  // The starts and the envelope are found in the levels without a steady
-  // tone's ripple, the magnitudes read from the fine levels themselves.
+  // From here on the levels without a steady tone's ripple, where they have one.
   const std::vector<double> steadied = WithoutRipple(fine, templateLength);
   const std::vector<double>& rhythmLevels = steadied.empty() ? fine : steadied;
   Aligner aligner(rhythmLevels, templateLength);
@@ -1337,9 +1336,9 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   for (std::size_t k = 0; k + 1 < aligned.size(); ++k)
     starts[k] = aligned[k] + quietest * (aligned[k + 1] - aligned[k]);
   const std::size_t periodCount = starts.size() - 1;
-  const std::vector<double> mean = MeanPeriod(fine, starts);
+  const std::vector<double> mean = MeanPeriod(rhythmLevels, starts);
   std::vector<double> nudged = starts;
-  const std::vector<double> nudgedMean = NudgeStarts(fine, nudged, steps, 80, 8);
+  const std::vector<double> nudgedMean = NudgeStarts(rhythmLevels, nudged, steps, 80, 8);
   if (nudgedMean.empty() || !steps.Reach(88, 2, 1, 1)) return NoRhythm(points);
 
   // 4. The magnitudes, from the aligned starts and from the nudged ones.
@@ -1347,9 +1346,9 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // it only from the nudged starts; elsewhere the aligned starts do as well,
   // and the nudging, which also follows the level noise a little, adds
   // nothing.
-  MagnitudeSpread spread = MeasureMagnitudes(fine, starts, mean);
+  MagnitudeSpread spread = MeasureMagnitudes(rhythmLevels, starts, mean);
   std::vector<double> periodStarts = starts;
-  const MagnitudeSpread nudgedSpread = MeasureMagnitudes(fine, nudged, nudgedMean);
+  const MagnitudeSpread nudgedSpread = MeasureMagnitudes(rhythmLevels, nudged, nudgedMean);
   if (nudgedSpread.compressed) spread = nudgedSpread, periodStarts = nudged;
 
   LearnedRhythm learned;
@@ -1388,14 +1387,13 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   }
 
   // The envelope: the mean level read at the output phases, its highest value at 1.
-  const std::vector<double> shape = steadied.empty() ? mean : MeanPeriod(steadied, starts);
   learned.envelope.resize(static_cast<std::size_t>(points));
   for (int k = 0; k < points; ++k) {
     const double x = static_cast<double>(k) * kPhases / (points - 1);
     const int i = static_cast<int>(x) % kPhases;
     const double f = x - std::floor(x);
     learned.envelope[static_cast<std::size_t>(k)] =
-        shape[static_cast<std::size_t>(i)] * (1.0 - f) + shape[static_cast<std::size_t>((i + 1) % kPhases)] * f;
+        mean[static_cast<std::size_t>(i)] * (1.0 - f) + mean[static_cast<std::size_t>((i + 1) % kPhases)] * f;
   }
   const double top = *std::max_element(learned.envelope.begin(), learned.envelope.end());
   for (double& v : learned.envelope) v = std::clamp(v - top + 1.0, 0.0, 1.0);

@@ -20,8 +20,8 @@
 //      running mean period (then once more to the final mean), and then
 //      each nudged to where the two periods either side of it match the
 //      mean period best; a steady tone whose cycles the short blocks cut at
-//      different places ripples the levels, so the alignment and the
-//      envelope take them averaged over one ripple period where they ripple;
+//      different places ripples the levels, so from here on they are taken
+//      averaged over one ripple period where they ripple;
 //   4. each period resampled to a fixed number of phases; the envelope is the
 //      mean, and each period's magnitude M the factor in level - zero =
 //      M (mean - zero), zero being the level of envelope value 0; where the
