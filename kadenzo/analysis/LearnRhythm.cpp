@@ -402,27 +402,26 @@ double RipplePeriod(const std::vector<double>& level, int period) {
   return 0.0;
 }
 
-// The levels averaged over one ripple period (RipplePeriod) centred on each
-// point, the levels taken as constant over their blocks: that takes out a
-// ripple of that period whatever its shape. Empty where there is no ripple.
-std::vector<double> WithoutRipple(const std::vector<double>& level, int period) {
+// The levels, in place, averaged over one ripple period (RipplePeriod)
+// centred on each point, the levels taken as constant over their blocks:
+// that takes out a ripple of that period whatever its shape. Unchanged where
+// there is no ripple.
+void RemoveRipple(std::vector<double>& level, int period) {
   const double ripple = RipplePeriod(level, period);
-  if (!(ripple > 1.0)) return {};
+  if (!(ripple > 1.0)) return;
   const std::size_t n = level.size();
   const double end = static_cast<double>(n);
   std::vector<double> sums(n + 1, 0.0);  // sums[i]: of the first i levels
   for (std::size_t i = 0; i < n; ++i) sums[i + 1] = sums[i] + level[i];
   const auto integral = [&](double x) {  // of the levels from 0 to x
     const std::size_t k = std::min(static_cast<std::size_t>(x), n - 1);
-    return sums[k] + (x - static_cast<double>(k)) * level[k];
+    return sums[k] + (x - static_cast<double>(k)) * (sums[k + 1] - sums[k]);
   };
-  std::vector<double> steady(n);
   for (std::size_t i = 0; i < n; ++i) {
     const double centre = static_cast<double>(i) + 0.5;
     const double from = std::max(0.0, centre - 0.5 * ripple), to = std::min(end, centre + 0.5 * ripple);
-    steady[i] = (integral(to) - integral(from)) / (to - from);
+    level[i] = (integral(to) - integral(from)) / (to - from);
   }
-  return steady;
 }
 
 // The period as the highest autocorrelation peak of the levels between the
@@ -1318,10 +1317,8 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   if (templateLength < 4 || static_cast<double>(fine.size()) < 2.0 * finePeriod + templateLength)
     return NoRhythm(points);
   if (coarse.fades) RemoveFading(fine, finePeriod);
-  // From here on the levels without a steady tone's ripple, where they have one.
-  const std::vector<double> steadied = WithoutRipple(fine, templateLength);
-  const std::vector<double>& rhythmLevels = steadied.empty() ? fine : steadied;
-  Aligner aligner(rhythmLevels, templateLength);
+  RemoveRipple(fine, templateLength);  // a steady tone's, from here on
+  Aligner aligner(fine, templateLength);
   const std::vector<double> tracked = aligner.Track(finePeriod, steps, 40, 20);
   if (steps.Stopped() || tracked.size() < 3) return NoRhythm(points);
   const double trackedPeriod = (tracked.back() - tracked.front()) / static_cast<double>(tracked.size() - 1);
@@ -1331,14 +1328,14 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // 3. Periods start at the quietest phase of the mean period: the aligned
   // starts moved by that share of each period, and a copy of them nudged
   // (for the magnitudes, step 4).
-  const double quietest = static_cast<double>(QuietestPhase(MeanPeriod(rhythmLevels, aligned))) / kPhases;
+  const double quietest = static_cast<double>(QuietestPhase(MeanPeriod(fine, aligned))) / kPhases;
   std::vector<double> starts(aligned.size() - 1);
   for (std::size_t k = 0; k + 1 < aligned.size(); ++k)
     starts[k] = aligned[k] + quietest * (aligned[k + 1] - aligned[k]);
   const std::size_t periodCount = starts.size() - 1;
-  const std::vector<double> mean = MeanPeriod(rhythmLevels, starts);
+  const std::vector<double> mean = MeanPeriod(fine, starts);
   std::vector<double> nudged = starts;
-  const std::vector<double> nudgedMean = NudgeStarts(rhythmLevels, nudged, steps, 80, 8);
+  const std::vector<double> nudgedMean = NudgeStarts(fine, nudged, steps, 80, 8);
   if (nudgedMean.empty() || !steps.Reach(88, 2, 1, 1)) return NoRhythm(points);
 
   // 4. The magnitudes, from the aligned starts and from the nudged ones.
@@ -1346,9 +1343,9 @@ LearnedRhythm LearnRhythm(const std::int16_t* samples, std::int64_t count, int r
   // it only from the nudged starts; elsewhere the aligned starts do as well,
   // and the nudging, which also follows the level noise a little, adds
   // nothing.
-  MagnitudeSpread spread = MeasureMagnitudes(rhythmLevels, starts, mean);
+  MagnitudeSpread spread = MeasureMagnitudes(fine, starts, mean);
   std::vector<double> periodStarts = starts;
-  const MagnitudeSpread nudgedSpread = MeasureMagnitudes(rhythmLevels, nudged, nudgedMean);
+  const MagnitudeSpread nudgedSpread = MeasureMagnitudes(fine, nudged, nudgedMean);
   if (nudgedSpread.compressed) spread = nudgedSpread, periodStarts = nudged;
 
   LearnedRhythm learned;
