@@ -11,6 +11,32 @@ namespace {
 
 constexpr int kBarWidth = 40;
 
+constexpr const char* kMayBeEmpty = "may be empty";
+
+bool MayBeEmpty(CLI::Option* option) {
+  try {
+    option->get_validator(kMayBeEmpty);
+    return true;
+  } catch (const CLI::OptionNotFound&) {
+    return false;
+  }
+}
+
+// CLI11 reads an empty value as the type's default (0 for a number), so
+// `--frequency ""` from an unset script variable would quietly make white
+// noise. An empty value is a usage error instead, unless the option says
+// otherwise.
+void RefuseEmptyValues(CLI::App& app) {
+  const CLI::Validator nonEmpty([](std::string& value) { return value.empty() ? "an empty value" : std::string(); },
+                                "");
+  for (CLI::Option* option :
+       app.get_options([](CLI::Option* o) { return o->get_type_size() != 0 && !MayBeEmpty(o); })) {
+    option->check(nonEmpty);
+  }
+  // Option groups are unnamed subcommands holding their own options.
+  for (CLI::App* group : app.get_subcommands([](CLI::App*) { return true; })) RefuseEmptyValues(*group);
+}
+
 }  // namespace
 
 std::string Version() { return KIT_VERSION; }
@@ -19,7 +45,12 @@ void AddVersion(CLI::App& app) {
   app.set_version_flag("--version", app.get_name() + " " + Version());
 }
 
+CLI::Option* AllowEmpty(CLI::Option* option) {
+  return option->check(CLI::Validator([](std::string&) { return std::string(); }, "", kMayBeEmpty));
+}
+
 std::optional<int> Parse(CLI::App& app, int argc, const char* const* argv) {
+  RefuseEmptyValues(app);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& request) {

@@ -21,9 +21,13 @@ std::string Version();
 // Adds --version to app (CLI11 adds --help itself).
 void AddVersion(CLI::App& app);
 
+// Lets the option take an empty value, which Parse otherwise refuses.
+CLI::Option* AllowEmpty(CLI::Option* option);
+
 // Parses the command line. An exit code when the program should stop at once:
 // kDone after --help or --version (printed on standard output), kUsage after a
-// usage error (printed on standard error); nothing when the work can start.
+// usage error (an empty value among them, printed on standard error); nothing
+// when the work can start.
 std::optional<int> Parse(CLI::App& app, int argc, const char* const* argv);
 
 // Prints the message on standard error and gives kRefused.

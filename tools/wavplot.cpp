@@ -67,10 +67,11 @@ int main(int argc, char** argv) {
   int width = 800, height = 120;
   app.add_option("OUT", output, "The PNG picture to write")->required();
   app.add_option("IN", inputs, "Sound files, drawn top to bottom (their first channel)")->required();
-  app.add_option("--title", titles, "A title over each strip, in the order of the files")
+  cli::AllowEmpty(app.add_option("--title", titles, "A title over each strip, in the order of the files"))
       ->type_name("TEXT")
       ->allow_extra_args(false);
-  app.add_option("--span", spans, "The seconds FROM:TO of each file to draw, in their order (empty: all)")
+  cli::AllowEmpty(
+      app.add_option("--span", spans, "The seconds FROM:TO of each file to draw, in their order (empty: all)"))
       ->type_name("FROM:TO")
       ->allow_extra_args(false);
   app.add_option("--width", width, "Pixels")->check(CLI::Range(100, 4000))->capture_default_str();

@@ -166,6 +166,7 @@ TEST_F(RenderTest, UsageErrorsAndRefusalsWriteNothing) {
     std::string message;  // refused: all of standard error; usage: a part of it
   } cases[] = {
       {"--create --period 1x" + out, 2, "--period"},
+      {"--create --frequency ''" + out, 2, "--frequency: an empty value"},  // not white noise
       {"--create --bogus" + out, 2, "The following argument was not expected: --bogus"},
       {"--create -t sideways" + out, 2, "--type"},
       {"--create --in x.wav" + out, 2, ""},
