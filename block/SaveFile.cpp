@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,18 @@ SaveFile::~SaveFile() {
 
 bool SaveFile::Open() {
   if (m_sTarget.empty() || m_iDescriptor >= 0) return false;
+  // Through a link, the file it names is replaced and the link kept.
+  if (char* resolved = ::realpath(m_sTarget.c_str(), nullptr)) {
+    m_sTarget = resolved;
+    std::free(resolved);
+  }
+  // A device or a pipe cannot be replaced by renaming (that would put a plain
+  // file in its place): the bytes go straight to it.
+  struct stat info;
+  if (::stat(m_sTarget.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    m_iDescriptor = ::open(m_sTarget.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    return m_iDescriptor >= 0;
+  }
   std::string name = m_sTarget + ".XXXXXX";
   std::vector<char> pattern(name.begin(), name.end());
   pattern.push_back('\0');
@@ -70,6 +83,11 @@ bool SaveFile::Write(const void* bytes, std::size_t count) {
 
 bool SaveFile::Commit() {
   if (m_iDescriptor < 0 || m_bFailed) return false;
+  if (m_sTemporary.empty()) {  // written straight to a device or a pipe, which take no fsync
+    const bool closed = ::close(m_iDescriptor) == 0;
+    m_iDescriptor = -1;
+    return closed;
+  }
   const bool closed = ::fsync(m_iDescriptor) == 0 && ::close(m_iDescriptor) == 0;
   m_iDescriptor = -1;
   if (!closed || std::rename(m_sTemporary.c_str(), m_sTarget.c_str()) != 0) return false;

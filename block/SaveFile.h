@@ -3,6 +3,8 @@
 // the bytes go to a temporary file beside the target, which replaces the
 // target in one step only once it is complete. The temporary file takes the
 // permissions a plain create would give (the target's own when it exists).
+// A link is followed, so that the file it names is replaced; a device or a
+// pipe, which no file can replace, is written directly.
 
 #include <cstddef>
 #include <string>
@@ -19,12 +21,13 @@ class SaveFile {
   bool Open();
   // Appends bytes; false (and every later call false) when they were not all written.
   bool Write(const void* bytes, std::size_t count);
-  // The open temporary file (-1 before Open and after Commit), for a writer
+  // The open file (-1 before Open and after Commit), for a writer
   // that needs to seek back, such as a sound file library; Commit still
   // decides whether the target is replaced.
   int Descriptor() const { return m_iDescriptor; }
   // Flushes, closes and renames onto the target; false, with the target as it
-  // was and no temporary file left, when any step failed.
+  // was and no temporary file left, when any step failed (a device or a pipe
+  // keeps what reached it).
   bool Commit();
 
  private:

@@ -3,9 +3,11 @@
 // only once it is whole, and the faulting in of large arrays being filled.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -62,6 +64,36 @@ TEST(SaveFileTest, LargeWriteReplacesTheTargetWhole) {
   std::ifstream in(target, std::ios::binary);
   EXPECT_TRUE(std::vector<char>(std::istreambuf_iterator<char>(in), {}) == bytes);
   fs::remove(target);
+}
+
+// A link keeps pointing at the file, which is replaced; a pipe stays a pipe
+// and gets the bytes (renaming a file onto it would have replaced it).
+TEST(SaveFileTest, WritesThroughALinkAndIntoAPipe) {
+  std::string pattern = (fs::temp_directory_path() / "savefile_XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path dir = pattern;
+  std::ofstream(dir / "sound.wav") << "old";
+  fs::create_symlink(dir / "sound.wav", dir / "link.wav");
+  SaveFile linked((dir / "link.wav").string());
+  ASSERT_TRUE(linked.Open() && linked.Write("new", 3) && linked.Commit());
+  EXPECT_TRUE(fs::is_symlink(dir / "link.wav"));
+  std::ifstream in(dir / "sound.wav");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+
+  const fs::path pipe = dir / "pipe.wav";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  // The reading end is open first, so that neither end waits for the other.
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  SaveFile piped(pipe.string());
+  EXPECT_TRUE(piped.Open() && piped.Write("sound", 5) && piped.Commit());
+  char bytes[8];
+  const ssize_t got = ::read(reader, bytes, sizeof bytes);
+  ::close(reader);
+  EXPECT_EQ(std::string(bytes, static_cast<std::size_t>(std::max<ssize_t>(got, 0))), "sound");
+  EXPECT_EQ(fs::status(pipe).type(), fs::file_type::fifo);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);  // no temporary file left
+  fs::remove_all(dir);
 }
 
 // The pages faulted in from the end must keep what the filling from the start
