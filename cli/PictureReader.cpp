@@ -64,6 +64,13 @@ DecodedPicture DecodedPicture::Read(const std::string& fileName) {
     const int width = static_cast<int>(image.columns());
     const int height = static_cast<int>(image.rows());
     if (width <= 0 || height <= 0) return picture;
+    // A drawing on a transparent ground is seen on white paper, as the window
+    // sees it; a BMP's pixels are taken by their colour alone.
+    if (image.matte() && std::strcmp(coder, "BMP") != 0) {
+      Magick::Image paper(Magick::Geometry(image.columns(), image.rows()), Magick::Color("white"));
+      paper.composite(image, 0, 0, Magick::OverCompositeOp);
+      image = paper;
+    }
     picture.m_rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
     image.write(0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height), "RGB", Magick::CharPixel,
                 picture.m_rgb.data());

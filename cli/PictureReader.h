@@ -14,9 +14,11 @@ namespace cli {
 
 class DecodedPicture {
  public:
-  // Empty, with the reason, when the file was refused: anything but a regular
-  // file and damaged or unknown pictures give "Bitmap image is not valid",
-  // pictures whose 32-bit pixels would pass 1 GiB "Picture too large: W × H pixels".
+  // The picture's RGB rows, laid on white where it is transparent (a BMP by
+  // its colours alone, as the window reads them). Empty, with the reason,
+  // when the file was refused: anything but a regular file and damaged or
+  // unknown pictures give "Bitmap image is not valid", pictures whose 32-bit
+  // pixels would pass 1 GiB "Picture too large: W × H pixels".
   static DecodedPicture Read(const std::string& fileName);
 
   bool IsValid() const { return m_sRefusal.empty(); }

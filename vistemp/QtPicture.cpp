@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QImageReader>
+#include <QPainter>
 
 namespace vistemp {
 
@@ -49,6 +50,22 @@ void TraceProfile(Block& profile, const QImage& bitmap, const InkRule& ink, cons
   TraceProfile(profile, pixels.View(), ink, region);
 }
 
+namespace {
+
+// A drawing on a transparent ground is seen on white paper. Its transparent
+// pixels keep whatever colour they were stored with, often black, which would
+// read as ink; laid on white, they read as the paper they show.
+void LayOnWhite(QImage& picture) {
+  picture.convertTo(QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&picture);
+  painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+  painter.fillRect(picture.rect(), Qt::white);
+  painter.end();
+  picture.convertTo(QImage::Format_RGB32);
+}
+
+}  // namespace
+
 LoadedPicture LoadPicture(const QString& fileName) {
   const QString invalid = QString::fromUtf8(kInvalidPicture);
   // A pipe or a device could block the reader for ever; a folder is no picture.
@@ -58,11 +75,14 @@ LoadedPicture LoadPicture(const QString& fileName) {
   QImageReader reader(fileName);
   reader.setAutoTransform(false);
   const QSize size = reader.size();
+  const bool bmp = reader.format() == "bmp";  // known once the header is read; cleared by read()
   if (size.isValid() && IsTooLarge(size.width(), size.height())) {
     return {QImage(), QString::fromStdString(TooLargeMessage(size.width(), size.height()))};
   }
   QImage picture;
   if (!reader.read(&picture)) return {QImage(), invalid};
+  // A BMP's pixels are taken by their colour alone, whatever its fourth byte holds.
+  if (picture.hasAlphaChannel() && !bmp) LayOnWhite(picture);
   return {std::move(picture), QString()};
 }
 

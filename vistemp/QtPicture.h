@@ -40,7 +40,8 @@ struct LoadedPicture {
 };
 
 // Reads a picture in any format Qt reads, as it is stored (no rotation from
-// the file's orientation tag). Refuses anything but a regular file, and
+// the file's orientation tag), laid on white where it is transparent (a BMP
+// by its colours alone). Refuses anything but a regular file, and
 // damaged pictures, with "Bitmap image is not valid"; pictures whose 32-bit
 // pixels would pass kMaxPictureBytes with "Picture too large: W × H pixels".
 LoadedPicture LoadPicture(const QString& fileName);

@@ -103,9 +103,17 @@ TEST(LoadPicture, TheSameDrawingInEveryLosslessFormatGivesTheSameEnvelope) {
     EXPECT_TRUE(MakeEnvelope(out, profile, true, 60));
     return Values(out);
   };
-  for (const auto& [name, format] : {std::pair{"chart.png", "PNG"}, {"chart.bmp", "BMP"}, {"chart.webp", "WEBP"},
-                                     {"chart.tif", "TIFF"}, {"chart.ppm", "PPM"}}) {
-    const LoadedPicture loaded = LoadPicture(folder.SaveAs(drawing, name, format));
+  // On a transparent ground the drawing reads as on white paper.
+  const QImage ground = vistemp_test::OnTransparentGround(drawing);
+  for (const auto& [picture, name, format] : {std::tuple{&drawing, "chart.png", "PNG"},
+                                              {&drawing, "chart.bmp", "BMP"},
+                                              {&drawing, "chart.webp", "WEBP"},
+                                              {&drawing, "chart.tif", "TIFF"},
+                                              {&drawing, "chart.ppm", "PPM"},
+                                              {&ground, "ground.png", "PNG"},
+                                              {&ground, "ground.webp", "WEBP"},
+                                              {&ground, "ground.tif", "TIFF"}}) {
+    const LoadedPicture loaded = LoadPicture(folder.SaveAs(*picture, name, format));
     ASSERT_TRUE(loaded.refusal.isEmpty()) << name << ": " << loaded.refusal.toStdString();
     for (const InkRule& ink : {InkRule::Darker(0.5), InkRule::Near(kRed, 60), InkRule::Near(kBlue, 30)}) {
       EXPECT_EQ(envelope(loaded.picture, ink), envelope(drawing, ink)) << name;

@@ -69,6 +69,18 @@ inline QImage Chart(ChartParts parts = {}) {
   return image;
 }
 
+// The picture with its white turned transparent black: a drawing on a
+// transparent ground, as drawing programs export one.
+inline QImage OnTransparentGround(const QImage& picture) {
+  QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (image.pixel(x, y) == qRgb(255, 255, 255)) image.setPixel(x, y, qRgba(0, 0, 0, 0));
+    }
+  }
+  return image;
+}
+
 inline std::uint32_t Crc32(const QByteArray& bytes) {
   std::uint32_t crc = 0xFFFFFFFFu;
   for (const char byte : bytes) {

@@ -81,9 +81,12 @@ TEST_F(TraceCommand, WritesTheWindowsFileByteForByte) {
   const QImage chart = Chart();
   const int redRow = 40 + static_cast<int>(20 * std::sin(150 / 20.0));
   const int blueRow = 120 + static_cast<int>(25 * std::cos(150 / 30.0));
-  const QStringList pictures = {folder.SaveAs(chart, "chart.png", "PNG"), folder.SaveAs(chart, "chart.bmp", "BMP"),
-                                folder.SaveAs(chart, "chart.webp", "WEBP"), folder.SaveAs(chart, "chart.tif", "TIFF"),
-                                folder.SaveAs(chart.convertToFormat(QImage::Format_Indexed8), "palette.bmp", "BMP")};
+  const QStringList pictures = {folder.SaveAs(chart, "chart.png", "PNG"),
+                                folder.SaveAs(chart, "chart.bmp", "BMP"),
+                                folder.SaveAs(chart, "chart.webp", "WEBP"),
+                                folder.SaveAs(chart, "chart.tif", "TIFF"),
+                                folder.SaveAs(chart.convertToFormat(QImage::Format_Indexed8), "palette.bmp", "BMP"),
+                                folder.SaveAs(vistemp_test::OnTransparentGround(chart), "ground.png", "PNG")};
   const Settings cases[] = {
       {"the defaults", "0.5", {}, "60", {}, 60, {}, {}, {"--log", "60"}},
       {"linear", "0.5", {}, "60", {}, {}, {}, {}, {}},
