@@ -39,11 +39,15 @@ bool SaveFile::Open() {
     std::free(resolved);
   }
   // A device or a pipe cannot be replaced by renaming (that would put a plain
-  // file in its place): the bytes go straight to it.
+  // file in its place): the bytes go straight to it. A pipe that nothing reads
+  // is refused rather than waited on for ever.
   struct stat info;
   if (::stat(m_sTarget.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
-    m_iDescriptor = ::open(m_sTarget.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    return m_iDescriptor >= 0;
+    m_iDescriptor = ::open(m_sTarget.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+    if (m_iDescriptor < 0) return false;
+    const int flags = ::fcntl(m_iDescriptor, F_GETFL);
+    if (flags < 0 || ::fcntl(m_iDescriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) m_bFailed = true;
+    return !m_bFailed;
   }
   std::string name = m_sTarget + ".XXXXXX";
   std::vector<char> pattern(name.begin(), name.end());
