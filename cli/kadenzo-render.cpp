@@ -1,6 +1,9 @@
 // kadenzo-render: the rhythm of kadenzo's window from the command line, for
 // batch work and scripting. The same settings and seed give the same file as
 // the window, byte for byte.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -293,6 +296,15 @@ void Describe(CLI::App& app, Options& o) {
   app.add_flag("-q,--quiet", o.quiet, "no progress bar, no summary");
 }
 
+// Whether the sound goes to standard output (-o /dev/stdout into a pipe):
+// then what is learned and the seed go to standard error, after the sound's
+// bytes no more.
+bool IsStandardOutput(const std::string& path) {
+  struct stat out, target;
+  return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(path.c_str(), &target) == 0 && out.st_dev == target.st_dev &&
+         out.st_ino == target.st_ino;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -318,6 +330,7 @@ int main(int argc, char** argv) {
   for (double& point : options.points) point = Single(point);
 
   cli::TerminalProgress progress(options.quiet);
+  std::ostream& summary = render && IsStandardOutput(options.out) ? std::cerr : std::cout;
   std::optional<std::vector<double>> envelope;
   if (!options.learn.empty()) {
     const std::variant<LearnedRhythm, std::string> learned = Learn(options.learn, &progress);
@@ -327,7 +340,7 @@ int main(int argc, char** argv) {
     if (!options.envelopeOut.empty() && !SaveBlockFile(EnvelopeBlock(rhythm), options.envelopeOut)) {
       return cli::Refuse("Can not create " + options.envelopeOut);
     }
-    if (!options.quiet || !render) std::cout << DescribeLearned(rhythm, options.json) << '\n';
+    if (!options.quiet || !render) summary << DescribeLearned(rhythm, options.json) << '\n';
     if (!render) return cli::kDone;
     options.rhythm.period = Single(rhythm.period);
     options.rhythm.timeDeviation = Single(rhythm.timeDeviation);
@@ -366,7 +379,7 @@ int main(int argc, char** argv) {
       const std::string periodsOut = several ? VariationName(options.periodsFile, seed) : options.periodsFile;
       if (!WritePeriods(periods, periodsOut)) return cli::Refuse("Can not create " + periodsOut);
     }
-    if (!options.quiet) std::cout << "seed=" << seed << " out=" << out << '\n';
+    if (!options.quiet) summary << "seed=" << seed << " out=" << out << '\n';
   }
   return cli::kDone;
 }

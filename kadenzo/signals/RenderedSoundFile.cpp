@@ -1,6 +1,7 @@
 #include "RenderedSoundFile.h"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -40,7 +41,9 @@ bool WriteRenderedSound(const std::string& path, RenderedFormat format, const fl
                         int channelCount, int frames, int rate) {
   if (channelCount < 1 || channelCount > kMaxChannels || frames < 0 || rate <= 0) return false;
   SaveFile target(path);
-  if (!target.Open()) return false;
+  // libsndfile seeks back to finish the header (FLAC's too): a pipe would get
+  // a damaged file.
+  if (!target.Open() || ::lseek(target.Descriptor(), 0, SEEK_CUR) < 0) return false;
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channelCount;

@@ -20,6 +20,6 @@ std::optional<RenderedFormat> RenderedFormatNamed(std::string_view name);
 // ±1 (values beyond it are clipped, never wrapped), at rate samples per second.
 // Through a temporary file: the target is replaced only once the whole file is
 // written; false, with the target as it was and nothing left behind, when it
-// could not be.
+// could not be. A pipe is refused: libsndfile seeks back to finish a file.
 bool WriteRenderedSound(const std::string& path, RenderedFormat format, const float* const* channels,
                         int channelCount, int frames, int rate);

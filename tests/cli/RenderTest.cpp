@@ -326,6 +326,27 @@ TEST_F(RenderTest, ReadsEverySoundFileAsTheWindowDoes) {
   EXPECT_FALSE(fs::exists(Path("c.wav")));
 }
 
+// Into a pipe the 16-bit WAV goes whole, the same bytes as the file, and the
+// seed goes to standard error instead of after them; the formats libsndfile
+// writes, which seek back, are refused with nothing written.
+TEST_F(RenderTest, WritesTheWaveIntoAPipeAndTheSummaryBesideIt) {
+  const std::string settings = " --create --duration 0.5 --seed 7";
+  ASSERT_EQ(Render("-q" + settings + " -o " + Path("file.wav")).exit, 0);
+  // The exit status, and what the pipe carried.
+  const auto piped = [&](const std::string& format) {
+    const std::string command = "{ " + std::string(KADENZO_RENDER) + settings + format + " -o /dev/stdout 2>" +
+                                Path("err") + "; echo $? >" + Path("status") + "; } | cat >" + Path("piped");
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return Text(Path("status"));
+  };
+  EXPECT_EQ(piped(""), "0\n");
+  EXPECT_TRUE(Text(Path("piped")) == Text(Path("file.wav"))) << Text(Path("piped")).size() << " bytes";
+  EXPECT_EQ(Text(Path("err")), "seed=7 out=/dev/stdout\n");
+  EXPECT_EQ(piped(" --format flac"), "1\n");
+  EXPECT_EQ(Text(Path("piped")).size(), 0u);
+  EXPECT_EQ(Text(Path("err")), "Can not create /dev/stdout\n");
+}
+
 TEST_F(RenderTest, BothChannelsOfAStereoFileGetOneRhythm) {
   const std::string mono = Path("mono.wav"), stereo = Path("stereo.wav");
   ASSERT_EQ(std::system(("sox -D -n -r 22050 -b 16 -c 1 " + mono + " synth 1 pinknoise").c_str()), 0);
