@@ -296,9 +296,8 @@ void Describe(CLI::App& app, Options& o) {
   app.add_flag("-q,--quiet", o.quiet, "no progress bar, no summary");
 }
 
-// Whether the sound goes to standard output (-o /dev/stdout into a pipe):
-// then what is learned and the seed go to standard error, after the sound's
-// bytes no more.
+// Whether a file goes to standard output (-o /dev/stdout into a pipe): then
+// what is learned and the seed go to standard error, not among its bytes.
 bool IsStandardOutput(const std::string& path) {
   struct stat out, target;
   return ::fstat(STDOUT_FILENO, &out) == 0 && ::stat(path.c_str(), &target) == 0 && out.st_dev == target.st_dev &&
@@ -330,7 +329,9 @@ int main(int argc, char** argv) {
   for (double& point : options.points) point = Single(point);
 
   cli::TerminalProgress progress(options.quiet);
-  std::ostream& summary = render && IsStandardOutput(options.out) ? std::cerr : std::cout;
+  const bool filesOnStandardOutput =
+      IsStandardOutput(options.out) || IsStandardOutput(options.envelopeOut) || IsStandardOutput(options.periodsFile);
+  std::ostream& summary = filesOnStandardOutput ? std::cerr : std::cout;
   std::optional<std::vector<double>> envelope;
   if (!options.learn.empty()) {
     const std::variant<LearnedRhythm, std::string> learned = Learn(options.learn, &progress);

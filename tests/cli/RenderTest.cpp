@@ -333,18 +333,21 @@ TEST_F(RenderTest, WritesTheWaveIntoAPipeAndTheSummaryBesideIt) {
   const std::string settings = " --create --duration 0.5 --seed 7";
   ASSERT_EQ(Render("-q" + settings + " -o " + Path("file.wav")).exit, 0);
   // The exit status, and what the pipe carried.
-  const auto piped = [&](const std::string& format) {
-    const std::string command = "{ " + std::string(KADENZO_RENDER) + settings + format + " -o /dev/stdout 2>" +
-                                Path("err") + "; echo $? >" + Path("status") + "; } | cat >" + Path("piped");
+  const auto piped = [&](const std::string& options) {
+    const std::string command = "{ " + std::string(KADENZO_RENDER) + settings + options + " 2>" + Path("err") +
+                                "; echo $? >" + Path("status") + "; } | cat >" + Path("piped");
     EXPECT_EQ(std::system(command.c_str()), 0);
     return Text(Path("status"));
   };
-  EXPECT_EQ(piped(""), "0\n");
+  EXPECT_EQ(piped(" -o /dev/stdout"), "0\n");
   EXPECT_TRUE(Text(Path("piped")) == Text(Path("file.wav"))) << Text(Path("piped")).size() << " bytes";
   EXPECT_EQ(Text(Path("err")), "seed=7 out=/dev/stdout\n");
-  EXPECT_EQ(piped(" --format flac"), "1\n");
+  EXPECT_EQ(piped(" -o /dev/stdout --format flac"), "1\n");
   EXPECT_EQ(Text(Path("piped")).size(), 0u);
   EXPECT_EQ(Text(Path("err")), "Can not create /dev/stdout\n");
+  EXPECT_EQ(piped(" -o " + Path("p.wav") + " --periods /dev/stdout"), "0\n");
+  EXPECT_EQ(Text(Path("piped")).rfind("index,first_sample,length,magnitude\n0,0,", 0), 0u);
+  EXPECT_EQ(Text(Path("piped")).find("seed="), std::string::npos);
 }
 
 TEST_F(RenderTest, BothChannelsOfAStereoFileGetOneRhythm) {
