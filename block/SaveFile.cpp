@@ -87,13 +87,11 @@ bool SaveFile::Write(const void* bytes, std::size_t count) {
 
 bool SaveFile::Commit() {
   if (m_iDescriptor < 0 || m_bFailed) return false;
-  if (m_sTemporary.empty()) {  // written straight to a device or a pipe, which take no fsync
-    const bool closed = ::close(m_iDescriptor) == 0;
-    m_iDescriptor = -1;
-    return closed;
-  }
-  const bool closed = ::fsync(m_iDescriptor) == 0 && ::close(m_iDescriptor) == 0;
+  const bool direct = m_sTemporary.empty();  // a device or a pipe, which take no fsync
+  const bool synced = direct || ::fsync(m_iDescriptor) == 0;
+  const bool closed = ::close(m_iDescriptor) == 0 && synced;
   m_iDescriptor = -1;
+  if (direct) return closed;
   if (!closed || std::rename(m_sTemporary.c_str(), m_sTarget.c_str()) != 0) return false;
   m_sTemporary.clear();
   return true;
