@@ -44,6 +44,11 @@ constexpr int kEndPollMs = 10;
 constexpr qint64 kEndToleranceUs = 2000;
 // How long past the expected end the poll waits for the sink's count.
 constexpr qint64 kEndGraceMs = 1000;
+// Qt's PulseAudio sink feeds the server in periods of 20 ms and divides by a
+// period's size in bytes, which is zero below one frame per 20 ms: the program
+// dies of a division by zero. Such rates are refused like any other format the
+// device cannot take.
+constexpr unsigned kLowestPlayableRate = 50;
 
 }  // namespace
 
@@ -55,7 +60,9 @@ WaveSignal::~WaveSignal() { Stop(); }
 
 bool WaveSignal::Play(QObject* window, std::function<void()> done, int firstFrame) {
   if (m_bPlaying) return true;
-  if (!m_pSamples || m_iLength == 0 || m_Format.nSamplesPerSec == 0 || m_Format.nChannels == 0) return false;
+  if (!m_pSamples || m_iLength == 0 || m_Format.nSamplesPerSec < kLowestPlayableRate || m_Format.nChannels == 0) {
+    return false;
+  }
   const int frames = m_iLength / m_Format.nChannels;
   if (frames == 0) return false;
   firstFrame = std::clamp(firstFrame, 0, frames - 1);

@@ -154,3 +154,15 @@ TEST_F(PlaybackTest, PlayingSamplesAreStoppedBeforeTheyAreReplacedOrFreed) {
   QTest::qWait(300);
   EXPECT_EQ(doneCalls, 0);
 }
+
+TEST_F(PlaybackTest, RatesTheOutputCannotBeFedAtAreRefusedQuietly) {
+  WaveSignal sound(nullptr, &prompts);
+  FillNoise(sound, 200);
+  sound.SetFormat(49);  // less than a frame per 20 ms: the sink divided by zero
+  EXPECT_FALSE(sound.Play(&window, {}));
+  EXPECT_FALSE(sound.IsPlaying());
+  sound.SetFormat(50);
+  EXPECT_TRUE(sound.Play(&window, {}));
+  QTest::qWait(100);
+  sound.Stop();
+}
