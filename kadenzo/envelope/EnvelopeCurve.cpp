@@ -1,7 +1,7 @@
 #include "EnvelopeCurve.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <limits>
 
 #include "Block.h"
@@ -74,11 +74,18 @@ std::string CutHalfAway(std::string digits, std::size_t kept) {
   return digits;
 }
 
+// |value|'s exact decimal expansion to 120 places, in fixed or scientific
+// notation. to_chars, unlike printf, writes a point whatever the C locale
+// (which a Qt program takes from the environment).
+std::string Printed(double value, std::chars_format format) {
+  char text[512];
+  const std::to_chars_result end = std::to_chars(text, text + sizeof text, std::fabs(value), format, 120);
+  return std::string(text, end.ptr);
+}
+
 // value with `decimals` decimals.
 double Fixed(double value, int decimals) {
-  char text[512];
-  std::snprintf(text, sizeof text, "%.120f", std::fabs(value));
-  const std::string digits = text;
+  const std::string digits = Printed(value, std::chars_format::fixed);
   const std::string cut = CutHalfAway(digits, digits.find('.') + 1 + decimals);
   const double magnitude = TextToNumber(cut, ".");
   return value < 0 ? -magnitude : magnitude;
@@ -86,9 +93,7 @@ double Fixed(double value, int decimals) {
 
 // value with `precision` significant digits.
 double Significant(double value, int precision) {
-  char text[512];
-  std::snprintf(text, sizeof text, "%.120e", std::fabs(value));
-  const std::string printed = text;
+  const std::string printed = Printed(value, std::chars_format::scientific);
   const std::size_t e = printed.find('e');
   const std::string mantissa = CutHalfAway(printed.substr(0, e), precision + 1);  // "d." and precision - 1 digits
   const double magnitude = TextToNumber(mantissa + printed.substr(e), ".");

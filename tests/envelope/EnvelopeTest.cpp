@@ -8,9 +8,11 @@
 #include <QColor>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -270,4 +272,10 @@ TEST(TableValue, RoundsAsTheTableWritesAndReads) {
       {0.999949, 1.0},  {0.3125, 0.31f},  {0.375, 0.38f},  {0.015625, 0.02f},
   };
   for (const auto& [value, table] : cases) EXPECT_EQ(TableValue(value), table) << value;
+  // The same where the C library writes a decimal comma, as in a Qt program
+  // started in such a locale (it returned 1 for 0.625 there).
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "scripts/setup makes this locale";
+  for (const auto& [value, table] : cases) EXPECT_EQ(TableValue(value), table) << value << " with a decimal comma";
+  std::setlocale(LC_NUMERIC, before.c_str());
 }
