@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -43,9 +44,17 @@ bool SpanIndices(const std::string& span, const Strip& strip, int& first, int& l
   first = 0;
   last = strip.values.GetSize() - 1;
   if (span.empty()) return true;
+  // from_chars reads a point whatever the C locale, which QGuiApplication takes from the environment.
+  const std::size_t colon = span.find(':');
+  if (colon == std::string::npos) return false;
+  const char* const end = span.data() + span.size();
   double from = 0, to = 0;
-  char rest = 0;
-  if (std::sscanf(span.c_str(), "%lf:%lf%c", &from, &to, &rest) != 2 || !(from >= 0) || !(to > from)) return false;
+  const std::from_chars_result fromRead = std::from_chars(span.data(), span.data() + colon, from);
+  const std::from_chars_result toRead = std::from_chars(span.data() + colon + 1, end, to);
+  if (fromRead.ptr != span.data() + colon || toRead.ptr != end || fromRead.ec != std::errc() ||
+      toRead.ec != std::errc() || !(from >= 0) || !(to > from)) {
+    return false;
+  }
   first = static_cast<int>(std::min<double>(from * strip.rate, last));
   last = static_cast<int>(std::min<double>(to * strip.rate, last));
   return first < last;
