@@ -1,17 +1,59 @@
 #include "SaveFile.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// The temporary files of the saves in progress, where a signal handler can
+// read them without allocating: a slot is claimed, filled, and only then
+// marked ready.
+enum SlotState : int { kFree, kClaimed, kReady };
+struct UnfinishedSave {
+  std::atomic<int> state{kFree};
+  char path[PATH_MAX];
+};
+constexpr int kTrackedSaves = 8;
+UnfinishedSave g_unfinished[kTrackedSaves];
+
+// The slot now holding path, or -1 when none is free (that save is then left
+// to its destructor alone).
+int Track(const std::string& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int slot = 0; slot < kTrackedSaves; ++slot) {
+    int expected = kFree;
+    if (g_unfinished[slot].state.compare_exchange_strong(expected, kClaimed)) {
+      std::memcpy(g_unfinished[slot].path, path.c_str(), path.size() + 1);
+      g_unfinished[slot].state.store(kReady);
+      return slot;
+    }
+  }
+  return -1;
+}
+
+void Untrack(int& slot) {
+  if (slot >= 0) g_unfinished[slot].state.store(kFree);
+  slot = -1;
+}
+
+// The handler resets itself on entry (SA_RESETHAND), so the signal raised
+// again ends the program as it would have, once the handler returns.
+void RemoveAndEnd(int signal) {
+  RemoveUnfinishedSaves();
+  ::raise(signal);
+}
 
 // The target's own permissions, or read and write for all that the umask allows.
 mode_t TargetMode(const std::string& target) {
@@ -24,11 +66,30 @@ mode_t TargetMode(const std::string& target) {
 
 }  // namespace
 
+void RemoveUnfinishedSaves() {
+  for (const UnfinishedSave& save : g_unfinished) {
+    if (save.state.load() == kReady) ::unlink(save.path);
+  }
+}
+
+void RemoveUnfinishedSavesOnTermination() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction current {};
+    if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = RemoveAndEnd;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
 SaveFile::SaveFile(std::string target) : m_sTarget(std::move(target)) {}
 
 SaveFile::~SaveFile() {
   if (m_iDescriptor >= 0) ::close(m_iDescriptor);
   if (!m_sTemporary.empty()) ::unlink(m_sTemporary.c_str());
+  Untrack(m_iTracked);
 }
 
 bool SaveFile::Open() {
@@ -57,6 +118,7 @@ bool SaveFile::Open() {
   if (descriptor < 0) return false;
   m_iDescriptor = descriptor;
   m_sTemporary = pattern.data();
+  m_iTracked = Track(m_sTemporary);
   if (::fchmod(m_iDescriptor, TargetMode(m_sTarget)) != 0) m_bFailed = true;
   return !m_bFailed;
 }
@@ -94,5 +156,6 @@ bool SaveFile::Commit() {
   if (direct) return closed;
   if (!closed || std::rename(m_sTemporary.c_str(), m_sTarget.c_str()) != 0) return false;
   m_sTemporary.clear();
+  Untrack(m_iTracked);
   return true;
 }

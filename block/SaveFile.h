@@ -9,6 +9,14 @@
 #include <cstddef>
 #include <string>
 
+// Removes the temporary file of every save in progress; safe to call from a
+// signal handler (it only calls unlink).
+void RemoveUnfinishedSaves();
+// Has SIGINT, SIGTERM and SIGHUP remove the temporary files of the saves in
+// progress before they end the program as they would have, so that stopping a
+// long write leaves nothing behind. A signal that is ignored stays ignored.
+void RemoveUnfinishedSavesOnTermination();
+
 class SaveFile {
  public:
   explicit SaveFile(std::string target);
@@ -33,6 +41,7 @@ class SaveFile {
  private:
   std::string m_sTarget;
   std::string m_sTemporary;
+  int m_iTracked = -1;  // the temporary file's slot among the saves in progress
   int m_iDescriptor = -1;
   bool m_bFailed = false;
 };

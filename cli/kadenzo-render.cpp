@@ -311,6 +311,7 @@ int main(int argc, char** argv) {
   Options options;
   Describe(app, options);
   if (const std::optional<int> exit = cli::Parse(app, argc, argv)) return *exit;
+  RemoveUnfinishedSavesOnTermination();
   const bool render = !options.out.empty();
   const bool sourced = options.create || !options.in.empty();
   if (render != sourced || (!render && options.learn.empty())) {

@@ -10,6 +10,7 @@
 #include "CommandLine.h"
 #include "Conversion.h"
 #include "PictureReader.h"
+#include "SaveFile.h"
 
 namespace {
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
   app.add_flag("--quiet", quiet, "No progress bar");
   cli::AddVersion(app);
   if (const auto exitCode = cli::Parse(app, argc, argv)) return *exitCode;
+  RemoveUnfinishedSavesOnTermination();
   if (!regionValues.empty() && (regionValues[2] <= 0 || regionValues[3] <= 0)) {
     std::fprintf(stderr, "--region: the width and height must be positive\n");
     return cli::kUsage;

@@ -2,6 +2,8 @@
 // plotting (the drawing of the envelope picture), each strip with a title over
 // it and its time span under it. scripts/type-pictures draws the pictures of
 // the modulation types with it.
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -16,6 +18,7 @@
 #include "Block.h"
 #include "CommandLine.h"
 #include "Plot.h"
+#include "SaveFile.h"
 #include "SoundFile.h"
 
 namespace {
@@ -86,6 +89,7 @@ int main(int argc, char** argv) {
   app.add_option("--width", width, "Pixels")->check(CLI::Range(100, 4000))->capture_default_str();
   app.add_option("--height", height, "Pixels of each strip")->check(CLI::Range(40, 2000))->capture_default_str();
   if (const auto code = cli::Parse(app, argc, argv)) return *code;
+  RemoveUnfinishedSavesOnTermination();
   for (const auto* given : {&titles, &spans}) {
     if (!given->empty() && given->size() != inputs.size()) {
       std::fprintf(stderr, "give one --title and one --span for every file, or none\n");
@@ -123,6 +127,13 @@ int main(int argc, char** argv) {
     canvas.drawText(strip.left() + width - 5 - metrics.horizontalAdvance(end), baseline, end);
   }
   canvas.end();
-  if (!picture.save(QString::fromStdString(output), "PNG")) return cli::Refuse("Can not create " + output);
+  // Encoded first and saved whole, so that a failed write leaves the old file.
+  QByteArray png;
+  QBuffer buffer(&png);
+  SaveFile file(output);
+  if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG") || !file.Open() ||
+      !file.Write(png.constData(), static_cast<std::size_t>(png.size())) || !file.Commit()) {
+    return cli::Refuse("Can not create " + output);
+  }
   return cli::kDone;
 }

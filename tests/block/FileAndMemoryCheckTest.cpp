@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -94,6 +95,28 @@ TEST(SaveFileTest, WritesThroughALinkAndIntoAPipe) {
   EXPECT_EQ(std::string(bytes, static_cast<std::size_t>(std::max<ssize_t>(got, 0))), "sound");
   EXPECT_EQ(fs::status(pipe).type(), fs::file_type::fifo);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);  // no temporary file left
+  fs::remove_all(dir);
+}
+
+// A signal that ends the program in the middle of a save (Ctrl+C in a long
+// render) takes the unfinished temporary file with it; the old file stays.
+TEST(SaveFileDeathTest, EndingSignalsRemoveTheUnfinishedFile) {
+  std::string pattern = (fs::temp_directory_path() / "savefile_XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path dir = pattern;
+  std::ofstream(dir / "sound.flac") << "old";
+  const auto saveUntil = [&](int signal) {
+    RemoveUnfinishedSavesOnTermination();
+    SaveFile file((dir / "sound.flac").string());
+    if (file.Open() && file.Write("part", 4)) std::raise(signal);
+    std::exit(0);
+  };
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    EXPECT_EXIT(saveUntil(signal), testing::KilledBySignal(signal), "");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1) << signal;
+  }
+  std::ifstream in(dir / "sound.flac");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
   fs::remove_all(dir);
 }
 
