@@ -1,6 +1,7 @@
 // vistemp-trace: turns a drawing into an envelope file, as Vistemp's Load and
 // Save do, without a window. Refusals are the window's own messages (exit 1);
 // usage errors exit 2; nothing is written on failure.
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -13,6 +14,10 @@
 #include "SaveFile.h"
 
 namespace {
+
+// The top of the gain scale is 10^(RANGE_DB / 10), which is no longer a number
+// beyond about 3082 dB: the envelope would be written as infinities.
+constexpr double kLargestRangeDb = 3000.0;
 
 // "RRGGBB" (hexadecimal, either case) as a colour.
 std::optional<vistemp::Colour> ParseColour(const std::string& text) {
@@ -77,6 +82,10 @@ int main(int argc, char** argv) {
   RemoveUnfinishedSavesOnTermination();
   if (!regionValues.empty() && (regionValues[2] <= 0 || regionValues[3] <= 0)) {
     std::fprintf(stderr, "--region: the width and height must be positive\n");
+    return cli::kUsage;
+  }
+  if (!(std::fabs(rangeDb) <= kLargestRangeDb)) {
+    std::fprintf(stderr, "--log: RANGE_DB must be a number from -%g to %g\n", kLargestRangeDb, kLargestRangeDb);
     return cli::kUsage;
   }
 

@@ -153,6 +153,8 @@ TEST_F(TraceCommand, RefusesWithTheWindowsMessagesAndWritesNothing) {
       {{chart, out, "--region", "-1,0,5,5"}, 2, {}},
       {{chart, out, "--bogus"}, 2, {}},
       {{chart, out, "--threshold", ""}, 2, {}},  // not 0
+      {{chart, out, "--log", "nan"}, 2, {}},     // not an envelope of NaN
+      {{chart, out, "--log", "4000"}, 2, {}},    // nor of infinities
   };
   std::vector<std::tuple<QStringList, int, QString>> refused(std::begin(cases), std::end(cases));
   // The resampled block and its copy, 32 GiB, are not allocated where they do not fit.
