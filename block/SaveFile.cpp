@@ -48,10 +48,13 @@ void Untrack(int& slot) {
   slot = -1;
 }
 
-// The handler resets itself on entry (SA_RESETHAND), so the signal raised
-// again ends the program as it would have, once the handler returns.
-void RemoveAndEnd(int signal) {
-  RemoveUnfinishedSaves();
+// Only unlink, which a signal handler may call. The handler resets itself on
+// entry (SA_RESETHAND), so the signal raised again ends the program as it
+// would have, once the handler returns.
+void RemoveUnfinishedSavesAndEnd(int signal) {
+  for (const UnfinishedSave& save : g_unfinished) {
+    if (save.state.load() == kReady) ::unlink(save.path);
+  }
   ::raise(signal);
 }
 
@@ -66,18 +69,12 @@ mode_t TargetMode(const std::string& target) {
 
 }  // namespace
 
-void RemoveUnfinishedSaves() {
-  for (const UnfinishedSave& save : g_unfinished) {
-    if (save.state.load() == kReady) ::unlink(save.path);
-  }
-}
-
 void RemoveUnfinishedSavesOnTermination() {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     struct sigaction current {};
     if (::sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
     struct sigaction action {};
-    action.sa_handler = RemoveAndEnd;
+    action.sa_handler = RemoveUnfinishedSavesAndEnd;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESETHAND;
     ::sigaction(signal, &action, nullptr);

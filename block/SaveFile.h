@@ -9,9 +9,6 @@
 #include <cstddef>
 #include <string>
 
-// Removes the temporary file of every save in progress; safe to call from a
-// signal handler (it only calls unlink).
-void RemoveUnfinishedSaves();
 // Has SIGINT, SIGTERM and SIGHUP remove the temporary files of the saves in
 // progress before they end the program as they would have, so that stopping a
 // long write leaves nothing behind. A signal that is ignored stays ignored.
