@@ -67,19 +67,28 @@ TEST(SaveFileTest, LargeWriteReplacesTheTargetWhole) {
   fs::remove(target);
 }
 
+// A new empty folder for one test; empty when none could be made.
+fs::path NewFolder() {
+  std::string pattern = (fs::temp_directory_path() / "savefile_XXXXXX").string();
+  return mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
+}
+
+std::string Contents(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 // A link keeps pointing at the file, which is replaced; a pipe stays a pipe
 // and gets the bytes (renaming a file onto it would have replaced it).
 TEST(SaveFileTest, WritesThroughALinkAndIntoAPipe) {
-  std::string pattern = (fs::temp_directory_path() / "savefile_XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path dir = pattern;
+  const fs::path dir = NewFolder();
+  ASSERT_FALSE(dir.empty());
   std::ofstream(dir / "sound.wav") << "old";
   fs::create_symlink(dir / "sound.wav", dir / "link.wav");
   SaveFile linked((dir / "link.wav").string());
   ASSERT_TRUE(linked.Open() && linked.Write("new", 3) && linked.Commit());
   EXPECT_TRUE(fs::is_symlink(dir / "link.wav"));
-  std::ifstream in(dir / "sound.wav");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+  EXPECT_EQ(Contents(dir / "sound.wav"), "new");
 
   const fs::path pipe = dir / "pipe.wav";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -101,9 +110,8 @@ TEST(SaveFileTest, WritesThroughALinkAndIntoAPipe) {
 // A signal that ends the program in the middle of a save (Ctrl+C in a long
 // render) takes the unfinished temporary file with it; the old file stays.
 TEST(SaveFileDeathTest, EndingSignalsRemoveTheUnfinishedFile) {
-  std::string pattern = (fs::temp_directory_path() / "savefile_XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path dir = pattern;
+  const fs::path dir = NewFolder();
+  ASSERT_FALSE(dir.empty());
   std::ofstream(dir / "sound.flac") << "old";
   const auto saveUntil = [&](int signal) {
     RemoveUnfinishedSavesOnTermination();
@@ -115,8 +123,7 @@ TEST(SaveFileDeathTest, EndingSignalsRemoveTheUnfinishedFile) {
     EXPECT_EXIT(saveUntil(signal), testing::KilledBySignal(signal), "");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1) << signal;
   }
-  std::ifstream in(dir / "sound.flac");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+  EXPECT_EQ(Contents(dir / "sound.flac"), "old");
   fs::remove_all(dir);
 }
 
